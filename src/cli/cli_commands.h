@@ -1,0 +1,39 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace quillstamper::cli {
+
+// Exit statuses, so that a build can tell drift from broken markers from failures.
+enum ExitStatus : int {
+    kExitSuccess = 0,
+    kExitFindings = 1,      // the check found reports, or dynamize --check found drift
+    kExitFailure = 2,       // usage, precondition, refused project file, file error
+    kExitBlockLeftAlone = 3 // dynamize left a block unchanged: an end line is missing
+};
+
+// Where the lists come from: a project file, or paths and folders given on
+// the command line.
+struct SourceOptions {
+    std::string projectFile;
+    std::vector<std::string> webPaths;
+    std::vector<std::string> templatePaths;
+};
+
+struct DynamizeOptions {
+    bool dryRun = false;
+    bool check = false;
+    bool diff = false;
+    bool quiet = false;
+};
+
+int RunDynamize(const SourceOptions& sources, const DynamizeOptions& options, std::ostream& out,
+                std::ostream& err);
+int RunCheck(const SourceOptions& sources, std::ostream& out, std::ostream& err);
+int RunInit(const std::string& projectFile, const std::vector<std::string>& webPaths,
+            const std::vector<std::string>& templatePaths, bool force, std::ostream& out,
+            std::ostream& err);
+
+} // namespace quillstamper::cli

@@ -1,0 +1,377 @@
+#include "conversion/conversion_run.h"
+
+#include "conversion/atomic_write.h"
+#include "conversion/file_io.h"
+#include "conversion/line_model.h"
+#include "conversion/markers.h"
+#include "conversion/template_index.h"
+#include "workspace/path_resolution.h"
+
+#include <array>
+#include <memory>
+#include <set>
+#include <unordered_map>
+#include <utility>
+
+namespace quillstamper {
+
+void ConversionObserver::OnPassStarted(const std::string&, int) {}
+void ConversionObserver::OnFileConverted(const std::string&, std::string_view, std::string_view,
+                                         FileOutcome) {}
+
+std::size_t ConversionResult::CountUpdated() const {
+    std::size_t count = 0;
+    for (const FileOutcome outcome : outcomes) {
+        count += outcome == FileOutcome::Updated ? 1 : 0;
+    }
+    return count;
+}
+
+std::string FormatPreconditionMessage(std::size_t webCount, std::size_t templateCount) {
+    return "You added " + std::to_string(webCount) + " Web Files and " +
+           std::to_string(templateCount) +
+           " Template Files!\n\nYou need one of each at least for starting the conversion process!";
+}
+
+namespace {
+
+using SharedBytes = std::shared_ptr<const std::string>;
+// What a dry run would have written, by file, so later reads see it.
+using Overlay = std::unordered_map<FileIdentity, SharedBytes, FileIdentityHash>;
+
+// True when writing lines back would give exactly these bytes.
+bool IsCanonical(const LineViews& lines, std::string_view bytes) {
+    std::size_t expected = 0;
+    for (const std::string_view line : lines) {
+        expected += line.size() + 2;
+    }
+    if (expected != bytes.size()) {
+        return false;
+    }
+    for (const std::string_view line : lines) {
+        const char* after = line.data() + line.size();
+        if (after[0] != '\r' || after[1] != '\n') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The template files of a run: each read at most once, when the first start
+// line is looked up, and again only after the run itself has rewritten it.
+class TemplateSet {
+public:
+    TemplateSet(const FileList& entries, const std::string& baseFolder, const Overlay& overlay)
+        : m_overlay(overlay) {
+        m_files.reserve(entries.size());
+        for (const std::string& entry : entries) {
+            TemplateFile file;
+            file.entry = entry;
+            file.resolved = ResolvePath(entry, baseFolder);
+            file.identity = LookUpIdentity(file.resolved);
+            m_files.push_back(std::move(file));
+        }
+    }
+
+    const std::string& EntryOf(std::size_t source) const {
+        return m_files[source].entry;
+    }
+
+    const LineViews& LinesOf(std::size_t source) const {
+        return m_files[source].lines;
+    }
+
+    bool Holds(const FileIdentity& identity) const {
+        for (const TemplateFile& file : m_files) {
+            if (file.identity == identity) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    const TemplateIndex& IndexFor(int pair, std::string_view startId, std::string_view endId) {
+        std::optional<TemplateIndex>& index = m_indexes[static_cast<std::size_t>(pair - 1)];
+        if (!index) {
+            LoadAll();
+            std::vector<const LineViews*> sources;
+            sources.reserve(m_files.size());
+            for (const TemplateFile& file : m_files) {
+                sources.push_back(&file.lines);
+            }
+            index.emplace(sources, startId, endId);
+        }
+        return *index;
+    }
+
+    // A web file that is also a template file: while its passes run, the
+    // template is what the previous pass produced.
+    void Override(const FileIdentity& identity, const SharedBytes& bytes, const LineViews& lines) {
+        for (TemplateFile& file : m_files) {
+            if (file.identity == identity) {
+                file.bytes = bytes;
+                file.lines = lines;
+                file.loaded = true;
+            }
+        }
+        DropIndexes();
+    }
+
+    // After the run rewrote a file: read it again when next needed.
+    void Reload(const FileIdentity& oldIdentity, const std::optional<FileIdentity>& newIdentity) {
+        bool any = false;
+        for (TemplateFile& file : m_files) {
+            if (file.identity == oldIdentity) {
+                file.identity = newIdentity;
+                file.loaded = false;
+                file.bytes.reset();
+                file.lines.clear();
+                any = true;
+            }
+        }
+        if (any) {
+            DropIndexes();
+        }
+    }
+
+private:
+    struct TemplateFile {
+        std::string entry;
+        std::string resolved;
+        std::optional<FileIdentity> identity;
+        SharedBytes bytes;
+        LineViews lines;
+        bool loaded = false;
+    };
+
+    void DropIndexes() {
+        for (auto& index : m_indexes) {
+            index.reset();
+        }
+    }
+
+    void LoadAll() {
+        for (std::size_t i = 0; i < m_files.size(); ++i) {
+            TemplateFile& file = m_files[i];
+            if (file.loaded) {
+                continue;
+            }
+            if (const TemplateFile* twin = FindLoadedTwin(i)) {
+                file.bytes = twin->bytes;
+                file.lines = twin->lines;
+            } else {
+                FileSnapshot snapshot = ReadFileSnapshot(file.resolved);
+                file.identity = snapshot.identity;
+                const auto pending = m_overlay.find(snapshot.identity);
+                file.bytes = pending != m_overlay.end()
+                                 ? pending->second
+                                 : std::make_shared<const std::string>(std::move(snapshot.bytes));
+                file.lines = SplitLines(*file.bytes);
+            }
+            file.loaded = true;
+        }
+    }
+
+    // The same file listed before, already in memory.
+    const TemplateFile* FindLoadedTwin(std::size_t index) const {
+        const TemplateFile& file = m_files[index];
+        if (!file.identity) {
+            return nullptr;
+        }
+        for (std::size_t i = 0; i < index; ++i) {
+            if (m_files[i].loaded && m_files[i].identity == file.identity) {
+                return &m_files[i];
+            }
+        }
+        return nullptr;
+    }
+
+    const Overlay& m_overlay;
+    std::vector<TemplateFile> m_files;
+    std::array<std::optional<TemplateIndex>, kPairCount> m_indexes;
+};
+
+class ConversionRun {
+public:
+    ConversionRun(const ConversionRequest& request, ConversionObserver& observer,
+                  ConversionResult& result)
+        : m_request(request), m_observer(observer), m_result(result),
+          m_templates(request.templateFiles, request.baseFolder, m_overlay) {}
+
+    void Run() {
+        for (const std::string& entry : m_request.webFiles) {
+            m_result.outcomes.push_back(ConvertWebFile(entry));
+        }
+    }
+
+private:
+    FileOutcome ConvertWebFile(const std::string& entry) {
+        const std::string resolved = ResolvePath(entry, m_request.baseFolder);
+        FileSnapshot snapshot = ReadFileSnapshot(resolved);
+        const FileIdentity identity = snapshot.identity;
+        SharedBytes original;
+        if (const auto pending = m_overlay.find(identity); pending != m_overlay.end()) {
+            original = pending->second;
+        } else {
+            original = std::make_shared<const std::string>(std::move(snapshot.bytes));
+        }
+        const bool isTemplate = m_templates.Holds(identity);
+
+        SharedBytes current = original;
+        LineViews lines = SplitLines(*current);
+        bool modified = false;
+        for (int pair = 1; pair <= kPairCount; ++pair) {
+            const std::string& startId =
+                m_request.identifiers[static_cast<std::size_t>(2 * pair - 2)];
+            const std::string& endId =
+                m_request.identifiers[static_cast<std::size_t>(2 * pair - 1)];
+            if (startId.empty()) {
+                continue;
+            }
+            m_observer.OnPassStarted(entry, pair);
+            if (isTemplate) {
+                m_templates.Override(identity, current, lines);
+            }
+            LineViews output;
+            if (ConvertPass(entry, lines, pair, startId, endId, output)) {
+                current = std::make_shared<const std::string>(JoinLines(output));
+                lines = SplitLines(*current);
+                modified = true;
+            }
+        }
+
+        const std::string_view oldBytes = *original;
+        if (lines.empty()) {
+            m_observer.OnFileConverted(entry, oldBytes, oldBytes, FileOutcome::Unchanged);
+            return FileOutcome::Unchanged;
+        }
+        std::string joined;
+        std::string_view newBytes;
+        if (modified) {
+            newBytes = *current;
+        } else if (IsCanonical(lines, oldBytes)) {
+            newBytes = oldBytes;
+        } else {
+            joined = JoinLines(lines);
+            newBytes = joined;
+        }
+        if (newBytes == oldBytes) {
+            m_observer.OnFileConverted(entry, oldBytes, oldBytes, FileOutcome::Unchanged);
+            return FileOutcome::Unchanged;
+        }
+        if (m_request.writeFiles) {
+            WriteFileAtomic(resolved, newBytes);
+            m_templates.Reload(identity, LookUpIdentity(resolved));
+        } else {
+            m_overlay[identity] = std::make_shared<const std::string>(newBytes);
+            m_templates.Reload(identity, identity);
+        }
+        m_observer.OnFileConverted(entry, oldBytes, newBytes, FileOutcome::Updated);
+        return FileOutcome::Updated;
+    }
+
+    // One pass of one pair over the lines of a web file; true when the
+    // output differs from the input.
+    bool ConvertPass(const std::string& entry, const LineViews& lines, int pair,
+                     std::string_view startId, std::string_view endId, LineViews& output) {
+        output.clear();
+        output.reserve(lines.size());
+        const TemplateIndex* index = nullptr;
+        std::size_t lastEnd = 0;
+        bool lastEndKnown = false;
+        bool skipping = false;
+        bool changed = false;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const std::string_view line = lines[i];
+            const bool isEnd = IsEndLine(line, endId);
+            if (isEnd) {
+                skipping = false;
+            }
+            if (!skipping) {
+                output.push_back(line);
+            }
+            if (isEnd || !BeginsWith(line, startId)) {
+                continue;
+            }
+            if (index == nullptr) {
+                index = &m_templates.IndexFor(pair, startId, endId);
+            }
+            const TemplateIndex::Entry* block = index->Find(line);
+            if (block == nullptr) {
+                continue;
+            }
+            if (block->unclosed) {
+                ReportTemplateProblem(*block, line);
+                continue;
+            }
+            if (!lastEndKnown) {
+                lastEnd = FindLastEndLine(lines, endId);
+                lastEndKnown = true;
+            }
+            if (lastEnd == kNone || lastEnd < i) {
+                m_result.problems.push_back(ConversionProblem{ConversionProblem::Place::WebFile,
+                                                              entry, i + 1, std::string(line)});
+                output.insert(output.end(), lines.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                              lines.end());
+                break;
+            }
+            for (const TemplateIndex::Span& span : block->spans) {
+                const LineViews& source = m_templates.LinesOf(span.source);
+                output.insert(output.end(),
+                              source.begin() + static_cast<std::ptrdiff_t>(span.begin),
+                              source.begin() + static_cast<std::ptrdiff_t>(span.end));
+            }
+            skipping = true;
+            changed = true;
+        }
+        return changed && output != lines;
+    }
+
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    static std::size_t FindLastEndLine(const LineViews& lines, std::string_view endId) {
+        for (std::size_t i = lines.size(); i-- > 0;) {
+            if (IsEndLine(lines[i], endId)) {
+                return i;
+            }
+        }
+        return kNone;
+    }
+
+    void ReportTemplateProblem(const TemplateIndex::Entry& block, std::string_view line) {
+        const auto key = std::make_pair(block.unclosedSource, block.unclosedLine);
+        if (!m_reportedTemplates.insert(key).second) {
+            return;
+        }
+        m_result.problems.push_back(ConversionProblem{ConversionProblem::Place::TemplateFile,
+                                                      m_templates.EntryOf(block.unclosedSource),
+                                                      block.unclosedLine, std::string(line)});
+    }
+
+    const ConversionRequest& m_request;
+    ConversionObserver& m_observer;
+    ConversionResult& m_result;
+    Overlay m_overlay;
+    TemplateSet m_templates;
+    std::set<std::pair<std::size_t, std::size_t>> m_reportedTemplates;
+};
+
+} // namespace
+
+ConversionResult RunConversion(const ConversionRequest& request, ConversionObserver* observer) {
+    ConversionResult result;
+    if (request.webFiles.empty() || request.templateFiles.empty()) {
+        result.preconditionFailed = true;
+        return result;
+    }
+    ConversionObserver silent;
+    ConversionRun run(request, observer != nullptr ? *observer : silent, result);
+    try {
+        run.Run();
+    } catch (const FileError& error) {
+        result.error = error;
+    }
+    return result;
+}
+
+} // namespace quillstamper

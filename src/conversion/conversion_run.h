@@ -1,0 +1,67 @@
+#pragma once
+
+#include "workspace/file_error.h"
+#include "workspace/workspace.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillstamper {
+
+struct ConversionRequest {
+    FileList webFiles;
+    FileList templateFiles;
+    IdentifierTable identifiers;
+    // Relative list entries are taken below this folder.
+    std::string baseFolder;
+    // False for a dry run: everything is computed, nothing is written.
+    bool writeFiles = true;
+};
+
+enum class FileOutcome { Unchanged, Updated };
+
+// A block left as it was because an end line is missing.
+struct ConversionProblem {
+    enum class Place { WebFile, TemplateFile };
+    Place place = Place::WebFile;
+    std::string file;     // the list entry as written
+    std::size_t line = 0; // counted from 1
+    std::string startLine;
+};
+
+struct ConversionResult {
+    // Either list was empty: nothing was done.
+    bool preconditionFailed = false;
+    // One per web file finished, in list order.
+    std::vector<FileOutcome> outcomes;
+    std::vector<ConversionProblem> problems;
+    // The error that ended the run; later web files were not touched.
+    std::optional<FileError> error;
+
+    std::size_t CountUpdated() const;
+};
+
+// What a run tells its caller while it works.
+class ConversionObserver {
+public:
+    virtual ~ConversionObserver() = default;
+    // At the start of each pass; pair counts from 1.
+    virtual void OnPassStarted(const std::string& webEntry, int pair);
+    // After a web file's passes, with the bytes it had and the bytes it gets.
+    virtual void OnFileConverted(const std::string& webEntry, std::string_view oldBytes,
+                                 std::string_view newBytes, FileOutcome outcome);
+};
+
+// "You added %d Web Files and %d Template Files!..."
+std::string FormatPreconditionMessage(std::size_t webCount, std::size_t templateCount);
+
+// Rewrites every web file so that each block whose start line a template file
+// holds gets that block's current content. Each web file is read once, runs
+// its passes in memory and is written once, only when its bytes change.
+ConversionResult RunConversion(const ConversionRequest& request,
+                               ConversionObserver* observer = nullptr);
+
+} // namespace quillstamper

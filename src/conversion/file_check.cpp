@@ -1,0 +1,102 @@
+#include "conversion/file_check.h"
+
+#include "conversion/file_io.h"
+#include "conversion/line_model.h"
+#include "conversion/markers.h"
+#include "workspace/path_resolution.h"
+
+#include <unordered_set>
+
+namespace quillstamper {
+
+std::string FormatCheckReport(std::string_view startLine) {
+    std::string text = "End of template missing:\n\n";
+    text.append(startLine);
+    return text;
+}
+
+namespace {
+
+// A line that begins with a start identifier; only these can be start lines
+// or expected end lines, so only these are kept, not whole files.
+struct MarkerLine {
+    std::size_t offset = 0; // into the arena
+    std::size_t length = 0;
+    const std::string* file = nullptr;
+    std::size_t line = 0;
+    int startIdCount = 0; // how many non-empty start identifiers it begins with
+};
+
+} // namespace
+
+std::vector<CheckReport> CheckFiles(const FileList& webFiles, const FileList& templateFiles,
+                                    const IdentifierTable& identifiers,
+                                    const std::string& baseFolder) {
+    std::string arena;
+    std::vector<MarkerLine> markers;
+    const auto collect = [&](const std::string& entry) {
+        const std::string bytes = ReadFileBytes(ResolvePath(entry, baseFolder));
+        const LineViews lines = SplitLines(bytes);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            int count = 0;
+            for (int pair = 0; pair < kPairCount; ++pair) {
+                const std::string& startId = identifiers[static_cast<std::size_t>(2 * pair)];
+                if (!startId.empty() && BeginsWith(lines[i], startId)) {
+                    ++count;
+                }
+            }
+            if (count > 0) {
+                markers.push_back(MarkerLine{arena.size(), lines[i].size(), &entry, i + 1, count});
+                arena.append(lines[i]);
+            }
+        }
+    };
+    for (const std::string& entry : webFiles) {
+        collect(entry);
+    }
+    for (const std::string& entry : templateFiles) {
+        collect(entry);
+    }
+
+    const auto text = [&](const MarkerLine& marker) {
+        return std::string_view(arena).substr(marker.offset, marker.length);
+    };
+    std::unordered_set<std::string_view> present;
+    present.reserve(markers.size());
+    for (const MarkerLine& marker : markers) {
+        present.insert(text(marker));
+    }
+
+    std::vector<CheckReport> reports;
+    std::string expected;
+    for (const MarkerLine& marker : markers) {
+        const std::string_view line = text(marker);
+        int startCount = 0;
+        for (int pair = 0; pair < kPairCount; ++pair) {
+            // Pairs with an empty start identifier take part here too.
+            if (IsStartLine(line, identifiers[static_cast<std::size_t>(2 * pair)],
+                            identifiers[static_cast<std::size_t>(2 * pair + 1)])) {
+                ++startCount;
+            }
+        }
+        if (startCount == 0) {
+            continue;
+        }
+        const std::string_view stem = BlockStem(line);
+        bool found = false;
+        for (int pair = 0; pair < kPairCount && !found; ++pair) {
+            expected.assign(stem);
+            expected.append(identifiers[static_cast<std::size_t>(2 * pair + 1)]);
+            found = present.count(expected) != 0;
+        }
+        if (found) {
+            continue;
+        }
+        for (int copy = 0; copy < marker.startIdCount * startCount; ++copy) {
+            reports.push_back(CheckReport{*marker.file, marker.line, std::string(line)});
+        }
+    }
+    return reports;
+}
+
+} // namespace quillstamper

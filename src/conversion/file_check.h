@@ -1,0 +1,34 @@
+#pragma once
+
+#include "workspace/workspace.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillstamper {
+
+inline constexpr std::string_view kCheckPassedMessage =
+    "No errors found in files, file checking done!";
+
+// A start line for which no listed file holds its expected end line.
+struct CheckReport {
+    std::string file;     // the list entry as written
+    std::size_t line = 0; // counted from 1
+    std::string startLine;
+};
+
+// "End of template missing:\n\n" and the start line.
+std::string FormatCheckReport(std::string_view startLine);
+
+// Reads every web file, then every template file, and reports each start line
+// whose block stem followed by any end identifier of the table stands nowhere
+// in them: once per occurrence, per pair whose start identifier the line
+// begins with and per pair whose start line it is. Writes nothing. Throws
+// FileError for a file that cannot be read.
+std::vector<CheckReport> CheckFiles(const FileList& webFiles, const FileList& templateFiles,
+                                    const IdentifierTable& identifiers,
+                                    const std::string& baseFolder = {});
+
+} // namespace quillstamper

@@ -1,0 +1,68 @@
+#include "conversion/line_model.h"
+
+#include "conversion/atomic_write.h"
+#include "conversion/file_io.h"
+
+#include <cstring>
+
+namespace quillstamper {
+
+LineViews SplitLines(std::string_view bytes) {
+    LineViews lines;
+    std::size_t begin = 0;
+    const std::size_t size = bytes.size();
+    while (begin < size) {
+        const void* found = std::memchr(bytes.data() + begin, '\n', size - begin);
+        if (found == nullptr) {
+            lines.push_back(bytes.substr(begin));
+            break;
+        }
+        const std::size_t lineFeed =
+            static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data());
+        std::size_t end = lineFeed;
+        if (end > begin && bytes[end - 1] == '\r') {
+            --end;
+        }
+        lines.push_back(bytes.substr(begin, end - begin));
+        begin = lineFeed + 1;
+    }
+    return lines;
+}
+
+namespace {
+
+template <typename LineList> std::string JoinAny(const LineList& lines) {
+    std::size_t total = 0;
+    for (const auto& line : lines) {
+        total += line.size() + 2;
+    }
+    std::string bytes;
+    bytes.reserve(total);
+    for (const auto& line : lines) {
+        bytes.append(line);
+        bytes.append("\r\n");
+    }
+    return bytes;
+}
+
+} // namespace
+
+std::string JoinLines(const LineViews& lines) {
+    return JoinAny(lines);
+}
+
+std::string JoinLines(const Lines& lines) {
+    return JoinAny(lines);
+}
+
+Lines ReadLines(const std::string& path) {
+    const std::string bytes = ReadFileBytes(path);
+    const LineViews views = SplitLines(bytes);
+    return Lines(views.begin(), views.end());
+}
+
+void WriteLines(const std::string& path, const Lines& lines) {
+    WriteFileAtomic(path, JoinLines(lines));
+}
+
+} // namespace quillstamper

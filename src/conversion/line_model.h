@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillstamper {
+
+using Lines = std::vector<std::string>;
+using LineViews = std::vector<std::string_view>;
+
+// Splits bytes into lines: a line ends at LF, a CR right before the LF belongs
+// to the line end, a last line without LF still counts, an empty text has no
+// lines. The views point into bytes.
+LineViews SplitLines(std::string_view bytes);
+
+// Every line followed by CR LF, the last one included.
+std::string JoinLines(const LineViews& lines);
+std::string JoinLines(const Lines& lines);
+
+// Reads a file into lines. Throws FileError.
+Lines ReadLines(const std::string& path);
+
+// Replaces a file atomically with lines, each ended by CR LF. Throws FileError.
+void WriteLines(const std::string& path, const Lines& lines);
+
+} // namespace quillstamper

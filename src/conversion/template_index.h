@@ -1,0 +1,48 @@
+#pragma once
+
+#include "conversion/line_model.h"
+
+#include <cstddef>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace quillstamper {
+
+// The blocks of one identifier pair across all template files, so that a
+// start line is looked up once instead of scanning every template file.
+// Holds views into the templates' lines, which must outlive the index.
+class TemplateIndex {
+public:
+    // Lines [begin, end) of template file number `source` are block content.
+    struct Span {
+        std::size_t source;
+        std::size_t begin;
+        std::size_t end;
+    };
+
+    struct Entry {
+        // In template list order, then line order: what a block with this
+        // start line receives.
+        std::vector<Span> spans;
+        // An occurrence that no end line follows in its file (the first one).
+        bool unclosed = false;
+        std::size_t unclosedSource = 0;
+        std::size_t unclosedLine = 0; // counted from 1
+    };
+
+    TemplateIndex(const std::vector<const LineViews*>& sources, std::string_view startId,
+                  std::string_view endId);
+
+    // nullptr when no template file holds the start line.
+    const Entry* Find(std::string_view startLine) const;
+
+private:
+    struct Slot {
+        Entry entry;
+        std::size_t lastSegment = static_cast<std::size_t>(-1);
+    };
+    std::unordered_map<std::string_view, Slot> m_slots;
+};
+
+} // namespace quillstamper

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "workspace/workspace.h"
+
+#include <string>
+#include <string_view>
+
+namespace quillstamper {
+
+inline constexpr std::string_view kProjectHeader = "Trelvonix Quillstamper Project";
+inline constexpr std::string_view kNotAProjectMessage = "No project file!";
+inline constexpr std::string_view kProjectFileSuffix = ".trvx";
+inline constexpr std::string_view kDefaultProjectName = "My dynamic website.trvx";
+
+// What a project file keeps.
+struct ProjectData {
+    FileList webFiles;
+    FileList templateFiles;
+    IdentifierTable identifiers;
+};
+
+// The bytes of a project file: header, separator, empty line, the web list,
+// "[EOL]", the template list, "[EOL]", the eight identifiers, "[EOL]"; every
+// line ended by CR LF.
+std::string FormatProjectFile(const ProjectData& data);
+
+struct ProjectParseResult {
+    enum class Status { Loaded, NotAProject, Truncated };
+    Status status = Status::NotAProject;
+    ProjectData data;
+    // For a refused file: why, in words for the user.
+    std::string message;
+};
+
+// Reads a project file's bytes (LF or CR LF line ends). A first line other
+// than the header is refused with "No project file!"; a file that ends inside
+// the web or template list is refused as cut short; missing identifier lines
+// give empty identifiers.
+ProjectParseResult ParseProjectFile(std::string_view bytes);
+
+// Reads and writes project files on disk. Throw FileError.
+ProjectParseResult ReadProjectFile(const std::string& path);
+void WriteProjectFile(const std::string& path, const ProjectData& data);
+
+} // namespace quillstamper

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quillstamper {
+
+// Entries 2k and 2k+1 are the start and end identifier of pair k+1.
+using IdentifierTable = std::array<std::string, 8>;
+using FileList = std::vector<std::string>;
+
+inline constexpr int kPairCount = 4;
+inline constexpr std::int32_t kDefaultPathBreak = 32;
+
+IdentifierTable DefaultIdentifiers();
+
+// "Web Files: %d        Template Files: %d" (eight blanks between the parts).
+std::string FormatCounts(std::size_t webCount, std::size_t templateCount);
+
+// Everything the main window keeps for the program's life, as plain data.
+struct Workspace {
+    std::int32_t m_pathBreak = kDefaultPathBreak;
+    IdentifierTable m_identifiers = DefaultIdentifiers();
+    std::string m_projectPath;
+    FileList m_templateFiles;
+    FileList m_webFiles;
+    std::string m_currentFile;
+    std::string m_activity;
+    std::string m_counts = FormatCounts(0, 0);
+};
+
+// Recomputes m_counts from the sizes of the two lists.
+void RefreshCounts(Workspace& workspace);
+
+// Empties both lists; keeps the project path, identifiers, path break and
+// status lines.
+void NewProject(Workspace& workspace);
+
+// Folder against which relative list entries are resolved: the project file's
+// folder, or empty (the current folder) while no project path is set.
+std::string ProjectBaseFolder(const Workspace& workspace);
+
+} // namespace quillstamper
