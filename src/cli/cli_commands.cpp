@@ -38,7 +38,8 @@ FileList ExpandPaths(const std::vector<std::string>& paths, bool webFilesOnly) {
     return files;
 }
 
-// Throws FileError; a refused project file is reported here and gives nothing.
+// Throws FileError; a refused project file or a missing list is reported here and gives
+// nothing.
 std::optional<Sources> LoadSources(const SourceOptions& options, std::ostream& err) {
     Sources sources;
     if (!options.projectFile.empty()) {
@@ -55,6 +56,12 @@ std::optional<Sources> LoadSources(const SourceOptions& options, std::ostream& e
     }
     sources.webFiles = ExpandPaths(options.webPaths, true);
     sources.templateFiles = ExpandPaths(options.templatePaths, false);
+    // Both lists belong on the command line; one alone is the missing-files message.
+    if (options.webPaths.empty() != options.templatePaths.empty()) {
+        err << FormatPreconditionMessage(sources.webFiles.size(), sources.templateFiles.size())
+            << '\n';
+        return std::nullopt;
+    }
     return sources;
 }
 

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: once in the normal
+# build and once under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+for preset in default asan; do
+    echo "== $preset build"
+    bash scripts/build.sh "$preset"
+    echo "== $preset tests"
+    ctest --preset "$preset"
+done
