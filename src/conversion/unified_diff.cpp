@@ -149,8 +149,12 @@ void AppendLine(std::string& out, char mark, std::string_view line) {
 }
 
 std::string Range(std::size_t start, std::size_t count) {
-    // An empty range names the line before it.
+    // An empty range names the line before it; a range of one line is its
+    // number alone, as diff -u writes it.
     const std::size_t first = count == 0 ? start : start + 1;
+    if (count == 1) {
+        return std::to_string(first);
+    }
     return std::to_string(first) + "," + std::to_string(count);
 }
 

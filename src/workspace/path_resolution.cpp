@@ -41,7 +41,9 @@ std::string MakeEntryRelative(const std::string& path, const std::string& projec
     }
     const fs::path relative = file.lexically_relative(folder);
     if (relative.empty() || *relative.begin() == ".." || relative == ".") {
-        return path;
+        // Outside the project's folder: absolute, since entries are read
+        // relative to that folder, not to where the project was made.
+        return file.string();
     }
     return relative.string();
 }

@@ -12,7 +12,7 @@ std::string ResolvePath(const std::string& entry, const std::string& baseFolder)
 std::string ParentFolder(const std::string& path);
 
 // The entry to store for path in a project file kept in projectFolder: the
-// part below that folder when path lies below it, else path unchanged.
+// part below that folder when path lies below it, else the absolute path.
 std::string MakeEntryRelative(const std::string& path, const std::string& projectFolder);
 
 } // namespace quillstamper

@@ -1,0 +1,85 @@
+#include "conversion/atomic_write.h"
+
+#include "support/test_files.h"
+#include "workspace/file_error.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillstamper {
+namespace {
+
+using test::ListFolder;
+using test::ReadBytes;
+using Names = std::vector<std::string>;
+
+// 0 when the write succeeds, 1 on a FileError naming path, 2 otherwise.
+int Write(const std::string& path, std::string_view bytes) {
+    try {
+        WriteFileAtomic(path, bytes);
+        return 0;
+    } catch (const FileError& error) {
+        return error.File() == path ? 1 : 2;
+    }
+}
+
+void MakeFile(const std::string& path, std::string_view bytes, mode_t mode) {
+    test::WriteBytes(path, bytes);
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+}
+
+TEST(AtomicWriteTest, ReplacesContentKeepingModeAndLinks) {
+    const test::TempDir dir;
+    EXPECT_EQ(Write(dir / "new.html", "a\r\n"), 0);
+    EXPECT_EQ(ReadBytes(dir / "new.html"), "a\r\n");
+    MakeFile(dir / "old.html", "a much longer old content\r\n", 0640);
+    EXPECT_EQ(Write(dir / "old.html", "b"), 0);
+    EXPECT_EQ(ReadBytes(dir / "old.html"), "b");
+    EXPECT_EQ(test::PermissionBits(dir / "old.html"), 0640u);
+    ASSERT_EQ(::symlink("old.html", (dir / "link.html").c_str()), 0);
+    EXPECT_EQ(Write(dir / "link.html", "via link"), 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.html"));
+    EXPECT_EQ(ReadBytes(dir / "old.html"), "via link");
+    EXPECT_EQ(ListFolder(dir.Path()), (Names{"link.html", "new.html", "old.html"}));
+}
+
+TEST(AtomicWriteTest, FailuresNameThePathAndLeaveNothingBehind) {
+    const test::TempDir dir;
+    EXPECT_EQ(Write(dir / "no/such/folder.html", "x"), 1);
+    MakeFile(dir / "locked.html", "old", 0444);
+    EXPECT_EQ(test::RunAsUnprivileged([&] { return Write(dir / "locked.html", "new"); }), 1);
+    EXPECT_EQ(ReadBytes(dir / "locked.html"), "old");
+    // The file size limit cuts the write short once the temporary file exists.
+    MakeFile(dir / "big.html", "old", 0666);
+    EXPECT_EQ(test::RunAsUnprivileged([&] {
+                  rlimit saved{};
+                  ::getrlimit(RLIMIT_FSIZE, &saved);
+                  const rlimit tiny{16, saved.rlim_max};
+                  std::signal(SIGXFSZ, SIG_IGN);
+                  ::setrlimit(RLIMIT_FSIZE, &tiny);
+                  const int result = Write(dir / "big.html", std::string(100, 'x'));
+                  ::setrlimit(RLIMIT_FSIZE, &saved);
+                  return result;
+              }),
+              1);
+    EXPECT_EQ(ReadBytes(dir / "big.html"), "old");
+    EXPECT_EQ(ListFolder(dir.Path()), (Names{"big.html", "locked.html"}));
+}
+
+TEST(AtomicWriteTest, WritesInPlaceWhereTheFolderTakesNoNewFile) {
+    const test::TempDir dir;
+    const std::string path = dir / "closed/page.html";
+    MakeFile(path, "old content that is longer", 0666);
+    ASSERT_EQ(::chmod((dir / "closed").c_str(), 0555), 0);
+    EXPECT_EQ(test::RunAsUnprivileged([&] { return Write(path, "new\r\n"); }), 0);
+    EXPECT_EQ(ReadBytes(path), "new\r\n");
+    EXPECT_EQ(ListFolder(dir / "closed"), Names{"page.html"});
+}
+
+} // namespace
+} // namespace quillstamper
