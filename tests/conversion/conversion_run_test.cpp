@@ -1,0 +1,226 @@
+#include "conversion/conversion_run.h"
+#include "support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace quillstamper::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const std::string kMenu = "<!-- Trelvonix menu -->";
+const std::string kMenuEnd = "<!-- Trelvonix menu end -->";
+const std::string kFoot = "<!-- Trelvonix foot -->";
+const std::string kHashFoot = "# Trelvonix foot";
+
+std::string Text(const Strings& lines, const std::string& lineBreak = "\r\n") {
+    std::string bytes;
+    for (const std::string& line : lines)
+        bytes += line + lineBreak;
+    return bytes;
+}
+
+// "web a.htm:8 <start line>" per problem.
+Strings Problems(const ConversionResult& result) {
+    Strings rows;
+    for (const ConversionProblem& p : result.problems)
+        rows.push_back((p.place == ConversionProblem::Place::WebFile ? "web " : "template ") +
+                       p.file + ":" + std::to_string(p.line) + " " + p.startLine);
+    return rows;
+}
+
+struct Recorder : ConversionObserver {
+    Strings passes;
+    Strings files;
+    void OnPassStarted(const std::string& entry, int pair) override {
+        passes.push_back(entry + " " + std::to_string(pair));
+    }
+    void OnFileConverted(const std::string& entry, std::string_view oldBytes,
+                         std::string_view newBytes, FileOutcome outcome) override {
+        files.push_back(entry + "|" + std::string(oldBytes) + "|" + std::string(newBytes) +
+                        (outcome == FileOutcome::Updated ? "|updated" : "|unchanged"));
+    }
+};
+
+// Entries are names in dir.
+ConversionResult Convert(const TempDir& dir, FileList web, FileList templates,
+                         ConversionObserver* observer = nullptr, bool write = true,
+                         const IdentifierTable& ids = DefaultIdentifiers()) {
+    return RunConversion(ConversionRequest{web, templates, ids, dir.Path(), write}, observer);
+}
+
+TEST(ConversionRunTest, EmptyListFailsPreconditionWithoutReadingAnyFile) {
+    Recorder recorder;
+    const ConversionResult noWeb = RunConversion(
+        ConversionRequest{{}, {"/none/t", "/none/u"}, DefaultIdentifiers(), ""}, &recorder);
+    const ConversionResult noTemplates =
+        RunConversion(ConversionRequest{{"/none/w"}, {}, DefaultIdentifiers(), ""}, &recorder);
+    for (const ConversionResult& result : {noWeb, noTemplates}) {
+        EXPECT_TRUE(result.preconditionFailed);
+        EXPECT_FALSE(result.error); // reading the missing files would have failed
+        EXPECT_TRUE(result.outcomes.empty());
+    }
+    EXPECT_TRUE(recorder.passes.empty());
+    EXPECT_EQ(FormatPreconditionMessage(0, 2),
+              "You added 0 Web Files and 2 Template Files!\n\nYou need one of each at least for "
+              "starting the conversion process!");
+}
+
+TEST(ConversionRunTest, OnlyFilesWhoseBytesChangeAreWrittenAndTheObserverSeesEveryStep) {
+    const TempDir dir;
+    WriteBytes(dir / "t.htm", Text({kMenu, "new", kMenuEnd}, "\n"));
+    WriteBytes(dir / "same.htm", Text({"top", kMenu, "new", kMenuEnd}));
+    WriteBytes(dir / "empty.htm", "");
+    WriteBytes(dir / "lf.htm", "plain\nlast");
+    const timespec old[2] = {{1000000000, 123456789}, {1000000000, 123456789}};
+    for (const char* name : {"same.htm", "empty.htm"})
+        ASSERT_EQ(::utimensat(AT_FDCWD, (dir / name).c_str(), old, 0), 0);
+    // Pair 2 has no start identifier and takes no part; pair 4 does.
+    const IdentifierTable ids{"<!-- Trelvonix ", " end -->", "",   " end -->",
+                              "// Trelvonix ",   " end -->", "@ ", " @"};
+
+    Recorder recorder;
+    Convert(dir, {"same.htm", "empty.htm", "lf.htm", "lf.htm"}, {"t.htm"}, &recorder, true, ids);
+    EXPECT_EQ(recorder.passes, (Strings{"same.htm 1", "same.htm 3", "same.htm 4", "empty.htm 1",
+                                        "empty.htm 3", "empty.htm 4", "lf.htm 1", "lf.htm 3",
+                                        "lf.htm 4", "lf.htm 1", "lf.htm 3", "lf.htm 4"}));
+    const std::string same = Text({"top", kMenu, "new", kMenuEnd});
+    EXPECT_EQ(recorder.files,
+              (Strings{"same.htm|" + same + "|" + same + "|unchanged", "empty.htm|||unchanged",
+                       "lf.htm|plain\nlast|plain\r\nlast\r\n|updated",
+                       "lf.htm|plain\r\nlast\r\n|plain\r\nlast\r\n|unchanged"}));
+    for (const char* name : {"same.htm", "empty.htm"}) {
+        EXPECT_EQ(ModificationTime(dir / name).tv_sec, old[1].tv_sec) << name;
+        EXPECT_EQ(ModificationTime(dir / name).tv_nsec, old[1].tv_nsec) << name;
+    }
+    EXPECT_EQ(ReadBytes(dir / "empty.htm"), "");
+    EXPECT_EQ(ReadBytes(dir / "lf.htm"), "plain\r\nlast\r\n");
+}
+
+TEST(ConversionRunTest, UnclosedWebBlockIsLeftAsThePassReadItAndTheRunGoesOn) {
+    const TempDir dir;
+    const Strings slash{"// Trelvonix s", "S", "// Trelvonix s end -->"};
+    WriteBytes(dir / "t.htm", Text({kMenu, "n1", "n2", kMenuEnd, kHashFoot, "F",
+                                    kHashFoot + " end -->", slash[0], slash[1], slash[2]}));
+    // Pass 1 adds a line, so the open hash block stands on line 8 in pass 2.
+    WriteBytes(dir / "a.htm",
+               Text({kMenu, "old", kMenuEnd, slash[0], "o", slash[2], kHashFoot, "stale"}, "\n"));
+    WriteBytes(dir / "b.htm", Text({kMenu, kMenuEnd}));
+
+    const ConversionResult result = Convert(dir, {"a.htm", "b.htm"}, {"t.htm"});
+    EXPECT_FALSE(result.error);
+    EXPECT_EQ(Problems(result), Strings{"web a.htm:8 " + kHashFoot});
+    // The pair 3 pass after it and the next file are converted as usual.
+    EXPECT_EQ(ReadBytes(dir / "a.htm"), Text({kMenu, "n1", "n2", kMenuEnd, slash[0], slash[1],
+                                              slash[2], kHashFoot, "stale"}));
+    EXPECT_EQ(ReadBytes(dir / "b.htm"), Text({kMenu, "n1", "n2", kMenuEnd}));
+}
+
+TEST(ConversionRunTest, UnclosedTemplateBlockIsUnusableForTheWholeRunAndReportedOnce) {
+    const TempDir dir;
+    const std::string footEnd = "<!-- Trelvonix foot end -->";
+    WriteBytes(dir / "t1.htm", Text({kMenu, "M", kMenuEnd, kFoot, "F"}));
+    WriteBytes(dir / "t2.htm", Text({kFoot, "G", footEnd}));
+    WriteBytes(dir / "a.htm", Text({kFoot, "a", footEnd, kMenu, kMenuEnd}, "\n"));
+    WriteBytes(dir / "b.htm", Text({kFoot, "b", footEnd}, "\n"));
+
+    const ConversionResult result = Convert(dir, {"a.htm", "b.htm", "a.htm"}, {"t1.htm", "t2.htm"});
+    EXPECT_FALSE(result.error);
+    EXPECT_EQ(Problems(result), Strings{"template t1.htm:4 " + kFoot});
+    EXPECT_EQ(ReadBytes(dir / "a.htm"), Text({kFoot, "a", footEnd, kMenu, "M", kMenuEnd}));
+    EXPECT_EQ(ReadBytes(dir / "b.htm"), Text({kFoot, "b", footEnd}));
+}
+
+TEST(ConversionRunTest, MissingFileEndsTheRunOnlyWhereItIsRead) {
+    const TempDir dir;
+    WriteBytes(dir / "t.htm", Text({kMenu, "new", kMenuEnd}));
+    WriteBytes(dir / "plain.htm", "plain\n");
+    WriteBytes(dir / "a.htm", Text({kMenu, kMenuEnd}, "\n"));
+    WriteBytes(dir / "c.htm", Text({kMenu, kMenuEnd}, "\n"));
+
+    // Templates are read only to look up a start line.
+    EXPECT_FALSE(Convert(dir, {"plain.htm"}, {"missing.htm"}).error);
+    EXPECT_EQ(ReadBytes(dir / "plain.htm"), "plain\r\n");
+    const ConversionResult noTemplate = Convert(dir, {"a.htm"}, {"missing.htm"});
+    ASSERT_TRUE(noTemplate.error);
+    EXPECT_EQ(noTemplate.error->File(), dir / "missing.htm");
+    EXPECT_EQ(ReadBytes(dir / "a.htm"), Text({kMenu, kMenuEnd}, "\n"));
+
+    const ConversionResult noWeb = Convert(dir, {"a.htm", "gone.htm", "c.htm"}, {"t.htm"});
+    ASSERT_TRUE(noWeb.error);
+    EXPECT_EQ(noWeb.error->File(), dir / "gone.htm");
+    EXPECT_EQ(noWeb.outcomes, std::vector<FileOutcome>{FileOutcome::Updated});
+    EXPECT_EQ(ReadBytes(dir / "a.htm"), Text({kMenu, "new", kMenuEnd}));
+    EXPECT_EQ(ReadBytes(dir / "c.htm"), Text({kMenu, kMenuEnd}, "\n"));
+}
+
+TEST(ConversionRunTest, WebFileThatCannotBeWrittenEndsTheRunAndKeepsItsBytes) {
+    const TempDir dir;
+    WriteBytes(dir / "t.htm", Text({kMenu, "new", kMenuEnd}));
+    WriteBytes(dir / "a.htm", Text({kMenu, "old", kMenuEnd}));
+    ASSERT_EQ(::chmod((dir / "a.htm").c_str(), 0444), 0);
+
+    EXPECT_EQ(RunAsUnprivileged([&] {
+                  const ConversionResult result = Convert(dir, {"a.htm"}, {"t.htm"});
+                  return result.error && result.error->File() == dir / "a.htm" ? 0 : 1;
+              }),
+              0);
+    EXPECT_EQ(ReadBytes(dir / "a.htm"), Text({kMenu, "old", kMenuEnd}));
+    EXPECT_EQ(ListFolder(dir.Path()), (Strings{"a.htm", "t.htm"}));
+}
+
+TEST(ConversionRunTest, DryRunWritesNothingAndReportsWhatARealRunDoes) {
+    const TempDir dir;
+    WriteBytes(dir / "src.htm",
+               Text({kMenu, "new", kMenuEnd, kHashFoot, "f", kHashFoot + " end -->"}));
+    WriteBytes(dir / "mid.htm", Text({kMenu, "old", kMenuEnd}));
+    WriteBytes(dir / "a.htm", Text({kMenu, "x", kMenuEnd, kHashFoot}));
+    // a.htm sees mid.htm as the run rewrote it; its hash block is open on line 6.
+    const std::string midBefore = ReadBytes(dir / "mid.htm");
+    const std::string aBefore = ReadBytes(dir / "a.htm");
+    const std::string midAfter = Text({kMenu, "new", "old", kMenuEnd});
+    const std::string aAfter = Text({kMenu, "new", "new", "old", kMenuEnd, kHashFoot});
+    const Strings names = ListFolder(dir.Path());
+    const timespec before = ModificationTime(dir / "a.htm");
+
+    for (const bool write : {false, true}) {
+        Recorder recorder;
+        const ConversionResult result =
+            Convert(dir, {"mid.htm", "a.htm"}, {"src.htm", "mid.htm"}, &recorder, write);
+        EXPECT_EQ(result.outcomes, std::vector<FileOutcome>(2, FileOutcome::Updated));
+        EXPECT_EQ(Problems(result), Strings{"web a.htm:6 " + kHashFoot});
+        EXPECT_EQ(recorder.passes, (Strings{"mid.htm 1", "mid.htm 2", "mid.htm 3", "a.htm 1",
+                                            "a.htm 2", "a.htm 3"}));
+        EXPECT_EQ(recorder.files, (Strings{"mid.htm|" + midBefore + "|" + midAfter + "|updated",
+                                           "a.htm|" + aBefore + "|" + aAfter + "|updated"}));
+        if (!write) {
+            EXPECT_EQ(ReadBytes(dir / "mid.htm"), midBefore);
+            EXPECT_EQ(ModificationTime(dir / "a.htm").tv_nsec, before.tv_nsec);
+        }
+    }
+    EXPECT_EQ(ReadBytes(dir / "mid.htm"), midAfter);
+    EXPECT_EQ(ReadBytes(dir / "a.htm"), aAfter);
+    EXPECT_EQ(ListFolder(dir.Path()), names);
+}
+
+TEST(ConversionRunTest, RewriteKeepsLinkAndPermissionsAndLeavesNoTemporaryFile) {
+    const TempDir dir;
+    WriteBytes(dir / "t.htm", Text({kMenu, "new", kMenuEnd}));
+    WriteBytes(dir / "a.htm", Text({kMenu, "old", kMenuEnd}));
+    ASSERT_EQ(::chmod((dir / "a.htm").c_str(), 0640), 0);
+    ASSERT_EQ(::symlink("a.htm", (dir / "link.htm").c_str()), 0);
+
+    EXPECT_FALSE(Convert(dir, {"link.htm"}, {"t.htm"}).error);
+    struct stat link {};
+    ASSERT_EQ(::lstat((dir / "link.htm").c_str(), &link), 0);
+    EXPECT_TRUE(S_ISLNK(link.st_mode));
+    EXPECT_EQ(ReadBytes(dir / "a.htm"), Text({kMenu, "new", kMenuEnd}));
+    EXPECT_EQ(PermissionBits(dir / "a.htm"), 0640U);
+    EXPECT_EQ(ListFolder(dir.Path()), (Strings{"a.htm", "link.htm", "t.htm"}));
+}
+
+} // namespace
+} // namespace quillstamper::test
