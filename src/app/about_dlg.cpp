@@ -1,0 +1,36 @@
+#include "app/about_dlg.h"
+
+#include "app/dialog_units.h"
+
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+
+namespace quillstamper {
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("About ..."));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    const DialogUnits units(font());
+    setFixedSize(units.ToPixelsX(235), units.ToPixelsY(60));
+
+    auto* icon = new QLabel(this);
+    icon->setPixmap(QIcon(QStringLiteral(":/icon-32.png")).pixmap(32, 32));
+    icon->setGeometry(units.ToPixels(11, 17, 21, 20));
+    icon->resize(icon->sizeHint());
+
+    auto* version = new QLabel(QStringLiteral("Quillstamper Version 1.0"), this);
+    version->setTextFormat(Qt::PlainText);
+    version->setGeometry(units.ToPixels(40, 10, 119, 8));
+    version->setMinimumHeight(version->sizeHint().height());
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setGeometry(units.ToPixels(178, 7, 50, 14));
+    ok->setDefault(true);
+    ok->setFocus();
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+} // namespace quillstamper

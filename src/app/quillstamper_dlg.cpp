@@ -1,0 +1,452 @@
+#include "app/quillstamper_dlg.h"
+
+#include "app/about_dlg.h"
+#include "app/dialog_units.h"
+#include "app/system_menu.h"
+#include "app/text_edges.h"
+#include "conversion/conversion_run.h"
+#include "conversion/file_check.h"
+#include "options/options_dlg.h"
+#include "project/project_commands.h"
+#include "project/project_file.h"
+#include "workspace/file_error.h"
+#include "workspace/shorten_path.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+
+#include <exception>
+
+namespace quillstamper {
+
+namespace {
+
+const QString kCaption = QStringLiteral("Trelvonix Quillstamper");
+const QString kWebFilter =
+    QStringLiteral("HTM or other web files (*.htm;*.html;*.pl;*.php)|*.htm;*.html;*.pl;*.php");
+const QString kAllFilesFilter = QStringLiteral("all files (*.*)|*.*");
+const QString kProjectFilter = QStringLiteral("Trelvonix project files (*.trvx)|*.trvx");
+constexpr std::size_t kMaxListedProblems = 20;
+
+// Tells the window which file a run is working on.
+class StatusObserver : public ConversionObserver {
+public:
+    StatusObserver(Workspace& workspace, std::function<void()> refresh)
+        : m_workspace(workspace), m_refresh(std::move(refresh)) {}
+
+    void OnPassStarted(const std::string& webEntry, int) override {
+        m_workspace.m_currentFile = ShortenPath(webEntry, m_workspace.m_pathBreak);
+        m_refresh();
+    }
+
+private:
+    Workspace& m_workspace;
+    std::function<void()> m_refresh;
+};
+
+std::string FormatProblems(const std::vector<ConversionProblem>& problems) {
+    std::string text = "These blocks were left unchanged because their end line is missing:\n\n";
+    for (std::size_t i = 0; i < problems.size() && i < kMaxListedProblems; ++i) {
+        const ConversionProblem& problem = problems[i];
+        text += problem.file + ", line " + std::to_string(problem.line) + ": " + problem.startLine +
+                "\n";
+    }
+    if (problems.size() > kMaxListedProblems) {
+        text += "\n... and " + std::to_string(problems.size() - kMaxListedProblems) + " more.\n";
+    }
+    return text;
+}
+
+} // namespace
+
+CQuillstamperDlg::CQuillstamperDlg(Platform& platform, QWidget* parent)
+    : QDialog(parent), m_platform(platform) {
+    setWindowTitle(kCaption);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    CreateControls();
+    BindMessageTable();
+    PlaceMenuBar();
+    // The workspace starts as Workspace's defaults: empty lists, the default
+    // identifiers, path break 32, empty status lines.
+    RefreshCounts(m_workspace);
+    RefreshStatus();
+}
+
+void CQuillstamperDlg::CreateControls() {
+    const DialogUnits units(font());
+    const auto place = [&](QWidget* widget, int x, int y, int width, int height) {
+        widget->setGeometry(units.ToPixels(x, y, width, height));
+    };
+    setFixedSize(units.ToPixelsX(370), units.ToPixelsY(214));
+
+    m_dynamizeButton = new QPushButton(QStringLiteral("Dynamize!"), this);
+    place(m_dynamizeButton, 313, 192, 50, 14);
+    m_dynamizeButton->setDefault(true);
+    m_cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    place(m_cancelButton, 250, 192, 50, 14);
+
+    const auto makeListBox = [&](int x, int y, int width, int height) {
+        auto* listBox = new QListWidget(this);
+        place(listBox, x, y, width, height);
+        listBox->setSortingEnabled(true);
+        listBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        listBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        return listBox;
+    };
+    m_webListBox = makeListBox(98, 27, 265, 67);
+    m_webListBox->setFocusPolicy(Qt::ClickFocus); // no tab stop
+    m_templateListBox = makeListBox(98, 118, 265, 46);
+
+    place(new QLabel(QStringLiteral("Please add htm/html files here:"), this), 98, 8, 140, 12);
+    place(new QLabel(QStringLiteral("Please add template files here:"), this), 97, 101, 140, 12);
+    m_addWebButton = new QPushButton(QStringLiteral("Add"), this);
+    place(m_addWebButton, 300, 7, 63, 14);
+    m_addTemplateButton = new QPushButton(QStringLiteral("Add"), this);
+    place(m_addTemplateButton, 300, 98, 63, 14);
+
+    m_currentFileLabel = new QLabel(this);
+    place(m_currentFileLabel, 97, 180, 266, 8);
+    auto* picture = new QLabel(this);
+    picture->setPixmap(QPixmap(QStringLiteral(":/side_picture.png")));
+    picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    place(picture, 7, 7, 72, 199);
+    // The picture keeps its own size, as a bitmap control does.
+    picture->resize(picture->sizeHint());
+    m_activityLabel = new QLabel(this);
+    place(m_activityLabel, 97, 169, 266, 8);
+    m_countsLabel = new QLabel(this);
+    place(m_countsLabel, 97, 196, 149, 8);
+    for (QLabel* label : {m_currentFileLabel, m_activityLabel, m_countsLabel}) {
+        label->setTextFormat(Qt::PlainText);
+        label->setMinimumHeight(label->sizeHint().height());
+    }
+
+    setTabOrder(m_dynamizeButton, m_cancelButton);
+    setTabOrder(m_cancelButton, m_templateListBox);
+    setTabOrder(m_templateListBox, m_addWebButton);
+    setTabOrder(m_addWebButton, m_addTemplateButton);
+    m_dynamizeButton->setFocus();
+}
+
+// The menu bar lies above the client area, which keeps the layout of the controls.
+void CQuillstamperDlg::PlaceMenuBar() {
+    const int menuHeight = m_menuBar->sizeHint().height();
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child != m_menuBar) {
+            child->move(child->x(), child->y() + menuHeight);
+        }
+    }
+    setFixedSize(width(), height() + menuHeight);
+    m_menuBar->setGeometry(0, 0, width(), menuHeight);
+}
+
+// The message table: each button, menu item and key, and its one handler.
+void CQuillstamperDlg::BindMessageTable() {
+    const auto bind = [this](auto* sender, auto signal, Handler handler) {
+        connect(sender, signal, this, [this, handler] { Dispatch(handler); });
+    };
+    m_menuBar = new QMenuBar(this);
+    bind(m_addWebButton, &QPushButton::clicked, &CQuillstamperDlg::OnAddWebFiles);
+    bind(m_addTemplateButton, &QPushButton::clicked, &CQuillstamperDlg::OnAddTemplateFiles);
+    bind(m_dynamizeButton, &QPushButton::clicked, &CQuillstamperDlg::OnDynamize);
+    // Cancel, Escape and the close box end the program through the dialog's own reject().
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+
+    struct MenuItem {
+        const char* text; // nullptr: separator
+        Handler handler;
+    };
+    const struct {
+        const char* title;
+        std::vector<MenuItem> items;
+    } menus[] = {
+        {"&File",
+         {{"&New Project", &CQuillstamperDlg::OnNewProject},
+          {nullptr, nullptr},
+          {"&Open Project", &CQuillstamperDlg::OnOpenProject},
+          {"&Save Project", &CQuillstamperDlg::OnSaveProject},
+          {"Sa&ve Project as...", &CQuillstamperDlg::OnSaveProjectAs},
+          {nullptr, nullptr},
+          {"&Exit", &CQuillstamperDlg::OnExit}}},
+        {"&Tools",
+         {{"&Options", &CQuillstamperDlg::OnOptions},
+          {nullptr, nullptr},
+          {"&Check Files for Errors", &CQuillstamperDlg::OnCheckFiles}}},
+        {"&Help",
+         {{"Show &Help File", &CQuillstamperDlg::OnShowHelpFile},
+          {"Go to Trelvonix &Website", &CQuillstamperDlg::OnGoToWebsite},
+          {nullptr, nullptr},
+          {"&About", &CQuillstamperDlg::OnAbout}}},
+    };
+    for (const auto& menu : menus) {
+        QMenu* popup = m_menuBar->addMenu(QString::fromUtf8(menu.title));
+        popup->installEventFilter(this); // F1 with a menu open
+        for (const MenuItem& item : menu.items) {
+            if (item.text == nullptr) {
+                popup->addSeparator();
+                continue;
+            }
+            QAction* action = popup->addAction(QString::fromUtf8(item.text));
+            bind(action, &QAction::triggered, item.handler);
+        }
+    }
+
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    help->setContext(Qt::WindowShortcut);
+    bind(help, &QShortcut::activated, &CQuillstamperDlg::OnHelpInfo);
+}
+
+QAction* CQuillstamperDlg::MenuAction(const QString& text) const {
+    for (QAction* action : m_menuBar->findChildren<QAction*>()) {
+        if (action->text() == text) {
+            return action;
+        }
+    }
+    return nullptr;
+}
+
+// No exception may reach Qt's event loop: a failed command is reported here
+// and abandoned; the window keeps the state the handler left.
+void CQuillstamperDlg::Dispatch(Handler handler) {
+    QString error;
+    try {
+        (this->*handler)();
+        return;
+    } catch (const FileError& fileError) {
+        error = PathToDisplay(fileError.what());
+    } catch (const std::exception& exception) {
+        error = QString::fromLocal8Bit(exception.what());
+    } catch (...) {
+        error = QStringLiteral("An unexpected error occurred.");
+    }
+    m_platform.ShowMessage(this, QCoreApplication::applicationName(), error, Platform::Icon::Stop);
+}
+
+void CQuillstamperDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (m_shown) {
+        return;
+    }
+    m_shown = true;
+    if (const QScreen* screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    AppendAboutToSystemMenu(*this);
+}
+
+bool CQuillstamperDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    if (IsAboutSystemMenuEvent(message)) {
+        Dispatch(&CQuillstamperDlg::OnAbout);
+        *result = 0;
+        return true;
+    }
+    return QDialog::nativeEvent(eventType, message, result);
+}
+
+bool CQuillstamperDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
+        if (auto* menu = qobject_cast<QMenu*>(watched)) {
+            menu->close();
+        }
+        Dispatch(&CQuillstamperDlg::OnHelpInfo);
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CQuillstamperDlg::RefreshStatus() {
+    const std::pair<QLabel*, const std::string*> texts[] = {
+        {m_activityLabel, &m_workspace.m_activity},
+        {m_currentFileLabel, &m_workspace.m_currentFile},
+        {m_countsLabel, &m_workspace.m_counts}};
+    for (const auto& [label, text] : texts) {
+        label->setText(TextToDisplay(*text));
+        label->repaint();
+    }
+}
+
+void CQuillstamperDlg::ShowMessage(const std::string& text) {
+    m_platform.ShowMessage(this, kCaption, TextToDisplay(text), Platform::Icon::None);
+}
+
+void CQuillstamperDlg::AddFiles(const QString& filter, FileList& files, QListWidget* listBox) {
+    for (const QString& chosen : m_platform.AskOpenFileNames(this, filter)) {
+        const std::string path = PathFromDialog(chosen);
+        listBox->addItem(PathToDisplay(ShortenPath(path, m_workspace.m_pathBreak)));
+        files.push_back(path);
+    }
+    RefreshCounts(m_workspace);
+    RefreshStatus();
+}
+
+void CQuillstamperDlg::OnAddWebFiles() {
+    AddFiles(kWebFilter, m_workspace.m_webFiles, m_webListBox);
+}
+
+void CQuillstamperDlg::OnAddTemplateFiles() {
+    AddFiles(kAllFilesFilter, m_workspace.m_templateFiles, m_templateListBox);
+}
+
+void CQuillstamperDlg::RebuildListBoxes() {
+    const std::pair<QListWidget*, const FileList*> lists[] = {
+        {m_webListBox, &m_workspace.m_webFiles}, {m_templateListBox, &m_workspace.m_templateFiles}};
+    for (const auto& [listBox, files] : lists) {
+        listBox->clear();
+        for (const std::string& path : *files) {
+            listBox->addItem(PathToDisplay(ShortenPath(path, m_workspace.m_pathBreak)));
+        }
+    }
+}
+
+void CQuillstamperDlg::OnNewProject() {
+    m_webListBox->clear();
+    m_templateListBox->clear();
+    NewProject(m_workspace);
+    RefreshStatus();
+}
+
+void CQuillstamperDlg::OnOpenProject() {
+    OnNewProject();
+    const OpenProjectResult result =
+        OpenProject(m_workspace, [this]() -> std::optional<std::string> {
+            const std::optional<QString> chosen = m_platform.AskOpenFileName(this, kProjectFilter);
+            if (!chosen) {
+                return std::nullopt;
+            }
+            return PathFromDialog(*chosen);
+        });
+    if (result.outcome == OpenProjectResult::Outcome::Refused) {
+        ShowMessage(result.message);
+        return;
+    }
+    RebuildListBoxes();
+    RefreshStatus();
+}
+
+void CQuillstamperDlg::SaveProjectFile(bool askForName) {
+    quillstamper::SaveProjectFile(m_workspace, askForName, [this]() -> std::optional<std::string> {
+        const std::optional<QString> chosen = m_platform.AskSaveFileName(
+            this, QString::fromUtf8(kDefaultProjectName.data(), kDefaultProjectName.size()),
+            QString::fromUtf8(kProjectFileSuffix.data(), kProjectFileSuffix.size()),
+            kProjectFilter);
+        if (!chosen) {
+            return std::nullopt;
+        }
+        return PathFromDialog(*chosen);
+    });
+}
+
+void CQuillstamperDlg::OnSaveProject() {
+    SaveProjectFile(false);
+}
+
+void CQuillstamperDlg::OnSaveProjectAs() {
+    SaveProjectFile(true);
+}
+
+void CQuillstamperDlg::OnDynamize() {
+    ConversionRequest request{m_workspace.m_webFiles, m_workspace.m_templateFiles,
+                              m_workspace.m_identifiers, ProjectBaseFolder(m_workspace)};
+    if (request.webFiles.empty() || request.templateFiles.empty()) {
+        ShowMessage(
+            FormatPreconditionMessage(request.webFiles.size(), request.templateFiles.size()));
+        return;
+    }
+    m_workspace.m_activity = "Currently converting ...";
+    StatusObserver observer(m_workspace, [this] { RefreshStatus(); });
+    const ConversionResult result = RunConversion(request, &observer);
+    if (!result.problems.empty()) {
+        ShowMessage(FormatProblems(result.problems));
+    }
+    if (result.error) {
+        throw *result.error; // the status lines keep the file in hand
+    }
+    m_workspace.m_activity.clear();
+    m_workspace.m_currentFile.clear();
+    RefreshStatus();
+    ShowMessage("Conversion done!");
+}
+
+void CQuillstamperDlg::OnCheckFiles() {
+    m_workspace.m_activity = "Currently checking ...";
+    RefreshStatus();
+    const std::vector<CheckReport> reports =
+        CheckFiles(m_workspace.m_webFiles, m_workspace.m_templateFiles, m_workspace.m_identifiers,
+                   ProjectBaseFolder(m_workspace));
+    for (const CheckReport& report : reports) {
+        m_workspace.m_currentFile = report.startLine;
+        RefreshStatus();
+        ShowMessage(FormatCheckReport(report.startLine));
+    }
+    m_workspace.m_activity.clear();
+    m_workspace.m_currentFile.clear();
+    RefreshStatus();
+    if (reports.empty()) {
+        ShowMessage(std::string(kCheckPassedMessage));
+    }
+    m_workspace.m_activity.clear();
+    m_workspace.m_currentFile.clear();
+    RefreshStatus();
+}
+
+void CQuillstamperDlg::OnOptions() {
+    COptionsDlg dialog(this);
+    dialog.m_identifiers = m_workspace.m_identifiers;
+    dialog.m_pathBreak = m_workspace.m_pathBreak;
+    dialog.OnInitDialog();
+    m_platform.RunDialog(dialog);
+    // After Cancel the copies still hold what was handed in.
+    m_workspace.m_identifiers = dialog.m_identifiers;
+    m_workspace.m_pathBreak = dialog.m_pathBreak;
+    RebuildListBoxes();
+    RefreshStatus();
+}
+
+std::string CQuillstamperDlg::ReadSetupValue(const QString& name) {
+    const std::optional<QString> value = m_platform.ReadSetupValue(name);
+    if (!value) {
+        ShowMessage("No Key detected, please start setup again!");
+        return {};
+    }
+    return PathFromDialog(*value);
+}
+
+void CQuillstamperDlg::OpenSetupValue(const QString& name) {
+    m_platform.OpenExternally(PathToDisplay(ReadSetupValue(name)));
+}
+
+void CQuillstamperDlg::OnShowHelpFile() {
+    OpenSetupValue(QStringLiteral("Help"));
+}
+
+void CQuillstamperDlg::OnGoToWebsite() {
+    OpenSetupValue(QStringLiteral("Home"));
+}
+
+void CQuillstamperDlg::OnHelpInfo() {
+    OpenSetupValue(QStringLiteral("Help"));
+}
+
+void CQuillstamperDlg::OnAbout() {
+    CAboutDlg about(this);
+    m_platform.RunDialog(about);
+}
+
+void CQuillstamperDlg::OnExit() {
+    accept();
+}
+
+} // namespace quillstamper
