@@ -1,0 +1,95 @@
+// Shows the main window with the example project loaded, then the Options
+// dialog, and saves a picture of each, window frame included.
+
+#include "app/platform.h"
+#include "app/quillstamper_dlg.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QIcon>
+#include <QPixmap>
+#include <QScreen>
+#include <QWidget>
+
+#include <cstdio>
+
+namespace {
+
+void Settle(int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+}
+
+bool SaveWindowPicture(const QWidget& window, const QString& path) {
+    const QRect frame = window.frameGeometry();
+    const QPixmap screen = window.screen()->grabWindow(0);
+    return screen.copy(frame).save(path);
+}
+
+// Answers the open dialog with the example project; shows modal dialogs long
+// enough to take their picture.
+class DemoPlatform : public quillstamper::Platform {
+public:
+    DemoPlatform(QString project, QString outputFolder)
+        : m_project(std::move(project)), m_outputFolder(std::move(outputFolder)) {}
+
+    void ShowMessage(QWidget*, const QString&, const QString& text, Icon) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
+    QStringList AskOpenFileNames(QWidget*, const QString&) override {
+        return {};
+    }
+    std::optional<QString> AskOpenFileName(QWidget*, const QString&) override {
+        return m_project;
+    }
+    std::optional<QString> AskSaveFileName(QWidget*, const QString&, const QString&,
+                                           const QString&) override {
+        return std::nullopt;
+    }
+    int RunDialog(QDialog& dialog) override {
+        dialog.show();
+        Settle(700);
+        m_saved = SaveWindowPicture(dialog, m_outputFolder + QStringLiteral("/options-dialog.png"));
+        dialog.reject();
+        return QDialog::Rejected;
+    }
+    std::optional<QString> ReadSetupValue(const QString&) override {
+        return std::nullopt;
+    }
+    void OpenExternally(const QString&) override {}
+
+    bool Saved() const {
+        return m_saved;
+    }
+
+private:
+    QString m_project;
+    QString m_outputFolder;
+    bool m_saved = false;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: take_screenshots PROJECT.trvx OUTPUT-FOLDER\n");
+        return 2;
+    }
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon-32.png")));
+    DemoPlatform platform(QDir(QString::fromLocal8Bit(argv[1])).absolutePath(),
+                          QString::fromLocal8Bit(argv[2]));
+    quillstamper::CQuillstamperDlg window(platform);
+    window.show();
+    window.OnOpenProject();
+    Settle(1000);
+    const bool mainSaved =
+        SaveWindowPicture(window, QString::fromLocal8Bit(argv[2]) + QStringLiteral("/main-window.png"));
+    window.OnOptions();
+    return mainSaved && platform.Saved() ? 0 : 1;
+}
