@@ -1,0 +1,285 @@
+#include "bench/bench_runner.h"
+
+#include "bench/site_generator.h"
+#include "conversion/file_io.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <stdexcept>
+#include <sys/resource.h>
+#include <sys/utsname.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace quillstamper::bench {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Sample {
+    double seconds = 0;
+    long peakKilobytes = 0;
+};
+
+// Runs a program to its end; wall time and peak resident memory (what
+// /usr/bin/time -v reports as "Maximum resident set size").
+Sample Measure(const std::vector<std::string>& arguments, int expectedStatus = 0) {
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    const auto begin = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int quiet = ::open("/dev/null", O_WRONLY);
+        ::dup2(quiet, STDOUT_FILENO);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child) {
+        throw std::runtime_error("cannot run " + arguments.front());
+    }
+    const auto end = std::chrono::steady_clock::now();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != expectedStatus) {
+        std::string command;
+        for (const std::string& argument : arguments) {
+            command += argument + " ";
+        }
+        throw std::runtime_error("unexpected exit status of: " + command);
+    }
+    return {std::chrono::duration<double>(end - begin).count(), usage.ru_maxrss};
+}
+
+double Seconds(const std::function<void()>& work) {
+    const auto begin = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+void FreshCopy(const fs::path& from, const fs::path& to) {
+    fs::remove_all(to);
+    fs::copy(from, to, fs::copy_options::recursive);
+}
+
+std::string SiteFor(const RunnerSettings& settings, int pages) {
+    const fs::path folder = fs::path(settings.workFolder) / ("site-" + std::to_string(pages));
+    if (!fs::exists(folder / "site.trvx")) {
+        SiteSettings site;
+        site.pages = pages;
+        GenerateSite(site, folder.string());
+    }
+    return folder.string();
+}
+
+struct Series {
+    std::vector<double> copy, dynamize, again, check, inPlace, safe;
+    long dynamizePeak = 0, againPeak = 0, checkPeak = 0;
+};
+
+Series MeasureSite(const RunnerSettings& settings, int pages) {
+    const fs::path site = SiteFor(settings, pages);
+    const fs::path run = fs::path(settings.workFolder) / "run";
+    const std::string project = (run / "site.trvx").string();
+    Series series;
+    for (int i = 0; i < settings.runs; ++i) {
+        series.copy.push_back(Seconds([&] { FreshCopy(site, run); }));
+        const Sample first = Measure({settings.cli, "dynamize", project, "--quiet"});
+        const Sample second = Measure({settings.cli, "dynamize", project, "--quiet"});
+        const Sample check = Measure({settings.cli, "check", project});
+        const Sample inPlace = Measure({settings.self, "floor-inplace", project});
+        const Sample safe = Measure({settings.self, "floor-safe", project});
+        series.dynamize.push_back(first.seconds);
+        series.again.push_back(second.seconds);
+        series.check.push_back(check.seconds);
+        series.inPlace.push_back(inPlace.seconds);
+        series.safe.push_back(safe.seconds);
+        series.dynamizePeak = std::max(series.dynamizePeak, first.peakKilobytes);
+        series.againPeak = std::max(series.againPeak, second.peakKilobytes);
+        series.checkPeak = std::max(series.checkPeak, check.peakKilobytes);
+    }
+    return series;
+}
+
+std::uintmax_t MemoryBound(const std::string& site) {
+    std::uintmax_t largestPage = 0;
+    std::uintmax_t templates = 0;
+    for (const auto& entry : fs::directory_iterator(fs::path(site) / "pages")) {
+        largestPage = std::max(largestPage, entry.file_size());
+    }
+    for (const auto& entry : fs::directory_iterator(fs::path(site) / "templates")) {
+        templates += entry.file_size();
+    }
+    return 3 * (largestPage + templates) + 20 * 1024 * 1024;
+}
+
+// Both outputs must agree byte for byte, or the comparison means nothing.
+bool SameTree(const fs::path& left, const fs::path& right) {
+    for (const auto& entry : fs::recursive_directory_iterator(left)) {
+        if (entry.is_regular_file() &&
+            ReadFileBytes(entry.path().string()) !=
+                ReadFileBytes((right / fs::relative(entry.path(), left)).string())) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string MachineLine() {
+    struct utsname name {};
+    ::uname(&name);
+    std::string model = "unknown processor";
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    for (std::string line; std::getline(cpuinfo, line);) {
+        if (line.rfind("model name", 0) == 0) {
+            model = line.substr(line.find(':') + 2);
+            break;
+        }
+    }
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGE_SIZE);
+    std::ostringstream text;
+    text << model << ", " << ::sysconf(_SC_NPROCESSORS_ONLN) << " cores, "
+         << (pages * (pageSize / 1024) / (1024 * 1024)) << " GiB, " << name.sysname << " "
+         << name.release << " " << name.machine;
+    return text.str();
+}
+
+std::string Format(const char* format, double value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+std::string Verdict(bool met) {
+    return met ? "met" : "MISSED";
+}
+
+} // namespace
+
+int RunBenchmarks(const RunnerSettings& settings) {
+    fs::create_directories(settings.workFolder);
+    std::ostringstream report;
+    const std::time_t now = std::time(nullptr);
+    char date[32];
+    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M UTC", std::gmtime(&now));
+    report << "# Benchmarks\n\n"
+           << "Measured " << date << " on " << MachineLine() << ", with\n\n    " << settings.command
+           << "\n\nSites: " << settings.scalePages.front()
+           << " pages of 20 KB (CR LF), 20 template files, 6 blocks a page (20 % hash, 10 % slash, "
+              "the rest HTML comments), every block out of date. Medians of "
+           << settings.runs
+           << " runs, wall time of the whole process, warm page cache. The copy of the site before "
+              "each run is timed apart and not included.\n\n";
+
+    const int mainPages = settings.scalePages.front();
+    std::printf("measuring %d pages ...\n", mainPages);
+    std::fflush(stdout);
+    const Series main = MeasureSite(settings, mainPages);
+    const double dynamize = Median(main.dynamize);
+    const double again = Median(main.again);
+    const double check = Median(main.check);
+    const double inPlace = Median(main.inPlace);
+    const double safe = Median(main.safe);
+    const std::uintmax_t bound = MemoryBound(SiteFor(settings, mainPages));
+    const long peak = std::max({main.dynamizePeak, main.againPeak, main.checkPeak});
+
+    report << "| " << mainPages << " pages | median s | per page ms |\n|---|---|---|\n";
+    const std::pair<const char*, double> rows[] = {
+        {"copy of the site (not counted)", Median(main.copy)},
+        {"dynamize, every page changing", dynamize},
+        {"dynamize again, nothing to change", again},
+        {"check", check},
+        {"in-place floor (read, truncate, rewrite)", inPlace},
+        {"safe floor (read, temp file, fsync, rename)", safe}};
+    for (const auto& [name, seconds] : rows) {
+        report << "| " << name << " | " << Format("%.3f", seconds) << " | "
+               << Format("%.3f", seconds * 1000 / mainPages) << " |\n";
+    }
+
+    std::printf("measuring the step-by-step reference on %d pages ...\n", settings.referencePages);
+    std::fflush(stdout);
+    const fs::path small = SiteFor(settings, settings.referencePages);
+    const fs::path referenceRun = fs::path(settings.workFolder) / "reference";
+    const fs::path engineRun = fs::path(settings.workFolder) / "engine";
+    std::vector<double> reference, engine;
+    bool identical = true;
+    for (int i = 0; i < settings.runs; ++i) {
+        FreshCopy(small, referenceRun);
+        FreshCopy(small, engineRun);
+        reference.push_back(
+            Measure({settings.self, "reference", (referenceRun / "site.trvx").string()}).seconds);
+        engine.push_back(
+            Measure({settings.cli, "dynamize", (engineRun / "site.trvx").string(), "--quiet"})
+                .seconds);
+        identical = identical && SameTree(referenceRun, engineRun);
+    }
+    const double referenceRatio = Median(reference) / Median(engine);
+
+    std::vector<std::pair<int, double>> perPage;
+    perPage.emplace_back(mainPages, dynamize / mainPages);
+    for (std::size_t i = 1; i < settings.scalePages.size(); ++i) {
+        const int pages = settings.scalePages[i];
+        std::printf("measuring %d pages ...\n", pages);
+        std::fflush(stdout);
+        perPage.emplace_back(pages, Median(MeasureSite(settings, pages).dynamize) / pages);
+    }
+    double fastest = perPage.front().second;
+    double slowest = fastest;
+    for (const auto& [pages, seconds] : perPage) {
+        fastest = std::min(fastest, seconds);
+        slowest = std::max(slowest, seconds);
+    }
+
+    report << "\n| target | measured | verdict |\n|---|---|---|\n"
+           << "| dynamize / safe floor <= 1.25 | " << Format("%.2f", dynamize / safe) << " | "
+           << Verdict(dynamize / safe <= 1.25) << " |\n"
+           << "| dynamize / in-place floor (reported) | " << Format("%.2f", dynamize / inPlace)
+           << " | |\n"
+           << "| dynamize again / in-place floor <= 0.5 | " << Format("%.2f", again / inPlace)
+           << " | " << Verdict(again / inPlace <= 0.5) << " |\n"
+           << "| check / in-place floor <= 1.0 | " << Format("%.2f", check / inPlace) << " | "
+           << Verdict(check / inPlace <= 1.0) << " |\n"
+           << "| step-by-step / dynamize on " << settings.referencePages << " pages >= 100 | "
+           << Format("%.0f", referenceRatio) << " (" << Format("%.3f", Median(reference)) << " s / "
+           << Format("%.4f", Median(engine)) << " s; outputs "
+           << (identical ? "identical" : "DIFFERENT") << ") | "
+           << Verdict(referenceRatio >= 100 && identical) << " |\n"
+           << "| peak memory <= 3 x (largest page + all templates) + 20 MB = "
+           << Format("%.1f", static_cast<double>(bound) / (1024 * 1024)) << " MB | "
+           << Format("%.1f", static_cast<double>(peak) / 1024) << " MB (dynamize "
+           << Format("%.1f", main.dynamizePeak / 1024.0) << ", again "
+           << Format("%.1f", main.againPeak / 1024.0) << ", check "
+           << Format("%.1f", main.checkPeak / 1024.0) << ") | "
+           << Verdict(static_cast<std::uintmax_t>(peak) * 1024 <= bound) << " |\n"
+           << "| dynamize time per page flat within 25 % (";
+    for (std::size_t i = 0; i < perPage.size(); ++i) {
+        report << (i > 0 ? ", " : "") << perPage[i].first << ": "
+               << Format("%.3f", perPage[i].second * 1000) << " ms";
+    }
+    report << ") | slowest / fastest " << Format("%.2f", slowest / fastest) << " | "
+           << Verdict(slowest / fastest <= 1.25) << " |\n";
+
+    const std::string text = report.str();
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::ofstream(settings.reportFile, std::ios::trunc) << text;
+    return identical ? 0 : 1;
+}
+
+} // namespace quillstamper::bench

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quillstamper::bench {
+
+struct RunnerSettings {
+    std::string workFolder;
+    std::string cli;  // quillstamper-cli
+    std::string self; // this program, for the floors and the reference
+    std::string reportFile;
+    std::string command; // how the runner was started, for the report
+    int runs = 5;
+    int referencePages = 200;
+    std::vector<int> scalePages = {2000, 10000, 20000};
+};
+
+// Generates the sites, measures every command side by side, prints a table
+// of medians and ratios and writes it to the report file. Returns 0 when
+// every command ran as expected (the targets may still be missed).
+int RunBenchmarks(const RunnerSettings& settings);
+
+} // namespace quillstamper::bench

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds and runs the whole benchmark; writes BENCHMARKS.md at the top of the
+# repository. Options are passed on: --runs N, --quick (2,000 pages only).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh default >/dev/null
+work=${QUILLSTAMPER_BENCH_WORK:-$PWD/build/bench-work}
+build/default/bench/quillstamper-bench run "$work" BENCHMARKS.md "$@"
