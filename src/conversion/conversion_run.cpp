@@ -206,6 +206,18 @@ public:
 
 private:
     FileOutcome ConvertWebFile(const std::string& entry) {
+        int firstPair = 0;
+        for (int pair = kPairCount; pair >= 1; --pair) {
+            if (!m_request.identifiers[static_cast<std::size_t>(2 * pair - 2)].empty()) {
+                firstPair = pair;
+            }
+        }
+        if (firstPair == 0) {
+            return FileOutcome::Unchanged; // no pass, so the file is not even read
+        }
+        // The caller learns which file is in hand before it is read, so that a
+        // read error leaves that file on show.
+        m_observer.OnPassStarted(entry, firstPair);
         const std::string resolved = ResolvePath(entry, m_request.baseFolder);
         FileSnapshot snapshot = ReadFileSnapshot(resolved);
         const FileIdentity identity = snapshot.identity;
@@ -228,7 +240,9 @@ private:
             if (startId.empty()) {
                 continue;
             }
-            m_observer.OnPassStarted(entry, pair);
+            if (pair != firstPair) {
+                m_observer.OnPassStarted(entry, pair);
+            }
             if (isTemplate) {
                 m_templates.Override(identity, current, lines);
             }

@@ -1,0 +1,104 @@
+#include "app/dialog_units.h"
+#include "options/options_dlg.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+namespace quillstamper {
+
+namespace {
+
+const IdentifierTable kDistinct = {"s1 ", " e1", "s2", "e2", "s3", "e3", "s4", "e4"};
+
+// A dialog filled as the window fills it.
+std::unique_ptr<COptionsDlg> Filled(const IdentifierTable& identifiers, int pathBreak) {
+    auto dialog = std::make_unique<COptionsDlg>();
+    dialog->m_identifiers = identifiers;
+    dialog->m_pathBreak = pathBreak;
+    dialog->OnInitDialog();
+    return dialog;
+}
+
+void Press(const COptionsDlg& dialog, const QString& text) {
+    for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+        if (button->text() == text) {
+            button->click();
+        }
+    }
+}
+
+} // namespace
+
+class OptionsDlgTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Pair 2 sits top right (1016/1017) and pair 3 bottom left (1014/1015);
+    // start edits are left-aligned, end edits right-aligned.
+    void editsShowTheirEntriesInTheirPlaces() {
+        const auto dialog = Filled(kDistinct, 32);
+        const DialogUnits units(dialog->font());
+        const struct {
+            int x, y;
+            Qt::Alignment alignment;
+        } places[] = {{15, 34, Qt::AlignLeft},  {27, 50, Qt::AlignRight},
+                      {119, 34, Qt::AlignLeft}, {131, 50, Qt::AlignRight},
+                      {15, 85, Qt::AlignLeft},  {27, 101, Qt::AlignRight},
+                      {119, 85, Qt::AlignLeft}, {131, 101, Qt::AlignRight}};
+        for (int entry = 0; entry < 8; ++entry) {
+            const QLineEdit* edit = dialog->IdentifierEdit(entry);
+            QCOMPARE(edit->text(), QString::fromStdString(kDistinct[entry]));
+            QCOMPARE(edit->pos(),
+                     units.ToPixels(places[entry].x, places[entry].y, 70, 12).topLeft());
+            QCOMPARE(edit->alignment() & Qt::AlignHorizontal_Mask, places[entry].alignment);
+        }
+        QCOMPARE(dialog->PathBreakEdit()->text(), QString("32"));
+        QCOMPARE(dialog->PathBreakEdit()->pos(), units.ToPixels(173, 141, 33, 12).topLeft());
+    }
+
+    void okStoresTextsAsTypedAndReadsThePathBreak() {
+        const std::pair<const char*, int> cases[] = {
+            {"10", 10}, {"64", 64}, {"65", 64}, {"100", 64},  {"", 0},    {"abc", 0},
+            {"5 ", 50}, {" 5", 5},  {"-5", 5},  {"0064", 64}, {"1x", 10}, {"3x2", 64}};
+        IdentifierTable typed = kDistinct;
+        typed[0] = "<!-- new ";
+        typed[7] = "";
+        for (const auto& [text, expected] : cases) {
+            const auto dialog = Filled(kDistinct, 32);
+            dialog->IdentifierEdit(0)->setText(QString::fromStdString(typed[0]));
+            dialog->IdentifierEdit(7)->clear();
+            dialog->PathBreakEdit()->setText(text);
+            Press(*dialog, "OK");
+            QCOMPARE(dialog->result(), int(QDialog::Accepted));
+            QCOMPARE(dialog->m_pathBreak, expected);
+            QVERIFY(dialog->m_identifiers == typed);
+        }
+        // Untouched fields keep their bytes, even those that are no UTF-8.
+        IdentifierTable latin1 = kDistinct;
+        latin1[2] = "\xE9t\xE9 ";
+        const auto dialog = Filled(latin1, 7);
+        Press(*dialog, "OK");
+        QVERIFY(dialog->m_identifiers == latin1);
+        QCOMPARE(dialog->m_pathBreak, 7);
+    }
+
+    void cancelAndEscapeKeepTheCopies() {
+        for (const bool escape : {false, true}) {
+            const auto dialog = Filled(kDistinct, 20);
+            dialog->IdentifierEdit(3)->setText("changed");
+            dialog->PathBreakEdit()->setText("7");
+            escape ? QTest::keyClick(dialog.get(), Qt::Key_Escape) : Press(*dialog, "Cancel");
+            QCOMPARE(dialog->result(), int(QDialog::Rejected));
+            QVERIFY(dialog->m_identifiers == kDistinct);
+            QCOMPARE(dialog->m_pathBreak, 20);
+        }
+    }
+};
+
+} // namespace quillstamper
+
+QTEST_MAIN(quillstamper::OptionsDlgTest)
+#include "options_dlg_test.moc"
