@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
@@ -26,6 +27,7 @@ namespace {
 
 struct Sample {
     double seconds = 0;
+    double cpuSeconds = 0; // user and system
     long peakKilobytes = 0;
 };
 
@@ -58,7 +60,36 @@ Sample Measure(const std::vector<std::string>& arguments, int expectedStatus = 0
         }
         throw std::runtime_error("unexpected exit status of: " + command);
     }
-    return {std::chrono::duration<double>(end - begin).count(), usage.ru_maxrss};
+    const auto cpu = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
+    return {std::chrono::duration<double>(end - begin).count(),
+            cpu(usage.ru_utime) + cpu(usage.ru_stime), usage.ru_maxrss};
+}
+
+// Instructions a command executes, counted by callgrind: repeatable where
+// times drift. Zero when valgrind is not there.
+double CountInstructions(const std::vector<std::string>& arguments) {
+    if (::access("/usr/bin/valgrind", X_OK) != 0) {
+        return 0;
+    }
+    const std::string log = fs::temp_directory_path() / "quillstamper-bench-callgrind.txt";
+    std::string command = "/usr/bin/valgrind --tool=callgrind --callgrind-out-file=/dev/null";
+    for (const std::string& argument : arguments) {
+        command += " '" + argument + "'";
+    }
+    command += " >/dev/null 2>'" + log + "'";
+    if (std::system(command.c_str()) != 0) {
+        return 0;
+    }
+    std::ifstream text(log);
+    double collected = 0;
+    for (std::string line; std::getline(text, line);) {
+        const std::size_t at = line.find("Collected : ");
+        if (at != std::string::npos) {
+            collected = std::stod(line.substr(at + 12));
+        }
+    }
+    fs::remove(log);
+    return collected;
 }
 
 double Seconds(const std::function<void()>& work) {
@@ -171,6 +202,56 @@ std::string Verdict(bool met) {
     return met ? "met" : "MISSED";
 }
 
+struct WindowFigures {
+    bool measured = false;
+    double shown = 0;
+    double dynamize = 0;
+    int fileLineChanges = 0;
+};
+
+// The window offscreen: start to shown, and Dynamize through it.
+WindowFigures MeasureWindow(const RunnerSettings& settings, int pages) {
+    WindowFigures figures;
+    if (settings.windowBench.empty()) {
+        return figures;
+    }
+    const fs::path site = SiteFor(settings, pages);
+    const fs::path run = fs::path(settings.workFolder) / "run";
+    const std::string output = (fs::path(settings.workFolder) / "window.txt").string();
+    std::vector<double> shown, dynamize;
+    for (int i = 0; i < settings.runs; ++i) {
+        FreshCopy(site, run);
+        timespec now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        const std::string command = "QT_QPA_PLATFORM=offscreen '" + settings.windowBench + "' '" +
+                                    (run / "site.trvx").string() + "' " +
+                                    Format("%.6f", static_cast<double>(now.tv_sec) +
+                                                       static_cast<double>(now.tv_nsec) / 1e9) +
+                                    " >'" + output + "' 2>/dev/null";
+        if (std::system(command.c_str()) != 0) {
+            throw std::runtime_error("the window benchmark failed: " + command);
+        }
+        std::ifstream text(output);
+        std::string name;
+        double value = 0;
+        while (text >> name >> value) {
+            if (name == "shown") {
+                shown.push_back(value);
+            } else if (name == "dynamize") {
+                dynamize.push_back(value);
+            } else if (name == "changes") {
+                figures.fileLineChanges = static_cast<int>(value);
+            }
+        }
+    }
+    figures.measured = !shown.empty() && !dynamize.empty();
+    if (figures.measured) {
+        figures.shown = Median(shown);
+        figures.dynamize = Median(dynamize);
+    }
+    return figures;
+}
+
 } // namespace
 
 int RunBenchmarks(const RunnerSettings& settings) {
@@ -218,19 +299,32 @@ int RunBenchmarks(const RunnerSettings& settings) {
     const fs::path small = SiteFor(settings, settings.referencePages);
     const fs::path referenceRun = fs::path(settings.workFolder) / "reference";
     const fs::path engineRun = fs::path(settings.workFolder) / "engine";
-    std::vector<double> reference, engine;
+    std::vector<double> reference, engine, referenceCpu, engineCpu, smallSafe;
     bool identical = true;
+    const std::vector<std::string> referenceCommand = {settings.self, "reference",
+                                                       (referenceRun / "site.trvx").string()};
+    const std::vector<std::string> engineCommand = {settings.cli, "dynamize",
+                                                    (engineRun / "site.trvx").string(), "--quiet"};
     for (int i = 0; i < settings.runs; ++i) {
         FreshCopy(small, referenceRun);
         FreshCopy(small, engineRun);
-        reference.push_back(
-            Measure({settings.self, "reference", (referenceRun / "site.trvx").string()}).seconds);
-        engine.push_back(
-            Measure({settings.cli, "dynamize", (engineRun / "site.trvx").string(), "--quiet"})
-                .seconds);
+        const Sample referenceSample = Measure(referenceCommand);
+        const Sample engineSample = Measure(engineCommand);
+        reference.push_back(referenceSample.seconds);
+        referenceCpu.push_back(referenceSample.cpuSeconds);
+        engine.push_back(engineSample.seconds);
+        engineCpu.push_back(engineSample.cpuSeconds);
         identical = identical && SameTree(referenceRun, engineRun);
+        smallSafe.push_back(
+            Measure({settings.self, "floor-safe", (engineRun / "site.trvx").string()}).seconds);
     }
     const double referenceRatio = Median(reference) / Median(engine);
+    FreshCopy(small, referenceRun);
+    FreshCopy(small, engineRun);
+    const double referenceInstructions = CountInstructions(referenceCommand);
+    const double engineInstructions = CountInstructions(engineCommand);
+
+    const WindowFigures window = MeasureWindow(settings, mainPages);
 
     std::vector<std::pair<int, double>> perPage;
     perPage.emplace_back(mainPages, dynamize / mainPages);
@@ -261,6 +355,18 @@ int RunBenchmarks(const RunnerSettings& settings) {
            << Format("%.4f", Median(engine)) << " s; outputs "
            << (identical ? "identical" : "DIFFERENT") << ") | "
            << Verdict(referenceRatio >= 100 && identical) << " |\n"
+           << "| (the same, CPU time of the process) | "
+           << Format("%.0f", Median(referenceCpu) / Median(engineCpu)) << " ("
+           << Format("%.3f", Median(referenceCpu)) << " s / " << Format("%.4f", Median(engineCpu))
+           << " s) | |\n"
+           << "| (the same, instructions counted by callgrind) | "
+           << (engineInstructions > 0 ? Format("%.0f", referenceInstructions / engineInstructions)
+                                      : std::string("valgrind missing"))
+           << " (" << Format("%.3g", referenceInstructions) << " / "
+           << Format("%.3g", engineInstructions) << ") | |\n"
+           << "| (safe floor on the same " << settings.referencePages << " pages) | "
+           << Format("%.4f", Median(smallSafe)) << " s: step-by-step / safe floor "
+           << Format("%.0f", Median(reference) / Median(smallSafe)) << " | |\n"
            << "| peak memory <= 3 x (largest page + all templates) + 20 MB = "
            << Format("%.1f", static_cast<double>(bound) / (1024 * 1024)) << " MB | "
            << Format("%.1f", static_cast<double>(peak) / 1024) << " MB (dynamize "
@@ -275,6 +381,16 @@ int RunBenchmarks(const RunnerSettings& settings) {
     }
     report << ") | slowest / fastest " << Format("%.2f", slowest / fastest) << " | "
            << Verdict(slowest / fastest <= 1.25) << " |\n";
+
+    if (window.measured) {
+        report << "\nThe window (offscreen, " << mainPages << " pages): shown "
+               << Format("%.3f", window.shown)
+               << " s after the process started; Dynamize through it "
+               << Format("%.3f", window.dynamize)
+               << " s (the command line: " << Format("%.3f", dynamize)
+               << " s), the current-file line painted with " << window.fileLineChanges
+               << " different texts during the run.\n";
+    }
 
     const std::string text = report.str();
     std::fwrite(text.data(), 1, text.size(), stdout);

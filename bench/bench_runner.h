@@ -7,8 +7,9 @@ namespace quillstamper::bench {
 
 struct RunnerSettings {
     std::string workFolder;
-    std::string cli;  // quillstamper-cli
-    std::string self; // this program, for the floors and the reference
+    std::string cli;         // quillstamper-cli
+    std::string self;        // this program, for the floors and the reference
+    std::string windowBench; // empty without the window
     std::string reportFile;
     std::string command; // how the runner was started, for the report
     int runs = 5;

@@ -76,6 +76,9 @@ int main(int argc, char** argv) {
             settings.workFolder = target;
             settings.reportFile = argv[3];
             settings.cli = QUILLSTAMPER_CLI;
+#ifdef QUILLSTAMPER_WINDOW_BENCH
+            settings.windowBench = QUILLSTAMPER_WINDOW_BENCH;
+#endif
             settings.self = SelfPath();
             settings.command = "bash bench/run.sh";
             for (int i = 4; i < argc; ++i) {

@@ -273,8 +273,12 @@ void CQuillstamperDlg::RefreshStatus() {
         {m_currentFileLabel, &m_workspace.m_currentFile},
         {m_countsLabel, &m_workspace.m_counts}};
     for (const auto& [label, text] : texts) {
-        label->setText(TextToDisplay(*text));
-        label->repaint();
+        const QString display = TextToDisplay(*text);
+        // Painting costs more than a pass over a page: only what changed.
+        if (label->text() != display) {
+            label->setText(display);
+            label->repaint();
+        }
     }
 }
 

@@ -72,29 +72,24 @@ void PrintProblem(std::ostream& err, const std::string& file, std::size_t line,
     err << '\n';
 }
 
-class CliObserver : public ConversionObserver {
+// Keeps the diff of each changed file; they are printed once the run is
+// over, beside the files that were really replaced.
+class DiffCollector : public ConversionObserver {
 public:
-    CliObserver(const DynamizeOptions& options, std::ostream& out)
-        : m_options(options), m_out(out) {}
-
     void OnFileConverted(const std::string& webEntry, std::string_view oldBytes,
                          std::string_view newBytes, FileOutcome outcome) override {
-        if (outcome != FileOutcome::Updated) {
-            return;
-        }
-        if (!m_options.quiet) {
-            m_out << (m_options.dryRun || m_options.check ? "would update " : "updated ")
-                  << webEntry << '\n';
-        }
-        if (m_options.diff) {
-            m_out << FormatUnifiedDiff(webEntry, oldBytes, newBytes);
-        }
-        m_out.flush();
+        m_diffs.push_back(outcome == FileOutcome::Updated
+                              ? FormatUnifiedDiff(webEntry, oldBytes, newBytes)
+                              : std::string());
+    }
+
+    const std::string& DiffOf(std::size_t webIndex) const {
+        static const std::string kNone;
+        return webIndex < m_diffs.size() ? m_diffs[webIndex] : kNone;
     }
 
 private:
-    const DynamizeOptions& m_options;
-    std::ostream& m_out;
+    std::vector<std::string> m_diffs; // one per web file converted, in list order
 };
 
 } // namespace
@@ -108,12 +103,22 @@ int RunDynamize(const SourceOptions& sourceOptions, const DynamizeOptions& optio
         }
         ConversionRequest request{sources->webFiles, sources->templateFiles, sources->identifiers,
                                   sources->baseFolder, !(options.dryRun || options.check)};
-        CliObserver observer(options, out);
-        const ConversionResult result = RunConversion(request, &observer);
+        DiffCollector diffs;
+        const ConversionResult result = RunConversion(request, options.diff ? &diffs : nullptr);
         if (result.preconditionFailed) {
             err << FormatPreconditionMessage(request.webFiles.size(), request.templateFiles.size())
                 << '\n';
             return kExitFailure;
+        }
+        const bool dry = options.dryRun || options.check;
+        for (std::size_t i = 0; i < result.outcomes.size(); ++i) {
+            if (result.outcomes[i] != FileOutcome::Updated) {
+                continue;
+            }
+            if (!options.quiet) {
+                out << (dry ? "would update " : "updated ") << request.webFiles[i] << '\n';
+            }
+            out << diffs.DiffOf(i);
         }
         for (const ConversionProblem& problem : result.problems) {
             PrintProblem(err, problem.file, problem.line, problem.startLine);
@@ -125,7 +130,6 @@ int RunDynamize(const SourceOptions& sourceOptions, const DynamizeOptions& optio
         }
         const std::size_t updated = result.CountUpdated();
         if (!options.quiet) {
-            const bool dry = options.dryRun || options.check;
             out << "Conversion done! " << updated << (dry ? " would be updated, " : " updated, ")
                 << result.outcomes.size() - updated << " unchanged.\n";
         }

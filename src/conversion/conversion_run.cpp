@@ -7,10 +7,13 @@
 #include "conversion/template_index.h"
 #include "workspace/path_resolution.h"
 
+#include <algorithm>
 #include <array>
+#include <functional>
 #include <memory>
 #include <set>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace quillstamper {
@@ -61,8 +64,11 @@ bool IsCanonical(const LineViews& lines, std::string_view bytes) {
 // line is looked up, and again only after the run itself has rewritten it.
 class TemplateSet {
 public:
-    TemplateSet(const FileList& entries, const std::string& baseFolder, const Overlay& overlay)
-        : m_overlay(overlay) {
+    // flushStaged commits pending writes when a file about to be read has one;
+    // it returns true when it did, and the file is read again.
+    TemplateSet(const FileList& entries, const std::string& baseFolder, const Overlay& overlay,
+                std::function<bool(const FileIdentity&)> flushStaged)
+        : m_overlay(overlay), m_flushStaged(std::move(flushStaged)) {
         m_files.reserve(entries.size());
         for (const std::string& entry : entries) {
             TemplateFile file;
@@ -75,6 +81,16 @@ public:
 
     const std::string& EntryOf(std::size_t source) const {
         return m_files[source].entry;
+    }
+
+    // Keeps the template files' bytes alive for lines that point into them.
+    void CollectBuffers(std::vector<SharedBytes>& buffers) const {
+        for (const TemplateFile& file : m_files) {
+            if (file.bytes &&
+                std::find(buffers.begin(), buffers.end(), file.bytes) == buffers.end()) {
+                buffers.push_back(file.bytes);
+            }
+        }
     }
 
     const LineViews& LinesOf(std::size_t source) const {
@@ -156,11 +172,16 @@ private:
             if (file.loaded) {
                 continue;
             }
+            bool flushed = false;
             if (const TemplateFile* twin = FindLoadedTwin(i)) {
                 file.bytes = twin->bytes;
                 file.lines = twin->lines;
             } else {
                 FileSnapshot snapshot = ReadFileSnapshot(file.resolved);
+                flushed = m_flushStaged(snapshot.identity);
+                if (flushed) {
+                    snapshot = ReadFileSnapshot(file.resolved);
+                }
                 file.identity = snapshot.identity;
                 const auto pending = m_overlay.find(snapshot.identity);
                 file.bytes = pending != m_overlay.end()
@@ -169,6 +190,9 @@ private:
                 file.lines = SplitLines(*file.bytes);
             }
             file.loaded = true;
+            if (flushed) {
+                i = static_cast<std::size_t>(-1); // the flush unloaded files read before
+            }
         }
     }
 
@@ -187,6 +211,7 @@ private:
     }
 
     const Overlay& m_overlay;
+    std::function<bool(const FileIdentity&)> m_flushStaged;
     std::vector<TemplateFile> m_files;
     std::array<std::optional<TemplateIndex>, kPairCount> m_indexes;
 };
@@ -196,15 +221,53 @@ public:
     ConversionRun(const ConversionRequest& request, ConversionObserver& observer,
                   ConversionResult& result)
         : m_request(request), m_observer(observer), m_result(result),
-          m_templates(request.templateFiles, request.baseFolder, m_overlay) {}
+          m_templates(request.templateFiles, request.baseFolder, m_overlay,
+                      [this](const FileIdentity& identity) { return FlushIfStaged(identity); }) {}
 
     void Run() {
         for (const std::string& entry : m_request.webFiles) {
             m_result.outcomes.push_back(ConvertWebFile(entry));
+            if (m_batch.StagedCount() - m_batch.CommittedCount() >= kBatchFiles) {
+                CommitStaged();
+            }
         }
+        CommitStaged();
+    }
+
+    // Replaces the staged files. When that fails, the files before the
+    // failing one are done and the run ends there: the outcomes are cut back.
+    void CommitStaged() {
+        const std::size_t first = m_batch.CommittedCount();
+        try {
+            m_batch.Commit();
+        } catch (const FileError&) {
+            m_result.outcomes.resize(m_stagedOutcomes[m_batch.CommittedCount()]);
+            ReloadCommitted(first);
+            throw;
+        }
+        ReloadCommitted(first);
     }
 
 private:
+    // Files staged but not yet renamed, so that reading one commits first.
+    static constexpr std::size_t kBatchFiles = 1024;
+
+    bool FlushIfStaged(const FileIdentity& identity) {
+        if (m_stagedIdentities.count(identity) == 0) {
+            return false;
+        }
+        CommitStaged();
+        return true;
+    }
+
+    void ReloadCommitted(std::size_t first) {
+        for (std::size_t i = first; i < m_batch.CommittedCount(); ++i) {
+            const auto& [identity, resolved] = m_stagedFiles[i];
+            m_templates.Reload(identity, LookUpIdentity(resolved));
+        }
+        m_stagedIdentities.clear();
+    }
+
     FileOutcome ConvertWebFile(const std::string& entry) {
         int firstPair = 0;
         for (int pair = kPairCount; pair >= 1; --pair) {
@@ -213,13 +276,18 @@ private:
             }
         }
         if (firstPair == 0) {
-            return FileOutcome::Unchanged; // no pass, so the file is not even read
+            // No pass, so the file is not even read.
+            m_observer.OnFileConverted(entry, {}, {}, FileOutcome::Unchanged);
+            return FileOutcome::Unchanged;
         }
         // The caller learns which file is in hand before it is read, so that a
         // read error leaves that file on show.
         m_observer.OnPassStarted(entry, firstPair);
         const std::string resolved = ResolvePath(entry, m_request.baseFolder);
         FileSnapshot snapshot = ReadFileSnapshot(resolved);
+        if (FlushIfStaged(snapshot.identity)) {
+            snapshot = ReadFileSnapshot(resolved);
+        }
         const FileIdentity identity = snapshot.identity;
         SharedBytes original;
         if (const auto pending = m_overlay.find(identity); pending != m_overlay.end()) {
@@ -229,8 +297,10 @@ private:
         }
         const bool isTemplate = m_templates.Holds(identity);
 
-        SharedBytes current = original;
-        LineViews lines = SplitLines(*current);
+        // The passes hand lines on as views into the page and the template
+        // files; the page's bytes are put together once, at the end.
+        LineViews lines = SplitLines(*original);
+        std::vector<SharedBytes> viewed{original};
         bool modified = false;
         for (int pair = 1; pair <= kPairCount; ++pair) {
             const std::string& startId =
@@ -244,12 +314,17 @@ private:
                 m_observer.OnPassStarted(entry, pair);
             }
             if (isTemplate) {
-                m_templates.Override(identity, current, lines);
+                // As a template the page is what the previous pass made of it.
+                if (modified) {
+                    viewed.push_back(std::make_shared<const std::string>(JoinLines(lines)));
+                    lines = SplitLines(*viewed.back());
+                }
+                m_templates.Override(identity, viewed.back(), lines);
             }
             LineViews output;
             if (ConvertPass(entry, lines, pair, startId, endId, output)) {
-                current = std::make_shared<const std::string>(JoinLines(output));
-                lines = SplitLines(*current);
+                lines.swap(output);
+                m_templates.CollectBuffers(viewed);
                 modified = true;
             }
         }
@@ -262,7 +337,8 @@ private:
         std::string joined;
         std::string_view newBytes;
         if (modified) {
-            newBytes = *current;
+            joined = JoinLines(lines);
+            newBytes = joined;
         } else if (IsCanonical(lines, oldBytes)) {
             newBytes = oldBytes;
         } else {
@@ -274,8 +350,14 @@ private:
             return FileOutcome::Unchanged;
         }
         if (m_request.writeFiles) {
-            WriteFileAtomic(resolved, newBytes);
-            m_templates.Reload(identity, LookUpIdentity(resolved));
+            if (m_batch.Stage(resolved, newBytes)) {
+                m_stagedOutcomes.push_back(m_result.outcomes.size());
+                m_stagedFiles.emplace_back(identity, resolved);
+                m_stagedIdentities.insert(identity);
+                m_templates.Reload(identity, identity);
+            } else {
+                m_templates.Reload(identity, LookUpIdentity(resolved));
+            }
         } else {
             m_overlay[identity] = std::make_shared<const std::string>(newBytes);
             m_templates.Reload(identity, identity);
@@ -284,8 +366,8 @@ private:
         return FileOutcome::Updated;
     }
 
-    // One pass of one pair over the lines of a web file; true when the
-    // output differs from the input.
+    // One pass of one pair over the lines of a web file; true when a block
+    // got template content (which may equal what it had).
     bool ConvertPass(const std::string& entry, const LineViews& lines, int pair,
                      std::string_view startId, std::string_view endId, LineViews& output) {
         output.clear();
@@ -338,7 +420,7 @@ private:
             skipping = true;
             changed = true;
         }
-        return changed && output != lines;
+        return changed;
     }
 
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
@@ -367,6 +449,11 @@ private:
     ConversionResult& m_result;
     Overlay m_overlay;
     TemplateSet m_templates;
+    AtomicWriteBatch m_batch;
+    // Per staged file, in staging order: its outcome's index, and the file.
+    std::vector<std::size_t> m_stagedOutcomes;
+    std::vector<std::pair<FileIdentity, std::string>> m_stagedFiles;
+    std::unordered_set<FileIdentity, FileIdentityHash> m_stagedIdentities;
     std::set<std::pair<std::size_t, std::size_t>> m_reportedTemplates;
 };
 
@@ -384,6 +471,12 @@ ConversionResult RunConversion(const ConversionRequest& request, ConversionObser
         run.Run();
     } catch (const FileError& error) {
         result.error = error;
+        // The pages finished before the error are written all the same.
+        try {
+            run.CommitStaged();
+        } catch (const FileError& commitError) {
+            result.error = commitError; // it concerns an earlier page
+        }
     }
     return result;
 }

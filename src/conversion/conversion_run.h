@@ -50,7 +50,8 @@ public:
     virtual ~ConversionObserver() = default;
     // At the start of each pass; pair counts from 1.
     virtual void OnPassStarted(const std::string& webEntry, int pair);
-    // After a web file's passes, with the bytes it had and the bytes it gets.
+    // After each web file's passes, in list order, with the bytes it had and
+    // the bytes it gets (written when the run commits them).
     virtual void OnFileConverted(const std::string& webEntry, std::string_view oldBytes,
                                  std::string_view newBytes, FileOutcome outcome);
 };

@@ -2,12 +2,21 @@
 
 namespace quillstamper {
 
+// Every line of every page goes through these: the first (or last) byte
+// decides most of them without a call to compare.
 bool BeginsWith(std::string_view line, std::string_view start) {
-    return line.size() >= start.size() && line.compare(0, start.size(), start) == 0;
+    if (start.empty()) {
+        return true;
+    }
+    return line.size() >= start.size() && line.front() == start.front() &&
+           line.compare(0, start.size(), start) == 0;
 }
 
 bool EndsWith(std::string_view line, std::string_view end) {
-    return line.size() >= end.size() &&
+    if (end.empty()) {
+        return true;
+    }
+    return line.size() >= end.size() && line.back() == end.back() &&
            line.compare(line.size() - end.size(), end.size(), end) == 0;
 }
 

@@ -1,0 +1,110 @@
+// Starts the real main window offscreen, measures how long it takes to be
+// shown, then opens a project and runs Dynamize through the window, counting
+// how often the current-file line was painted with a new text.
+
+#include "app/platform.h"
+#include "app/quillstamper_dlg.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QLabel>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+// Answers the open dialog with the project and records messages.
+class ScriptedPlatform : public quillstamper::Platform {
+public:
+    explicit ScriptedPlatform(QString project) : m_project(std::move(project)) {}
+
+    void ShowMessage(QWidget*, const QString&, const QString& text, Icon) override {
+        m_lastMessage = text;
+    }
+    QStringList AskOpenFileNames(QWidget*, const QString&) override {
+        return {};
+    }
+    std::optional<QString> AskOpenFileName(QWidget*, const QString&) override {
+        return m_project;
+    }
+    std::optional<QString> AskSaveFileName(QWidget*, const QString&, const QString&,
+                                           const QString&) override {
+        return std::nullopt;
+    }
+    int RunDialog(QDialog&) override {
+        return QDialog::Rejected;
+    }
+    std::optional<QString> ReadSetupValue(const QString&) override {
+        return std::nullopt;
+    }
+    void OpenExternally(const QString&) override {}
+
+    const QString& LastMessage() const {
+        return m_lastMessage;
+    }
+
+private:
+    QString m_project;
+    QString m_lastMessage;
+};
+
+// Counts paints of a label that show a text it did not show before.
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            const QString text = static_cast<QLabel*>(watched)->text();
+            if (text != m_last) {
+                m_last = text;
+                ++m_changes;
+            }
+        }
+        return false;
+    }
+    int Changes() const {
+        return m_changes;
+    }
+
+private:
+    QString m_last;
+    int m_changes = 0;
+};
+
+double MonotonicSeconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+} // namespace
+
+// The second argument is the monotonic clock when the caller started the
+// process, so that loading the program counts too.
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: quillstamper-window-bench PROJECT.trvx STARTED-AT-SECONDS\n");
+        return 2;
+    }
+    const double startedAt = std::atof(argv[2]);
+    QApplication application(argc, argv);
+    ScriptedPlatform platform(QString::fromLocal8Bit(argv[1]));
+    quillstamper::CQuillstamperDlg window(platform);
+    window.show();
+    QApplication::processEvents();
+    const double shown = MonotonicSeconds() - startedAt;
+
+    window.OnOpenProject();
+    PaintCounter counter;
+    window.CurrentFileLabel()->installEventFilter(&counter);
+    QElapsedTimer dynamize;
+    dynamize.start();
+    window.OnDynamize();
+    const double converted = dynamize.nsecsElapsed() / 1e9;
+
+    std::printf("shown %.4f\ndynamize %.4f\nchanges %d\n", shown, converted, counter.Changes());
+    return platform.LastMessage() == QStringLiteral("Conversion done!") ? 0 : 1;
+}
