@@ -18,8 +18,9 @@ namespace {
 
 using namespace quillstamper;
 
-const char* const kPieces[] = {"<!-- Q ", "# Q ", "menu", "foot", " -->", " end -->", " end", "x",
-                               "\r", "", "<!-- Trelvonix ", "# Trelvonix "};
+const char* const kPieces[] = {"<!-- Q ",         "# Q ",        "menu", "foot", " -->",
+                               " end -->",        " end",        "x",    "\r",   "",
+                               "<!-- Trelvonix ", "# Trelvonix "};
 
 std::string MakeText(FuzzedDataProvider& input, std::size_t maxPieces) {
     std::string text;
@@ -72,7 +73,8 @@ std::vector<CheckReport> PlainCheck(const std::vector<std::pair<std::string, std
         bool found = false;
         for (const Marker& marker : markers) {
             for (int pair = 0; pair < 4; ++pair) {
-                found = found || marker.line == std::string(BlockStem(start.line)) + ids[2 * pair + 1];
+                found =
+                    found || marker.line == std::string(BlockStem(start.line)) + ids[2 * pair + 1];
             }
         }
         if (!found) {

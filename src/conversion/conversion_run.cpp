@@ -93,6 +93,11 @@ public:
         }
     }
 
+    // The size of the template files when they were first read.
+    std::size_t InitialBytes() const {
+        return m_initialBytes;
+    }
+
     const LineViews& LinesOf(std::size_t source) const {
         return m_files[source].lines;
     }
@@ -194,6 +199,12 @@ private:
                 i = static_cast<std::size_t>(-1); // the flush unloaded files read before
             }
         }
+        if (!m_initialBytesKnown) {
+            m_initialBytesKnown = true;
+            for (const TemplateFile& file : m_files) {
+                m_initialBytes += file.bytes->size();
+            }
+        }
     }
 
     // The same file listed before, already in memory.
@@ -214,6 +225,8 @@ private:
     std::function<bool(const FileIdentity&)> m_flushStaged;
     std::vector<TemplateFile> m_files;
     std::array<std::optional<TemplateIndex>, kPairCount> m_indexes;
+    std::size_t m_initialBytes = 0;
+    bool m_initialBytesKnown = false;
 };
 
 class ConversionRun {
@@ -296,6 +309,7 @@ private:
             original = std::make_shared<const std::string>(std::move(snapshot.bytes));
         }
         const bool isTemplate = m_templates.Holds(identity);
+        StartGrowthBudget(resolved, original->size());
 
         // The passes hand lines on as views into the page and the template
         // files; the page's bytes are put together once, at the end.
@@ -413,6 +427,9 @@ private:
             }
             for (const TemplateIndex::Span& span : block->spans) {
                 const LineViews& source = m_templates.LinesOf(span.source);
+                for (std::size_t k = span.begin; k < span.end; ++k) {
+                    SpendGrowth(entry, source[k].size() + 2);
+                }
                 output.insert(output.end(),
                               source.begin() + static_cast<std::ptrdiff_t>(span.begin),
                               source.begin() + static_cast<std::ptrdiff_t>(span.end));
@@ -424,6 +441,32 @@ private:
     }
 
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    // How much template content the passes may add to one page: a site
+    // grows a page by a few blocks, while a page that is its own template
+    // can square its size with every pass. The budget rests on sizes the run
+    // cannot inflate: the template files as first read and the page as first
+    // read in this run.
+    void StartGrowthBudget(const std::string& resolved, std::size_t pageBytes) {
+        m_pageFirstBytes = m_firstSeenBytes.emplace(resolved, pageBytes).first->second;
+        m_growthLeft = kNone;
+    }
+
+    void SpendGrowth(const std::string& entry, std::size_t bytes) {
+        constexpr std::size_t kAtLeast = std::size_t{64} << 20;
+        constexpr std::size_t kFactor = 16;
+        const std::size_t budget =
+            std::max(kAtLeast, kFactor * (m_templates.InitialBytes() + m_pageFirstBytes));
+        if (m_growthLeft == kNone) {
+            m_growthLeft = budget;
+        }
+        if (bytes > m_growthLeft) {
+            throw FileError(ResolvePath(entry, m_request.baseFolder),
+                            "the converted page would grow by more than " +
+                                std::to_string(budget >> 20) + " MB; is a page its own template?");
+        }
+        m_growthLeft -= bytes;
+    }
 
     static std::size_t FindLastEndLine(const LineViews& lines, std::string_view endId) {
         for (std::size_t i = lines.size(); i-- > 0;) {
@@ -454,6 +497,10 @@ private:
     std::vector<std::size_t> m_stagedOutcomes;
     std::vector<std::pair<FileIdentity, std::string>> m_stagedFiles;
     std::unordered_set<FileIdentity, FileIdentityHash> m_stagedIdentities;
+    // Growth of the page in hand, and the size each page had when first read.
+    std::unordered_map<std::string, std::size_t> m_firstSeenBytes;
+    std::size_t m_pageFirstBytes = 0;
+    std::size_t m_growthLeft = 0;
     std::set<std::pair<std::size_t, std::size_t>> m_reportedTemplates;
 };
 
