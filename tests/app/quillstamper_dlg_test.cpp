@@ -1,8 +1,14 @@
+// The main window driven without a screen: what each command shows, asks and
+// leaves behind. The rules of the engine itself are the core tests' business.
+
 #include "app/about_dlg.h"
 #include "app/quillstamper_dlg.h"
-#include "fake_platform.h"
+#include "conversion/conversion_run.h"
+#include "conversion/line_model.h"
 #include "options/options_dlg.h"
+#include "project/project_file.h"
 #include "support/test_files.h"
+#include "workspace/shorten_path.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -13,67 +19,101 @@
 #include <QShortcut>
 #include <QTest>
 
+#include <deque>
+#include <functional>
+#include <map>
 #include <memory>
 
 namespace quillstamper {
 
 namespace {
 
-using test::FakePlatform;
 using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
 
+// A platform with scripted answers that records what the window asked for. A
+// question with no answer queued fails the test and counts as cancelled.
+struct FakePlatform : Platform {
+    QWidget* window = nullptr;      // the owner of every message box
+    std::deque<QStringList> chosen; // one answer per file dialog; empty: cancelled
+    std::deque<std::function<void(QDialog&)>> dialogRuns; // each ends its dialog
+    std::map<QString, QString> setupValues;
+    std::function<void()> onMessage; // runs while each message is on screen
+    QStringList messages;            // "caption|text", with a leading "!" for the stop icon
+    QStringList asked;  // each file dialog's filter, a save dialog's "name|suffix" before it
+    QStringList opened; // what was handed to the desktop
+
+    template <typename T> static T Take(std::deque<T>& answers) {
+        if (answers.empty()) {
+            QTest::qFail("a dialog that nobody expected", __FILE__, __LINE__);
+            return T();
+        }
+        T answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    void ShowMessage(QWidget* owner, const QString& caption, const QString& text,
+                     Icon icon) override {
+        QVERIFY(owner == window);
+        messages << (icon == Icon::Stop ? "!" : "") + caption + '|' + text;
+        if (onMessage) {
+            onMessage();
+        }
+    }
+    QStringList AskOpenFileNames(QWidget*, const QString& filter) override {
+        asked << filter;
+        return Take(chosen);
+    }
+    std::optional<QString> AskOpenFileName(QWidget* owner, const QString& filter) override {
+        const QStringList files = AskOpenFileNames(owner, filter);
+        return files.isEmpty() ? std::nullopt : std::optional(files.first());
+    }
+    std::optional<QString> AskSaveFileName(QWidget* owner, const QString& name,
+                                           const QString& suffix, const QString& filter) override {
+        asked << name + u'|' + suffix;
+        return AskOpenFileName(owner, filter);
+    }
+    int RunDialog(QDialog& dialog) override {
+        const auto run = Take(dialogRuns);
+        run ? run(dialog) : dialog.reject();
+        return dialog.result();
+    }
+    std::optional<QString> ReadSetupValue(const QString& name) override {
+        const auto found = setupValues.find(name);
+        return found == setupValues.end() ? std::nullopt : std::optional(found->second);
+    }
+    void OpenExternally(const QString& text) override {
+        opened << text;
+    }
+};
+
 const QString kWebFilter =
     "HTM or other web files (*.htm;*.html;*.pl;*.php)|*.htm;*.html;*.pl;*.php";
-const QString kAllFilesFilter = "all files (*.*)|*.*";
 const QString kProjectFilter = "Trelvonix project files (*.trvx)|*.trvx";
-const QString kNoKey = "No Key detected, please start setup again!";
-const QString kDone = "Conversion done!";
-const IdentifierTable kDefaults = {
-    "<!-- Trelvonix ", " end -->", "# Trelvonix ", " end -->", "// Trelvonix ", " end -->", "", ""};
-const std::string kMenuBlock = "<!-- Trelvonix menu -->\nold\n<!-- Trelvonix menu end -->\n";
+const QString kBar = " | ";
+const std::string kMenu = "<!-- Trelvonix menu -->";
+const std::string kMenuEnd = "<!-- Trelvonix menu end -->";
+const std::string kMenuBlock = kMenu + "\nold\n" + kMenuEnd + "\n";
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-QString Counts(int web, int templates) {
-    return QString("Web Files: %1        Template Files: %2").arg(web).arg(templates);
+// The status texts when no run is in hand.
+QString Idle(int web, int templates) {
+    return kBar + kBar + Q(FormatCounts(web, templates));
 }
 
-QString Precondition(int web, int templates) {
-    return QString("You added %1 Web Files and %2 Template Files!\n\nYou need one of each at least "
-                   "for starting the conversion process!")
-        .arg(web)
-        .arg(templates);
-}
-
-// Display form of a long path: its first pathBreak and last 64 - pathBreak characters.
 QString Shortened(const QString& path, int pathBreak) {
-    return path.left(pathBreak) + " ... " + path.right(64 - pathBreak);
+    return Q(ShortenPath(path.toStdString(), pathBreak));
 }
 
-std::string CrLfLines(std::initializer_list<std::string_view> lines) {
-    std::string bytes;
-    for (const std::string_view line : lines) {
-        bytes.append(line).append("\r\n");
-    }
-    return bytes;
-}
-
-QStringList Items(const QListWidget* listBox) {
-    QStringList items;
-    for (int row = 0; row < listBox->count(); ++row) {
-        items << listBox->item(row)->text();
-    }
-    return items;
-}
-
-QStringList ToList(const FileList& files) {
+template <typename List> QStringList ToList(const List& texts) {
     QStringList list;
-    for (const std::string& file : files) {
-        list << Q(file);
+    for (const std::string& text : texts) {
+        list << Q(text);
     }
     return list;
 }
@@ -87,133 +127,106 @@ private slots:
     void init() {
         m_fake = std::make_unique<FakePlatform>();
         m_dlg = std::make_unique<CQuillstamperDlg>(*m_fake);
+        m_fake->window = m_dlg.get();
     }
 
+    // Every test takes the messages it expects; none may be left over.
     void cleanup() {
-        const bool allUsed = m_fake->AllAnswersUsed();
+        const bool allUsed = m_fake->chosen.empty() && m_fake->dialogRuns.empty();
+        const QStringList messages = TakeMessages();
         m_dlg.reset();
         m_fake.reset();
         QVERIFY2(allUsed, "a scripted answer was not asked for");
+        QVERIFY2(messages.isEmpty(), qPrintable("unexpected messages: " + messages.join('/')));
     }
 
-    void startState() {
+    void startStateAndEnterRunsDynamizeWhichNeedsOneFileOfEachKind() {
         QCOMPARE(m_dlg->windowTitle(), QString("Trelvonix Quillstamper"));
-        QCOMPARE(m_dlg->CountsLabel()->text(), Counts(0, 0));
-        QCOMPARE(Status(), QString(" | "));
-        QCOMPARE(m_dlg->WebListBox()->count() + m_dlg->TemplateListBox()->count(), 0);
+        QCOMPARE(Status(), Idle(0, 0));
+        QCOMPARE(ListBoxes(), QStringList());
         QVERIFY(m_dlg->focusWidget() == m_dlg->DynamizeButton());
         QVERIFY(m_dlg->DynamizeButton()->isDefault());
         QVERIFY(!(m_dlg->WebListBox()->focusPolicy() & Qt::TabFocus));
         QVERIFY(m_dlg->TemplateListBox()->focusPolicy() & Qt::TabFocus);
-        QCOMPARE(Ws().m_pathBreak, 32);
-        QVERIFY(Ws().m_identifiers == kDefaults);
-        QVERIFY(Ws().m_projectPath.empty());
-    }
 
-    void enterRunsDynamizeWhichNeedsOneFileOfEachKind() {
         m_dlg->show();
         QTest::keyClick(m_dlg.get(), Qt::Key_Return);
         Add(false, {"/t/1.txt", "/t/2.txt"});
         m_dlg->DynamizeButton()->click();
-        QCOMPARE(TakeMessages(), QStringList({Precondition(0, 0), Precondition(0, 2)}));
-        QCOMPARE(Status(), QString(" | "));
+        QCOMPARE(TakeMessages(), QStringList({Q(FormatPreconditionMessage(0, 0)),
+                                              Q(FormatPreconditionMessage(0, 2))}));
+        QCOMPARE(Status(), Idle(0, 2));
     }
 
     void addAppendsInDialogOrderAndShowsSortedDisplayForms() {
+        const QString longPath = "/t/" + QString(40, u'd') + u'/' + QString(40, u'e');
         Add(true, {"/w/c.htm", "/w/a.htm", "/w/b.htm"});
         Add(true, {"/w/a.htm"});
         Add(true, {});
-        const QString longPath = "/w/" + QString(40, u'd') + u'/' + QString(40, u'e');
         Add(false, {longPath});
-        QCOMPARE(Web(), QStringList({"/w/c.htm", "/w/a.htm", "/w/b.htm", "/w/a.htm"}));
-        QCOMPARE(Items(m_dlg->WebListBox()),
-                 QStringList({"/w/a.htm", "/w/a.htm", "/w/b.htm", "/w/c.htm"}));
-        QCOMPARE(Templates(), QStringList({longPath}));
-        QCOMPARE(Items(m_dlg->TemplateListBox()), QStringList({Shortened(longPath, 32)}));
-        QCOMPARE(m_dlg->CountsLabel()->text(), Counts(4, 1));
-        QCOMPARE(m_fake->filters,
-                 QStringList({kWebFilter, kWebFilter, kWebFilter, kAllFilesFilter}));
-        QCOMPARE(TakeMessages(), QStringList());
+        QCOMPARE(ToList(Ws().m_webFiles) << "|" << ToList(Ws().m_templateFiles),
+                 QStringList({"/w/c.htm", "/w/a.htm", "/w/b.htm", "/w/a.htm", "|", longPath}));
+        QCOMPARE(ListBoxes(), QStringList({"/w/a.htm", "/w/a.htm", "/w/b.htm", "/w/c.htm", "|",
+                                           Shortened(longPath, 32)}));
+        QCOMPARE(Status(), Idle(4, 1));
+        QCOMPARE(m_fake->asked,
+                 QStringList({kWebFilter, kWebFilter, kWebFilter, "all files (*.*)|*.*"}));
     }
 
     void saveAsksOnceAndOpenRestoresArrayOrder() {
         TempDir dir;
-        const QString project = Q(dir / "site.trvx");
+        const std::string project = dir / "site.trvx";
         Add(true, {"/w/c.htm", "/w/a.htm"});
         Add(false, {"/t/x.txt"});
-        m_fake->saveFileName.push_back(project);
+        m_fake->chosen = {{Q(project)}};
         Trigger("&Save Project");
         Add(true, {"/w/b.htm"});
         Trigger("&Save Project"); // no dialog now
-        m_fake->saveFileName.push_back(QString());
-        Trigger("Sa&ve Project as...");
+        m_fake->chosen = {{}};
+        Trigger("Sa&ve Project as..."); // cancelled
         const QString request = "My dynamic website.trvx|.trvx";
-        QCOMPARE(m_fake->saveRequests, QStringList({request, request}));
-        QCOMPARE(m_fake->filters, QStringList({kWebFilter, kAllFilesFilter, kProjectFilter,
-                                               kWebFilter, kProjectFilter}));
-        QCOMPARE(Q(Ws().m_projectPath), project);
-        QCOMPARE(ReadBytes(dir / "site.trvx"),
-                 CrLfLines({"Trelvonix Quillstamper Project", "==============================", "",
-                            "/w/c.htm", "/w/a.htm", "/w/b.htm", "[EOL]", "/t/x.txt", "[EOL]",
-                            "<!-- Trelvonix ", " end -->", "# Trelvonix ", " end -->",
-                            "// Trelvonix ", " end -->", "", "", "[EOL]"}));
+        QCOMPARE(m_fake->asked.mid(2),
+                 QStringList({request, kProjectFilter, kWebFilter, request, kProjectFilter}));
+        QCOMPARE(Ws().m_projectPath, project);
+        const FileList web = {"/w/c.htm", "/w/a.htm", "/w/b.htm"};
+        QCOMPARE(ReadBytes(project), FormatProjectFile({web, {"/t/x.txt"}, DefaultIdentifiers()}));
 
-        OpenProject(dir / "site.trvx");
-        QCOMPARE(Web(), QStringList({"/w/c.htm", "/w/a.htm", "/w/b.htm"}));
-        QCOMPARE(Items(m_dlg->WebListBox()), QStringList({"/w/a.htm", "/w/b.htm", "/w/c.htm"}));
-        QCOMPARE(Items(m_dlg->TemplateListBox()), QStringList({"/t/x.txt"}));
-        QCOMPARE(m_dlg->CountsLabel()->text(), Counts(3, 1));
-        QCOMPARE(m_fake->filters.last(), kProjectFilter);
-
-        // New Project keeps the project path: Save writes the empty workspace there at once.
+        OpenProject(project);
+        QCOMPARE(m_fake->asked.last(), kProjectFilter);
+        QVERIFY(Ws().m_webFiles == web);
+        QCOMPARE(ListBoxes(), QStringList({"/w/a.htm", "/w/b.htm", "/w/c.htm", "|", "/t/x.txt"}));
+        QCOMPARE(Status(), Idle(3, 1));
         Trigger("&New Project");
-        QCOMPARE(m_dlg->WebListBox()->count() + m_dlg->TemplateListBox()->count(), 0);
-        QCOMPARE(m_dlg->CountsLabel()->text(), Counts(0, 0));
-        Trigger("&Save Project");
-        QCOMPARE(ReadBytes(dir / "site.trvx").size(), std::size_t(167));
-        QCOMPARE(TakeMessages(), QStringList());
+        QCOMPARE(ListBoxes(), QStringList());
+        QCOMPARE(Status(), Idle(0, 0));
+        QCOMPARE(Ws().m_projectPath, project);
     }
 
     void refusedOrUnreadableProjectLeavesListsEmptyAndStateOfBefore() {
         TempDir dir;
-        const std::string good = dir / "good.trvx";
-        WriteBytes(good, "Trelvonix Quillstamper Project\n==\n\n/w/b.htm\n/w/a.htm\n[EOL]\n/t/x\n"
-                         "[EOL]\n <!-- X \n[EOL]\n# Y\n end\n\n\n\n e8 \n[EOL]\n");
-        const IdentifierTable opened = {" <!-- X ", "[EOL]", "# Y", " end", "", "", "", " e8 "};
-        OpenProject(good);
-        QCOMPARE(Web(), QStringList({"/w/b.htm", "/w/a.htm"}));
-        QVERIFY(Ws().m_identifiers == opened);
-
-        const std::pair<std::string, QString> refused[] = {
-            {"Trelvonix Quillstamper Project \r\n==\r\n\r\n[EOL]\r\n[EOL]\r\n", "No project file!"},
-            {"trelvonix quillstamper project\r\n==\r\n\r\n[EOL]\r\n[EOL]\r\n", "No project file!"},
-            {"", "No project file!"},
-            {"Trelvonix Quillstamper Project\r\n==\r\n\r\n/w/cut.htm\r\n", ""}}; // cut short
-        for (const auto& [bytes, message] : refused) {
-            WriteBytes(dir / "bad.trvx", bytes);
-            OpenProject(dir / "bad.trvx");
-            const QStringList messages = TakeMessages();
-            QCOMPARE(messages.size(), qsizetype(1));
-            QVERIFY(message.isEmpty() || messages.first() == message);
-            QCOMPARE(m_dlg->WebListBox()->count() + m_dlg->TemplateListBox()->count(), 0);
-            QCOMPARE(Web() + Templates(), QStringList());
-            QCOMPARE(m_dlg->CountsLabel()->text(), Counts(0, 0));
-            QVERIFY(Ws().m_identifiers == opened);
+        const std::string good = dir / "good.trvx", missing = dir / "none.trvx";
+        IdentifierTable identifiers = DefaultIdentifiers();
+        identifiers[6] = "%% ";
+        WriteBytes(good, FormatProjectFile({{"/w/b.htm", "/w/a.htm"}, {"/t/x"}, identifiers}));
+        WriteBytes(dir / "foreign.trvx", "trelvonix quillstamper project\r\n");
+        WriteBytes(dir / "cut.trvx", "Trelvonix Quillstamper Project\r\n==\r\n\r\n/w/cut.htm\r\n");
+        for (const std::string& bad : {dir / "foreign.trvx", dir / "cut.trvx", missing}) {
+            OpenProject(good);
+            QCOMPARE(Status(), Idle(2, 1));
+            OpenProject(bad);
+            if (bad == missing) {
+                ExpectErrorBox(bad);
+            } else {
+                QCOMPARE(TakeMessages(), QStringList({Q(ReadProjectFile(bad).message)}));
+            }
+            QCOMPARE(ListBoxes(), QStringList());
+            QCOMPARE(Status(), Idle(0, 0));
+            QVERIFY(Ws().m_identifiers == identifiers);
             QCOMPARE(Ws().m_projectPath, good);
         }
-
-        OpenProject(good);
-        OpenProject(dir / "missing.trvx");
-        ExpectErrorBox(dir / "missing.trvx");
-        QCOMPARE(Web(), QStringList());
-        QCOMPARE(m_dlg->CountsLabel()->text(), Counts(0, 0));
-        QVERIFY(Ws().m_identifiers == opened);
-        QCOMPARE(Ws().m_projectPath, good);
-        m_fake->openFileName.push_back(QString()); // cancelled
+        m_fake->chosen = {{}}; // cancelled
         Trigger("&Open Project");
         QCOMPARE(Ws().m_projectPath, good);
-        OpenProject(good); // the window is still usable
-        QCOMPARE(m_dlg->CountsLabel()->text(), Counts(2, 1));
     }
 
     void optionsEditsCopiesAndRebuildsBothLists() {
@@ -221,90 +234,55 @@ private slots:
         const QString longTemplate = "/t/" + QString(70, u'b') + u'c';
         Add(true, {longWeb, "/w/short.htm"});
         Add(false, {longTemplate});
-
-        QStringList shown = RunOptions(true, {{6, "%% "}, {7, " %%"}}, "10");
-        QCOMPARE(shown, QStringList({"<!-- Trelvonix ", " end -->", "# Trelvonix ", " end -->",
-                                     "// Trelvonix ", " end -->", "", "", "32"}));
-        IdentifierTable stored = kDefaults;
+        IdentifierTable stored = DefaultIdentifiers();
         stored[6] = "%% ";
         stored[7] = " %%";
+        QCOMPARE(RunOptions(true, {{6, "%% "}, {7, " %%"}}, "10"), ToList(DefaultIdentifiers())
+                                                                       << "32");
         QVERIFY(Ws().m_identifiers == stored);
         QCOMPARE(Ws().m_pathBreak, 10);
-        QCOMPARE(Items(m_dlg->WebListBox()), QStringList({Shortened(longWeb, 10), "/w/short.htm"}));
-        QCOMPARE(Items(m_dlg->TemplateListBox()), QStringList({Shortened(longTemplate, 10)}));
-
-        shown = RunOptions(false, {{0, "changed"}}, "20");
-        QCOMPARE(shown.mid(6), QStringList({"%% ", " %%", "10"}));
+        QCOMPARE(ListBoxes(), QStringList({Shortened(longWeb, 10), "/w/short.htm", "|",
+                                           Shortened(longTemplate, 10)}));
+        QCOMPARE(RunOptions(false, {{0, "changed"}}, "20"), ToList(stored) << "10");
         QVERIFY(Ws().m_identifiers == stored);
         QCOMPARE(Ws().m_pathBreak, 10);
-
-        const std::pair<QString, int> pathBreaks[] = {{"abc", 0}, {"100", 64}, {"5 ", 50}};
-        for (const auto& [text, pathBreak] : pathBreaks) {
-            RunOptions(true, {}, text);
-            QCOMPARE(Ws().m_pathBreak, pathBreak);
-            QCOMPARE(Items(m_dlg->TemplateListBox()),
-                     QStringList({Shortened(longTemplate, pathBreak)}));
-        }
-        QCOMPARE(m_dlg->CountsLabel()->text(), Counts(2, 1));
-    }
-
-    void dynamizeConvertsAndReportsUnclosedBlocksFirst() {
-        TempDir dir;
-        const std::string page = dir / "page.htm", open = dir / "open.htm";
-        const std::string openBytes = CrLfLines({"<!-- Trelvonix menu -->", "kept"});
-        const std::string partsBytes =
-            "x\n<!-- Trelvonix menu -->\nnew1\nnew2\n<!-- Trelvonix menu end -->\ny\n";
-        WriteBytes(page, kMenuBlock);
-        WriteBytes(open, openBytes);
-        WriteBytes(dir / "parts.txt", partsBytes);
-        Add(true, {Q(page), Q(open)});
-        Add(false, {Q(dir / "parts.txt")});
-        QStringList statusAtMessage;
-        m_fake->onMessage = [&] { statusAtMessage << Status(); };
-        m_dlg->DynamizeButton()->click();
-        QCOMPARE(ReadBytes(page), CrLfLines({"<!-- Trelvonix menu -->", "new1", "new2",
-                                             "<!-- Trelvonix menu end -->"}));
-        QCOMPARE(ReadBytes(open), openBytes);
-        QCOMPARE(ReadBytes(dir / "parts.txt"), partsBytes);
-        const QStringList messages = TakeMessages();
-        QCOMPARE(messages.size(), qsizetype(2));
-        QVERIFY(messages[0].contains(Q(open)) && messages[0].contains("<!-- Trelvonix menu -->"));
-        QCOMPARE(messages[1], kDone);
-        QCOMPARE(statusAtMessage.last(), QString(" | "));
     }
 
     // Relative entries of a project file are taken below its folder, not the current one.
-    void relativeProjectEntriesAndTheFileCheck() {
+    void dynamizeAndCheckReportThroughMessagesAndStatusLines() {
         TempDir dir;
         WriteBytes(dir / "site/page.htm", kMenuBlock);
-        WriteBytes(dir / "parts/menu.txt",
-                   "<!-- Trelvonix menu -->\nnew\n<!-- Trelvonix menu end -->\n"
-                   "<!-- Trelvonix side -->\n# Trelvonix foot\n");
-        WriteBytes(dir / "p.trvx", "Trelvonix Quillstamper Project\n==\n\nsite/page.htm\n[EOL]\n"
-                                   "parts/menu.txt\n[EOL]\n");
+        WriteBytes(dir / "site/open.htm", kMenu + "\nkept\n");
+        WriteBytes(dir / "parts/menu.txt", "x\n" + kMenu + "\nnew1\nnew2\n" + kMenuEnd +
+                                               "\n<!-- Trelvonix side -->\n# Trelvonix a -->\n");
+        WriteBytes(dir / "p.trvx", FormatProjectFile({{"site/page.htm", "site/open.htm"},
+                                                      {"parts/menu.txt"},
+                                                      DefaultIdentifiers()}));
         OpenProject(dir / "p.trvx");
-        QVERIFY(Ws().m_identifiers == IdentifierTable{}); // the file ends after the lists
-        // With no empty identifier, "# Trelvonix foot" is not its own end line.
-        std::vector<std::pair<int, const char*>> typed = {{6, "%% "}, {7, " %%"}};
-        for (int entry = 0; entry < 6; ++entry) {
-            typed.emplace_back(entry, kDefaults[entry].c_str());
-        }
-        RunOptions(true, typed, "32");
+        QStringList statusAtMessage;
+        m_fake->onMessage = [&] { statusAtMessage << Status(); };
         m_dlg->DynamizeButton()->click();
         QCOMPARE(ReadBytes(dir / "site/page.htm"),
-                 CrLfLines({"<!-- Trelvonix menu -->", "new", "<!-- Trelvonix menu end -->"}));
-        QCOMPARE(TakeMessages(), QStringList({kDone}));
+                 JoinLines(Lines{kMenu, "new1", "new2", kMenuEnd}));
+        const QStringList messages = TakeMessages();
+        QCOMPARE(messages.size(), qsizetype(2));
+        QVERIFY(messages[0].contains("site/open.htm") && messages[0].contains(Q(kMenu)));
+        QCOMPARE(messages[1], QString("Conversion done!"));
+        QCOMPARE(statusAtMessage.last(), Idle(2, 1));
 
-        QStringList currentAtMessage;
-        m_fake->onMessage = [&] { currentAtMessage << m_dlg->CurrentFileLabel()->text(); };
+        // Each report is a message of its own, with its start line on show.
+        statusAtMessage.clear();
         Trigger("&Check Files for Errors");
         QCOMPARE(TakeMessages(), QStringList({"End of template missing:\n\n<!-- Trelvonix side -->",
-                                              "End of template missing:\n\n# Trelvonix foot"}));
-        QCOMPARE(currentAtMessage, QStringList({"<!-- Trelvonix side -->", "# Trelvonix foot"}));
-        QCOMPARE(Status(), QString(" | "));
+                                              "End of template missing:\n\n# Trelvonix a -->"}));
+        const QString counts = kBar + Q(FormatCounts(2, 1));
+        QCOMPARE(statusAtMessage,
+                 QStringList({"Currently checking ... | <!-- Trelvonix side -->" + counts,
+                              "Currently checking ... | # Trelvonix a -->" + counts}));
         Trigger("&New Project");
         Trigger("&Check Files for Errors");
         QCOMPARE(TakeMessages(), QStringList({"No errors found in files, file checking done!"}));
+        QCOMPARE(statusAtMessage.last(), Idle(0, 0));
     }
 
     // The status lines keep the file in hand: a template that cannot be read
@@ -313,97 +291,83 @@ private slots:
         TempDir dir;
         const std::string page = dir / (std::string(70, 'p') + ".htm");
         const std::string missing = dir / (std::string(70, 'm') + ".htm");
-        const std::string parts = dir / "parts.txt";
         WriteBytes(page, kMenuBlock);
-        WriteBytes(parts, "x\n");
-        QStringList statusAfterError;
-        for (const auto& [web, templateFile] :
-             {std::pair{page, missing}, std::pair{missing, parts}}) {
+        for (const auto& [web, templateFile] : {std::pair{page, missing}, {missing, page}}) {
             Trigger("&New Project");
             Add(true, {Q(web)});
             Add(false, {Q(templateFile)});
             m_dlg->DynamizeButton()->click();
             ExpectErrorBox(missing);
-            statusAfterError << Status();
+            QCOMPARE(Status(), "Currently converting ... | " + Shortened(Q(web), 32) + kBar +
+                                   Q(FormatCounts(1, 1)));
         }
-        QCOMPARE(ReadBytes(page), kMenuBlock);
         Trigger("&Check Files for Errors");
         ExpectErrorBox(missing);
         QCOMPARE(m_dlg->ActivityLabel()->text(), QString("Currently checking ..."));
 
         Trigger("&New Project");
-        Add(true, {Q(parts)});
-        Add(false, {Q(parts)});
+        Add(true, {Q(page)});
+        Add(false, {Q(page)});
         m_dlg->DynamizeButton()->click();
-        QCOMPARE(TakeMessages(), QStringList({kDone}));
-        QCOMPARE(Status(), QString(" | "));
-        QCOMPARE(statusAfterError,
-                 QStringList({"Currently converting ... | " + Shortened(Q(page), 32),
-                              "Currently converting ... | " + Shortened(Q(missing), 32)}));
+        QCOMPARE(TakeMessages(), QStringList({"Conversion done!"}));
+        QCOMPARE(Status(), Idle(1, 1));
     }
 
+    // A missing setup value is reported, then the empty text is opened all the same.
     void helpWebsiteAndAbout() {
-        m_fake->setupValues = {{"Help", "/opt/qs/help.html"}, {"Home", "https://example.org/"}};
         QShortcut* f1 = m_dlg->findChild<QShortcut*>();
         QVERIFY(f1 != nullptr && f1->key() == QKeySequence(Qt::Key_F1));
         QWidget* helpMenu = qobject_cast<QWidget*>(m_dlg->MenuAction("&About")->parent());
-        const auto runAll = [&] {
-            Trigger("Show &Help File");
-            Trigger("Go to Trelvonix &Website");
-            emit f1->activated();
-            QTest::keyClick(helpMenu, Qt::Key_F1); // F1 with the Help menu open
-        };
-        runAll();
-        const QString help = "/opt/qs/help.html";
-        QCOMPARE(m_fake->opened, QStringList({help, "https://example.org/", help, help}));
-        QCOMPARE(m_fake->setupValuesRead, QStringList({"Help", "Home", "Help", "Help"}));
-        QCOMPARE(TakeMessages(), QStringList());
-
-        // Without the values each command warns first, then opens the empty text.
-        m_fake->setupValues.clear();
-        m_fake->opened.clear();
+        m_fake->setupValues = {{"Help", "/opt/help.html"}};
         QList<qsizetype> openedAtMessage;
         m_fake->onMessage = [&] { openedAtMessage << m_fake->opened.size(); };
-        runAll();
-        QCOMPARE(TakeMessages(), QStringList({kNoKey, kNoKey, kNoKey, kNoKey}));
-        QCOMPARE(openedAtMessage, QList<qsizetype>({0, 1, 2, 3}));
-        QCOMPARE(m_fake->opened, QStringList({"", "", "", ""}));
+        Trigger("Show &Help File");
+        Trigger("Go to Trelvonix &Website");
+        emit f1->activated();
+        QTest::keyClick(helpMenu, Qt::Key_F1); // F1 with the Help menu open
+        QCOMPARE(TakeMessages(), QStringList({"No Key detected, please start setup again!"}));
+        QCOMPARE(openedAtMessage, QList<qsizetype>({1}));
+        QCOMPARE(m_fake->opened,
+                 QStringList({"/opt/help.html", "", "/opt/help.html", "/opt/help.html"}));
 
-        QStringList about;
-        m_fake->dialogRuns.push_back([&](QDialog& dialog) {
-            about << (qobject_cast<CAboutDlg*>(&dialog) ? dialog.windowTitle() : QString());
+        QString about; // the title, the texts (the icon has none), the button
+        m_fake->dialogRuns = {[&](QDialog& dialog) {
+            about = qobject_cast<CAboutDlg*>(&dialog) ? dialog.windowTitle() : QString();
             for (const QLabel* label : dialog.findChildren<QLabel*>()) {
-                about << label->text();
+                about += '/' + label->text();
             }
             QPushButton* ok = dialog.findChild<QPushButton*>();
-            about << ok->text();
             ok->click();
-            return dialog.result();
-        });
+            about += '/' + ok->text() + (dialog.result() == QDialog::Accepted ? "/ended" : "");
+        }};
         Trigger("&About");
-        QCOMPARE(about.first(), QString("About ..."));
-        QVERIFY(about.contains("Quillstamper Version 1.0"));
-        QCOMPARE(about.last(), QString("OK"));
-        QCOMPARE(m_dlg->CountsLabel()->text(), Counts(0, 0));
+        QCOMPARE(about, QString("About ...//Quillstamper Version 1.0/OK/ended"));
     }
 
 private:
     const Workspace& Ws() const {
         return m_dlg->GetWorkspace();
     }
-    QStringList Web() const {
-        return ToList(Ws().m_webFiles);
-    }
-    QStringList Templates() const {
-        return ToList(Ws().m_templateFiles);
-    }
+    // The activity line, the current file line and the counts label.
     QString Status() const {
-        return m_dlg->ActivityLabel()->text() + " | " + m_dlg->CurrentFileLabel()->text();
+        return m_dlg->ActivityLabel()->text() + kBar + m_dlg->CurrentFileLabel()->text() + kBar +
+               m_dlg->CountsLabel()->text();
+    }
+    // The web list box's items, "|", the template list box's; nothing when both are empty.
+    QStringList ListBoxes() const {
+        QStringList items;
+        for (const QListWidget* listBox : {m_dlg->WebListBox(), m_dlg->TemplateListBox()}) {
+            for (int row = 0; row < listBox->count(); ++row) {
+                items << listBox->item(row)->text();
+            }
+            items << "|";
+        }
+        return items == QStringList({"|", "|"}) ? QStringList() : items.mid(0, items.size() - 1);
     }
 
     // Chooses files for the web list's Add (the upper one) or the template list's.
     void Add(bool web, const QStringList& chosen) {
-        m_fake->openFileNames.push_back(chosen);
+        m_fake->chosen.push_back(chosen);
         QPushButton* found = nullptr;
         for (QPushButton* button : m_dlg->findChildren<QPushButton*>()) {
             if (button->text() == "Add" &&
@@ -416,15 +380,12 @@ private:
 
     void Trigger(const char* menuText) {
         QAction* action = m_dlg->MenuAction(menuText);
-        if (action == nullptr) {
-            QTest::qFail(menuText, __FILE__, __LINE__);
-            return;
-        }
+        QVERIFY2(action != nullptr, menuText);
         action->trigger();
     }
 
     void OpenProject(const std::string& path) {
-        m_fake->openFileName.push_back(Q(path));
+        m_fake->chosen.push_back({Q(path)});
         Trigger("&Open Project");
     }
 
@@ -444,36 +405,32 @@ private:
             }
             options->PathBreakEdit()->setText(pathBreak);
             ok ? dialog.accept() : dialog.reject();
-            return dialog.result();
         });
         Trigger("&Options");
         return shown;
     }
 
     // The texts of the messages so far, which must be the program's own:
-    // captioned "Trelvonix Quillstamper", no icon, owned by the window.
+    // captioned "Trelvonix Quillstamper", no icon.
     QStringList TakeMessages() {
         QStringList texts;
-        for (const FakePlatform::Message& message : m_fake->messages) {
-            if (message.caption != "Trelvonix Quillstamper" ||
-                message.icon != Platform::Icon::None || message.owner != m_dlg.get()) {
-                QTest::qFail(qPrintable("not a program message: " + message.text), __FILE__,
-                             __LINE__);
+        for (const QString& message : std::exchange(m_fake->messages, {})) {
+            const QString caption = "Trelvonix Quillstamper|";
+            if (!message.startsWith(caption)) {
+                QTest::qFail(qPrintable("not a program message: " + message), __FILE__, __LINE__);
             }
-            texts << message.text;
+            texts << message.mid(caption.size());
         }
-        m_fake->messages.clear();
         return texts;
     }
 
-    // Exactly one message so far: the error box naming the file.
+    // Exactly one message so far: the error box, with the stop icon, naming the file.
     void ExpectErrorBox(const std::string& file) {
-        const std::vector<FakePlatform::Message> messages = std::exchange(m_fake->messages, {});
-        QCOMPARE(messages.size(), std::size_t(1));
-        QVERIFY(messages[0].owner == m_dlg.get() && messages[0].icon == Platform::Icon::Stop);
-        QCOMPARE(messages[0].caption, QCoreApplication::applicationName());
-        QVERIFY(!messages[0].caption.isEmpty());
-        QVERIFY2(messages[0].text.contains(Q(file)), qPrintable(messages[0].text));
+        const QStringList messages = std::exchange(m_fake->messages, {});
+        QCOMPARE(messages.size(), qsizetype(1));
+        QVERIFY2(messages[0].startsWith('!' + QCoreApplication::applicationName() + '|') &&
+                     messages[0].contains(Q(file)),
+                 qPrintable(messages[0]));
     }
 
     std::unique_ptr<FakePlatform> m_fake;

@@ -25,43 +25,37 @@ const IdentifierTable kTables[] = {
 const char* const kNames[] = {"menu", "foot", "Menu"};
 const char* const kPlain[] = {"text", "", "a\rb", "cr\r", " <!-- Q menu -->", "stray end -->"};
 
+// A random input: a table, files by name and the two lists, whose entries may
+// repeat, name a file of the other list, or spell a file another way.
 struct GeneratedCase {
     IdentifierTable ids;
     FileList web;
     FileList templates;
     std::map<std::string, std::string> files; // name -> bytes
+    std::mt19937 random;
+
+    explicit GeneratedCase(unsigned seed) : random(seed) {
+        ids = kTables[Pick(std::size(kTables))];
+        const std::size_t webCount = 1 + Pick(3);
+        const std::size_t templateCount = 1 + Pick(3);
+        for (std::size_t i = 0; i < webCount; ++i)
+            files["w" + std::to_string(i) + ".htm"] = MakeFile();
+        for (std::size_t i = 0; i < templateCount; ++i)
+            files["t" + std::to_string(i) + ".htm"] = MakeFile();
+        for (std::size_t n = 1 + Pick(4); n-- > 0;)
+            web.push_back(Pick(4) == 0 ? Spell('t', templateCount) : Spell('w', webCount));
+        for (std::size_t n = 1 + Pick(4); n-- > 0;)
+            templates.push_back(Pick(3) == 0 ? Spell('w', webCount) : Spell('t', templateCount));
+    }
 
     void WriteTo(const std::string& folder) const {
         for (const auto& [name, bytes] : files)
             WriteBytes(folder + "/" + name, bytes);
         ASSERT_EQ(::symlink("w0.htm", (folder + "/ln").c_str()), 0);
     }
-};
 
-class CaseGenerator {
-public:
-    explicit CaseGenerator(unsigned seed) : m_random(seed) {}
-
-    GeneratedCase Make() {
-        m_case.ids = kTables[Pick(std::size(kTables))];
-        const std::size_t webCount = 1 + Pick(3);
-        const std::size_t templateCount = 1 + Pick(3);
-        for (std::size_t i = 0; i < webCount; ++i)
-            m_case.files["w" + std::to_string(i) + ".htm"] = MakeFile();
-        for (std::size_t i = 0; i < templateCount; ++i)
-            m_case.files["t" + std::to_string(i) + ".htm"] = MakeFile();
-        // Duplicates, files in both lists, and other spellings of one file.
-        for (std::size_t n = 1 + Pick(4); n-- > 0;)
-            m_case.web.push_back(Pick(4) == 0 ? Spell('t', templateCount) : Spell('w', webCount));
-        for (std::size_t n = 1 + Pick(4); n-- > 0;)
-            m_case.templates.push_back(Pick(3) == 0 ? Spell('w', webCount)
-                                                    : Spell('t', templateCount));
-        return m_case;
-    }
-
-private:
     std::size_t Pick(std::size_t count) {
-        return m_random() % count;
+        return random() % count;
     }
 
     std::string Spell(char kind, std::size_t count) {
@@ -78,11 +72,10 @@ private:
                 continue;
             }
             const std::size_t pair = Pick(kPairCount);
-            const std::string& startId = m_case.ids[2 * pair];
-            const std::string stem = startId + kNames[Pick(std::size(kNames))];
-            lines.push_back(stem + (startId.starts_with("<!--") ? " -->" : ""));
+            const std::string stem = ids[2 * pair] + kNames[Pick(std::size(kNames))];
+            lines.push_back(stem + (ids[2 * pair].starts_with("<!--") ? " -->" : ""));
             AddItems(lines, depth - 1);
-            lines.push_back((Pick(4) == 0 ? std::string("x") : stem) + m_case.ids[2 * pair + 1]);
+            lines.push_back((Pick(4) == 0 ? std::string("x") : stem) + ids[2 * pair + 1]);
         }
     }
 
@@ -91,8 +84,8 @@ private:
         AddItems(lines, 2);
         // Markers of one pair can open blocks of another: close what is open.
         for (std::size_t pair = 0; pair < kPairCount; ++pair) {
-            const std::string& startId = m_case.ids[2 * pair];
-            const std::string& endId = m_case.ids[2 * pair + 1];
+            const std::string& startId = ids[2 * pair];
+            const std::string& endId = ids[2 * pair + 1];
             bool open = false;
             for (const std::string& line : lines)
                 open = !IsEndLine(line, endId) && (open || BeginsWith(line, startId));
@@ -106,9 +99,6 @@ private:
         }
         return bytes;
     }
-
-    std::mt19937 m_random;
-    GeneratedCase m_case;
 };
 
 FileList Below(const std::string& folder, const FileList& entries) {
@@ -131,7 +121,7 @@ TEST(DifferentialTest, EngineAndItsDryRunMatchStepByStepReferenceOnClosedBlocks)
     constexpr unsigned kCases = 3000;
     unsigned compared = 0;
     for (unsigned seed = 1; seed <= kCases; ++seed) {
-        const GeneratedCase input = CaseGenerator(seed).Make();
+        const GeneratedCase input(seed);
         const TempDir reference;
         const TempDir engine;
         input.WriteTo(reference.Path());

@@ -4,23 +4,12 @@
 #include "conversion/markers.h"
 
 #include <fstream>
-#include <iterator>
-#include <stdexcept>
 
 namespace quillstamper::test {
 
 namespace {
 
 struct TooLong {};
-
-Lines ReadFromDisk(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + path);
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const LineViews views = SplitLines(bytes);
-    return Lines(views.begin(), views.end());
-}
 
 // The output lines and the two run states, shared by every pass of a run.
 struct ReferenceRun {
@@ -33,7 +22,7 @@ struct ReferenceRun {
 
     void FindTemplateContent(const std::string& startLine, const std::string& endId) {
         for (const std::string& templateFile : templates) {
-            for (const std::string& line : ReadFromDisk(templateFile)) {
+            for (const std::string& line : ReadLines(templateFile)) {
                 if (IsEndLine(line, endId))
                     copying = false;
                 if (copying)
@@ -49,7 +38,7 @@ struct ReferenceRun {
 
     void ConvertPass(const std::string& web, const std::string& startId, const std::string& endId) {
         output.clear();
-        const Lines webLines = ReadFromDisk(web);
+        const Lines webLines = ReadLines(web);
         for (const std::string& line : webLines) {
             if (IsEndLine(line, endId))
                 skipping = false;

@@ -3,37 +3,45 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <grp.h>
 #include <fstream>
-#include <sstream>
+#include <grp.h>
+#include <iterator>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 namespace quillstamper::test {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+struct stat Stat(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        ADD_FAILURE() << "cannot stat " << path;
+    }
+    return info;
+}
+
+} // namespace
+
 TempDir::TempDir() {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/qs-test-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        ADD_FAILURE() << "mkdtemp: " << std::strerror(errno);
+    m_path = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/qs-test-XXXXXX";
+    if (::mkdtemp(m_path.data()) == nullptr) {
+        ADD_FAILURE() << "cannot create " << m_path;
     }
-    m_path = pattern;
     // Reachable for the unprivileged child of RunAsUnprivileged.
     ::chmod(m_path.c_str(), 0777);
 }
 
 TempDir::~TempDir() {
     std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(m_path, error); !error && it != fs::recursive_directory_iterator();
-         it.increment(error)) {
+    for (auto it = fs::recursive_directory_iterator(m_path, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
         if (!it->is_symlink()) {
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
         }
@@ -47,13 +55,8 @@ std::string TempDir::operator/(std::string_view relative) const {
 
 void WriteBytes(const std::string& path, std::string_view bytes) {
     std::error_code error;
-    const fs::path parent = fs::path(path).parent_path();
-    if (!parent.empty()) {
-        fs::create_directories(parent, error);
-    }
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!file) {
+    fs::create_directories(fs::path(path).parent_path(), error);
+    if (!(std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes)) {
         ADD_FAILURE() << "cannot write " << path;
     }
 }
@@ -62,32 +65,16 @@ std::string ReadBytes(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         ADD_FAILURE() << "cannot read " << path;
-        return {};
     }
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
-}
-
-bool Exists(const std::string& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 timespec ModificationTime(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        ADD_FAILURE() << "cannot stat " << path;
-    }
-    return info.st_mtim;
+    return Stat(path).st_mtim;
 }
 
 mode_t PermissionBits(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        ADD_FAILURE() << "cannot stat " << path;
-    }
-    return info.st_mode & 07777;
+    return Stat(path).st_mode & 07777;
 }
 
 std::vector<std::string> ListFolder(const std::string& folder) {

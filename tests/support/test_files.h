@@ -1,11 +1,11 @@
 #pragma once
 
+#include <ctime>
 #include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 #include <sys/types.h>
-#include <ctime>
+#include <vector>
 
 namespace quillstamper::test {
 
@@ -32,7 +32,6 @@ private:
 void WriteBytes(const std::string& path, std::string_view bytes);
 // The bytes of path. Fails the test on error.
 std::string ReadBytes(const std::string& path);
-bool Exists(const std::string& path);
 // Modification time of path with nanoseconds.
 timespec ModificationTime(const std::string& path);
 mode_t PermissionBits(const std::string& path);

@@ -1,15 +1,71 @@
 #include "project/project_commands.h"
-
 #include "project/project_file.h"
+
 #include "support/test_files.h"
 #include "workspace/file_error.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
+#include <algorithm>
 
 namespace quillstamper {
 namespace {
+
+using Status = ProjectParseResult::Status;
+
+const std::string kHead =
+    "Trelvonix Quillstamper Project\r\n==============================\r\n\r\n";
+
+void ExpectLoads(const std::string& bytes, const ProjectData& expected) {
+    const ProjectParseResult parsed = ParseProjectFile(bytes);
+    ASSERT_EQ(parsed.status, Status::Loaded) << bytes;
+    EXPECT_EQ(parsed.data.webFiles, expected.webFiles) << bytes;
+    EXPECT_EQ(parsed.data.templateFiles, expected.templateFiles) << bytes;
+    EXPECT_EQ(parsed.data.identifiers, expected.identifiers) << bytes;
+}
+
+TEST(ProjectFileTest, WritesExactBytesAndReadsThemBack) {
+    const std::string empty = FormatProjectFile({{}, {}, DefaultIdentifiers()});
+    EXPECT_EQ(empty, kHead + "[EOL]\r\n[EOL]\r\n<!-- Trelvonix \r\n end -->\r\n# Trelvonix \r\n"
+                             " end -->\r\n// Trelvonix \r\n end -->\r\n\r\n\r\n[EOL]\r\n");
+    EXPECT_EQ(empty.size(), 167u);
+    const ProjectData data{
+        {"c.html", "a.html", "c.html"}, {" t.txt "}, {"[EOL]", "", " x ", "3", "4", "5", "6", "7"}};
+    const std::string bytes = kHead + "c.html\r\na.html\r\nc.html\r\n[EOL]\r\n t.txt \r\n[EOL]\r\n"
+                                      "[EOL]\r\n\r\n x \r\n3\r\n4\r\n5\r\n6\r\n7\r\n[EOL]\r\n";
+    EXPECT_EQ(FormatProjectFile(data), bytes);
+    ExpectLoads(bytes, data);
+    std::string lfOnly = bytes;
+    lfOnly.erase(std::remove(lfOnly.begin(), lfOnly.end(), '\r'), lfOnly.end());
+    ExpectLoads(lfOnly, data);
+}
+
+TEST(ProjectFileTest, ReadsLenientlyAfterTheHeader) {
+    // Line 3 is skipped whatever it holds; an empty line in a list is an entry.
+    ExpectLoads("Trelvonix Quillstamper Project\nx\na.html\n\nb.html\n[EOL]\n[EOL]\n",
+                {{"", "b.html"}, {}, {}});
+    // Missing identifier lines are empty, lines after the eighth are not read.
+    ExpectLoads(kHead + "[EOL]\r\nt\r\n[EOL]\r\na\r\nb", {{}, {"t"}, {"a", "b"}});
+    ExpectLoads(kHead + "[EOL]\r\n[EOL]\r\n1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n",
+                {{}, {}, {"1", "2", "3", "4", "5", "6", "7", "8"}});
+}
+
+TEST(ProjectFileTest, RefusesForeignAndTruncatedFiles) {
+    const std::string rest = kHead.substr(32) + "[EOL]\r\n[EOL]\r\n";
+    const std::pair<std::string, Status> cases[] = {
+        {"", Status::NotAProject},
+        {"trelvonix quillstamper project\r\n" + rest, Status::NotAProject},
+        {"Trelvonix Quillstamper Project \r\n" + rest, Status::NotAProject},
+        {"Trelvonix Quillstamper Project", Status::Truncated},
+        {kHead + "a.html\r\n", Status::Truncated},
+        {kHead + "a.html\r\n[EOL]\r\nt.txt", Status::Truncated}};
+    for (const auto& [bytes, status] : cases) {
+        const ProjectParseResult parsed = ParseProjectFile(bytes);
+        EXPECT_EQ(parsed.status, status) << bytes;
+        EXPECT_TRUE(parsed.data.webFiles.empty() && parsed.data.templateFiles.empty()) << bytes;
+        EXPECT_EQ(parsed.message == "No project file!", status == Status::NotAProject) << bytes;
+    }
+}
 
 using Outcome = OpenProjectResult::Outcome;
 
@@ -54,12 +110,10 @@ TEST(ProjectCommandsTest, SaveAsksOnlyWithoutPathOrWhenToldAndOpenRestores) {
     EXPECT_EQ(opened.m_pathBreak, 5);
     EXPECT_EQ(opened.m_counts, "Web Files: 3        Template Files: 1");
     // After New Project, Save writes the emptied lists over the same file at once.
-    ASSERT_EQ(::chmod((dir / "site.trvx").c_str(), 0600), 0);
     NewProject(workspace);
     EXPECT_TRUE(SaveProjectFile(workspace, false, dialog.Ask()));
     EXPECT_EQ(dialog.shown, 3);
     EXPECT_EQ(test::ReadBytes(dir / "site.trvx"), FormatProjectFile({{}, {}, kIdentifiers}));
-    EXPECT_EQ(test::PermissionBits(dir / "site.trvx"), 0600u);
     dialog.path.reset();
     EXPECT_FALSE(SaveProjectFile(workspace, true, dialog.Ask()));
     EXPECT_EQ(dialog.shown, 4);

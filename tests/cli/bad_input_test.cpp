@@ -1,0 +1,172 @@
+// quillstamper-cli on input that is wrong or extreme: a result or a clear
+// message, never a crash, and memory within a small multiple of the input.
+
+#include "support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <functional>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace quillstamper::test;
+
+struct CliRun {
+    int status = -1;
+    long peakMegabytes = 0;
+    std::string out;
+    std::string err;
+};
+
+CliRun RunCli(const TempDir& dir, std::vector<std::string> args) {
+    args.insert(args.begin(), QUILLSTAMPER_CLI);
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    const std::string out = dir / "stdout.txt";
+    const std::string err = dir / "stderr.txt";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t child = -1;
+    CliRun run;
+    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        struct rusage usage {};
+        ::wait4(child, &status, 0, &usage);
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.peakMegabytes = usage.ru_maxrss / 1024;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.out = ReadBytes(out);
+    run.err = ReadBytes(err);
+    return run;
+}
+
+bool UnderSanitizer() {
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return true;
+#endif
+#endif
+    return false;
+}
+
+const std::string kMenu = "<!-- Trelvonix menu -->";
+const std::string kMenuEnd = "<!-- Trelvonix menu end -->";
+
+TEST(BadInputTest, BinaryBytesLoneCrAndInvalidUtf8PassThrough) {
+    const TempDir dir;
+    const std::string binary = std::string("\0\x01\xff\xfe", 4) + "\r\r\xc3\x28 lone CR\rstays\r\n";
+    const std::string content("\xe2\x82\xac new \0 menu", 14);
+    const std::string page = binary + kMenu + "\r\nold\r\n" + kMenuEnd + "\r\n" + binary;
+    // A name that is no UTF-8.
+    WriteBytes(dir / "site/\xff\xfe-page.html", page);
+    WriteBytes(dir / "menu.tpl", kMenu + "\r\n" + content + "\r\n" + kMenuEnd + "\r\n");
+    const CliRun run =
+        RunCli(dir, {"dynamize", "--web", dir / "site", "--template", dir / "menu.tpl"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("updated " + (dir / "site/\xff\xfe-page.html")), std::string::npos);
+    EXPECT_EQ(ReadBytes(dir / "site/\xff\xfe-page.html"),
+              binary + kMenu + "\r\n" + content + "\r\n" + kMenuEnd + "\r\n" + binary);
+}
+
+TEST(BadInputTest, BrokenProjectFilesGiveAClearMessage) {
+    const TempDir dir;
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "No project file!"},
+        {"Trelvonix Quillstamper Project", "ends inside"},
+        {"Trelvonix Quillstamper Project\r\n==\r\n\r\na.html\r\n", "ends inside"},
+        {"Trelvonix Quillstamper Project\r\n==\r\n\r\n[EOL]\r\nt.tpl\r\n", "ends inside"},
+        {std::string("\0\0\xff", 3), "No project file!"},
+    };
+    for (const auto& [bytes, message] : cases) {
+        WriteBytes(dir / "p.trvx", bytes);
+        const CliRun run = RunCli(dir, {"check", dir / "p.trvx"});
+        EXPECT_EQ(run.status, 2) << bytes;
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+    }
+    // A path of 10,000 characters: the file error names the cause.
+    const std::string longPath = "/" + std::string(10000, 'p') + ".html";
+    WriteBytes(dir / "p.trvx", "Trelvonix Quillstamper Project\r\n==\r\n\r\n" + longPath +
+                                   "\r\n[EOL]\r\nt.tpl\r\n[EOL]\r\n");
+    const CliRun run = RunCli(dir, {"check", dir / "p.trvx"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("File name too long"), std::string::npos) << run.err.substr(0, 200);
+}
+
+std::string ManyLines(const std::string& menuContent, const std::string& lineEnd) {
+    std::string text;
+    for (int i = 0; i < 1000000; ++i) {
+        text += i % 1000 == 0 ? kMenu + "\r\n" + menuContent + "\r\n" + kMenuEnd + "\r\n"
+                              : "line" + lineEnd;
+    }
+    return text;
+}
+
+// Writes big inputs from a child process: a tool started from this process
+// is charged with this process's peak memory until it execs, so this one
+// must stay small.
+void WriteInChild(const std::function<void()>& write) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        write();
+        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// Huge input: memory stays within a small multiple of it.
+TEST(BadInputTest, HugeLinesManyLinesAndHugeProjectFilesStayBounded) {
+    if (UnderSanitizer()) {
+        GTEST_SKIP() << "sizes of hundreds of megabytes are measured in the normal build";
+    }
+    const TempDir dir;
+    constexpr long kLineMegabytes = 200;
+    WriteInChild([&] {
+        WriteBytes(dir / "line.html", kMenu + "\r\n" + std::string(kLineMegabytes << 20, 'x') +
+                                          "\r\n" + kMenuEnd + "\r\n");
+        WriteBytes(dir / "many.html", ManyLines("old", "\n"));
+    });
+    WriteBytes(dir / "menu.tpl", kMenu + "\r\nnew\r\n" + kMenuEnd + "\r\n");
+    const CliRun huge =
+        RunCli(dir, {"dynamize", "--web", dir / "line.html", "--template", dir / "menu.tpl"});
+    EXPECT_EQ(huge.status, 0) << huge.err;
+    EXPECT_LT(huge.peakMegabytes, 3 * kLineMegabytes + 30);
+    const CliRun many =
+        RunCli(dir, {"dynamize", "--web", dir / "many.html", "--template", dir / "menu.tpl"});
+    EXPECT_EQ(many.status, 0) << many.err;
+    EXPECT_LT(many.peakMegabytes, 100); // 6 MB of input, a million lines
+    EXPECT_TRUE(ReadBytes(dir / "many.html") == ManyLines("new", "\r\n"));
+
+    // A project file of 300 MB, whose first page does not exist.
+    constexpr long kProjectMegabytes = 300;
+    WriteInChild([&] {
+        std::string project = "Trelvonix Quillstamper Project\r\n==\r\n\r\n";
+        while (project.size() < (static_cast<std::size_t>(kProjectMegabytes) << 20)) {
+            project += "pages/a-rather-long-folder-name/and-a-page-name.html\r\n";
+        }
+        WriteBytes(dir / "big.trvx", project + "[EOL]\r\n[EOL]\r\n");
+    });
+    const CliRun big = RunCli(dir, {"check", dir / "big.trvx"});
+    EXPECT_EQ(big.status, 2);
+    EXPECT_NE(big.err.find("and-a-page-name.html"), std::string::npos);
+    EXPECT_LT(big.peakMegabytes, 4 * kProjectMegabytes);
+}
+
+} // namespace

@@ -1,0 +1,122 @@
+// quillstamper-cli killed with SIGKILL at random moments of a run: every page
+// keeps either its old or its new content, and the next run finishes the job
+// and leaves no temporary file behind.
+
+#include "support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <random>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace quillstamper::test;
+
+constexpr int kPages = 2000;
+constexpr int kRuns = 20;
+
+pid_t StartDynamize(const std::string& project) {
+    std::vector<std::string> args = {QUILLSTAMPER_CLI, "dynamize", project, "--quiet"};
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t child = -1;
+    EXPECT_EQ(posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return child;
+}
+
+int Wait(pid_t child) {
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return status;
+}
+
+std::string PageName(int page) {
+    return "pages/p" + std::to_string(page) + ".html";
+}
+
+std::string OldPage(int page) {
+    return "<p>page " + std::to_string(page) + "</p>\r\n<!-- Trelvonix menu -->\r\nold menu\r\n" +
+           "<!-- Trelvonix menu end -->\r\n<p>" + std::string(1500, 'x') + "</p>\r\n";
+}
+
+TEST(CrashTest, KilledRunsLeaveEveryPageOldOrNew) {
+    const TempDir dir;
+    std::string project = "Trelvonix Quillstamper Project\r\n=\r\n\r\n";
+    for (int page = 0; page < kPages; ++page) {
+        project += PageName(page) + "\r\n";
+    }
+    project +=
+        "[EOL]\r\nmenu.tpl\r\n[EOL]\r\n<!-- Trelvonix \r\n end -->\r\n\r\n\r\n\r\n\r\n\r\n\r\n";
+    WriteBytes(dir / "site.trvx", project);
+    WriteBytes(
+        dir / "menu.tpl",
+        "<!-- Trelvonix menu -->\r\n<a href=\"/\">new menu</a>\r\n<!-- Trelvonix menu end -->\r\n");
+    const auto layOldPages = [&] {
+        for (int page = 0; page < kPages; ++page) {
+            WriteBytes(dir / PageName(page), OldPage(page));
+        }
+    };
+    // The new content, and how long a whole run takes.
+    layOldPages();
+    const auto begin = std::chrono::steady_clock::now();
+    ASSERT_EQ(Wait(StartDynamize(dir / "site.trvx")), 0);
+    const auto whole = std::chrono::steady_clock::now() - begin;
+    std::vector<std::string> newPages;
+    for (int page = 0; page < kPages; ++page) {
+        newPages.push_back(ReadBytes(dir / PageName(page)));
+        ASSERT_NE(newPages.back(), OldPage(page));
+    }
+
+    std::mt19937 random(20261207);
+    int partlyDone = 0;
+    int temporariesLeft = 0;
+    for (int run = 0; run < kRuns; ++run) {
+        layOldPages();
+        const auto delay = std::chrono::duration_cast<std::chrono::microseconds>(whole) *
+                           std::uniform_real_distribution<double>(0.0, 1.1)(random);
+        const pid_t child = StartDynamize(dir / "site.trvx");
+        std::this_thread::sleep_for(delay);
+        ::kill(child, SIGKILL);
+        Wait(child);
+
+        int converted = 0;
+        for (int page = 0; page < kPages; ++page) {
+            const std::string bytes = ReadBytes(dir / PageName(page));
+            ASSERT_TRUE(bytes == OldPage(page) || bytes == newPages[page])
+                << "run " << run << ", page " << page << " is neither old nor new";
+            converted += bytes == newPages[page] ? 1 : 0;
+        }
+        partlyDone += converted > 0 && converted < kPages ? 1 : 0;
+        const auto names = ListFolder(dir / "pages");
+        temporariesLeft += static_cast<int>(names.size()) - kPages;
+
+        // The next run completes the job and removes what the killed one left.
+        ASSERT_EQ(Wait(StartDynamize(dir / "site.trvx")), 0) << "run " << run;
+        EXPECT_EQ(ListFolder(dir / "pages").size(), static_cast<std::size_t>(kPages))
+            << "run " << run;
+        for (int page = 0; page < kPages; page += 97) {
+            ASSERT_EQ(ReadBytes(dir / PageName(page)), newPages[page]);
+        }
+    }
+    // The kills must have struck inside runs, not only before or after them.
+    EXPECT_GT(partlyDone + temporariesLeft, 0);
+    RecordProperty("PartlyConvertedRuns", partlyDone);
+    RecordProperty("TemporaryFilesLeftByKills", temporariesLeft);
+}
+
+} // namespace
