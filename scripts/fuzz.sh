@@ -13,7 +13,7 @@ harnesses=(line_model project_file file_check conversion)
 mkdir -p build/fuzz-logs
 run() {
     local name=$1
-    mkdir -p "build/fuzz-corpus/$name"
+    mkdir -p "build/fuzz-corpus/$name" "fuzz/corpus/$name"
     "build/fuzz/fuzz/$name/fuzz_$name" "build/fuzz-corpus/$name" "fuzz/corpus/$name" \
         -max_total_time="$seconds" -rss_limit_mb=4096 -print_final_stats=1 \
         -artifact_prefix="build/fuzz-logs/$name-" >"build/fuzz-logs/$name.log" 2>&1
