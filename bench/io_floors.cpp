@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <limits>
 #include <unistd.h>
 
@@ -52,12 +53,23 @@ int Fail(const std::string& path) {
 
 } // namespace
 
-int RunInPlaceFloor(const std::string& projectFile) {
+namespace {
+
+// Loads the project and runs work on it; 1 for a refused project or any error.
+int OnProject(const std::string& projectFile, const std::function<int(const ProjectData&)>& work) {
     try {
         ProjectData data;
-        if (!LoadProject(projectFile, data)) {
-            return 1;
-        }
+        return LoadProject(projectFile, data) ? work(data) : 1;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
+}
+
+} // namespace
+
+int RunInPlaceFloor(const std::string& projectFile) {
+    return OnProject(projectFile, [](const ProjectData& data) {
         for (const std::string& path : data.webFiles) {
             const std::string bytes = ReadFileBytes(path);
             const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
@@ -66,18 +78,11 @@ int RunInPlaceFloor(const std::string& projectFile) {
             }
         }
         return 0;
-    } catch (const FileError& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-        return 1;
-    }
+    });
 }
 
 int RunSafeFloor(const std::string& projectFile) {
-    try {
-        ProjectData data;
-        if (!LoadProject(projectFile, data)) {
-            return 1;
-        }
+    return OnProject(projectFile, [](const ProjectData& data) {
         for (const std::string& path : data.webFiles) {
             const std::string bytes = ReadFileBytes(path);
             std::string temporary = path + ".floor-XXXXXX";
@@ -88,25 +93,15 @@ int RunSafeFloor(const std::string& projectFile) {
             }
         }
         return 0;
-    } catch (const FileError& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-        return 1;
-    }
+    });
 }
 
 int RunReference(const std::string& projectFile) {
-    try {
-        ProjectData data;
-        if (!LoadProject(projectFile, data)) {
-            return 1;
-        }
+    return OnProject(projectFile, [](const ProjectData& data) {
         test::ReferenceRunConversion(data.webFiles, data.templateFiles, data.identifiers,
                                      std::numeric_limits<std::size_t>::max());
         return 0;
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-        return 1;
-    }
+    });
 }
 
 } // namespace quillstamper::bench
