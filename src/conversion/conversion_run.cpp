@@ -1,8 +1,11 @@
 #include "conversion/conversion_run.h"
 
 #include "conversion/atomic_write.h"
+#include "conversion/block_closer.h"
+#include "conversion/block_notes.h"
 #include "conversion/file_io.h"
 #include "conversion/line_model.h"
+#include "conversion/line_origins.h"
 #include "conversion/markers.h"
 #include "conversion/template_index.h"
 #include "workspace/path_resolution.h"
@@ -36,11 +39,40 @@ std::string FormatPreconditionMessage(std::size_t webCount, std::size_t template
            " Template Files!\n\nYou need one of each at least for starting the conversion process!";
 }
 
+std::string FormatNote(const ConversionNote& note) {
+    std::string text = note.file + ':' + std::to_string(note.line) + ": ";
+    switch (note.kind) {
+    case ConversionNote::Kind::NoTemplate:
+        text += "no template holds this block: ";
+        break;
+    case ConversionNote::Kind::NoWebFile:
+        text += "no web file uses this block: ";
+        break;
+    case ConversionNote::Kind::IndentedMarker:
+        text += "indented marker is no marker: ";
+        break;
+    case ConversionNote::Kind::EndWithoutStart:
+        text += "end line without a start line: ";
+        break;
+    }
+    return text + note.text;
+}
+
 namespace {
 
 using SharedBytes = std::shared_ptr<const std::string>;
 // What a dry run would have written, by file, so later reads see it.
 using Overlay = std::unordered_map<FileIdentity, SharedBytes, FileIdentityHash>;
+
+// The first pair with a start identifier, or 0 when no pair has one.
+int FirstPassPair(const IdentifierTable& identifiers) {
+    for (int pair = 1; pair <= kPairCount; ++pair) {
+        if (!identifiers[static_cast<std::size_t>(2 * pair - 2)].empty()) {
+            return pair;
+        }
+    }
+    return 0;
+}
 
 // True when writing lines back would give exactly these bytes.
 bool IsCanonical(const LineViews& lines, std::string_view bytes) {
@@ -67,8 +99,8 @@ public:
     // flushStaged commits pending writes when a file about to be read has one;
     // it returns true when it did, and the file is read again.
     TemplateSet(const FileList& entries, const std::string& baseFolder, const Overlay& overlay,
-                std::function<bool(const FileIdentity&)> flushStaged)
-        : m_overlay(overlay), m_flushStaged(std::move(flushStaged)) {
+                NoteCollector& notes, std::function<bool(const FileIdentity&)> flushStaged)
+        : m_overlay(overlay), m_notes(notes), m_flushStaged(std::move(flushStaged)) {
         m_files.reserve(entries.size());
         for (const std::string& entry : entries) {
             TemplateFile file;
@@ -155,6 +187,22 @@ public:
         }
     }
 
+    // Template files that no page made the run read still have notes. They
+    // are advice: a template the run did not need cannot end it.
+    void ReadUnreadForNotes() {
+        for (const TemplateFile& file : m_files) {
+            if (file.identity && m_notes.HasTemplateFile(*file.identity)) {
+                continue;
+            }
+            try {
+                const FileSnapshot snapshot = ReadFileSnapshot(file.resolved);
+                m_notes.AddTemplateFile(snapshot.identity, file.entry, SplitLines(snapshot.bytes));
+            } catch (const FileError&) {
+                // the check reads every listed file and reports it
+            }
+        }
+    }
+
 private:
     struct TemplateFile {
         std::string entry;
@@ -193,6 +241,7 @@ private:
                                  ? pending->second
                                  : std::make_shared<const std::string>(std::move(snapshot.bytes));
                 file.lines = SplitLines(*file.bytes);
+                m_notes.AddTemplateFile(snapshot.identity, file.entry, file.lines);
             }
             file.loaded = true;
             if (flushed) {
@@ -222,6 +271,7 @@ private:
     }
 
     const Overlay& m_overlay;
+    NoteCollector& m_notes;
     std::function<bool(const FileIdentity&)> m_flushStaged;
     std::vector<TemplateFile> m_files;
     std::array<std::optional<TemplateIndex>, kPairCount> m_indexes;
@@ -233,8 +283,8 @@ class ConversionRun {
 public:
     ConversionRun(const ConversionRequest& request, ConversionObserver& observer,
                   ConversionResult& result)
-        : m_request(request), m_observer(observer), m_result(result),
-          m_templates(request.templateFiles, request.baseFolder, m_overlay,
+        : m_request(request), m_observer(observer), m_result(result), m_notes(request.identifiers),
+          m_templates(request.templateFiles, request.baseFolder, m_overlay, m_notes,
                       [this](const FileIdentity& identity) { return FlushIfStaged(identity); }) {}
 
     void Run() {
@@ -245,6 +295,10 @@ public:
             }
         }
         CommitStaged();
+        if (FirstPassPair(m_request.identifiers) != 0) {
+            m_templates.ReadUnreadForNotes();
+        }
+        m_result.notes = m_notes.Finish();
     }
 
     // Replaces the staged files. When that fails, the files before the
@@ -276,18 +330,17 @@ private:
     void ReloadCommitted(std::size_t first) {
         for (std::size_t i = first; i < m_batch.CommittedCount(); ++i) {
             const auto& [identity, resolved] = m_stagedFiles[i];
-            m_templates.Reload(identity, LookUpIdentity(resolved));
+            const std::optional<FileIdentity> newIdentity = LookUpIdentity(resolved);
+            if (newIdentity) {
+                m_notes.AddAlias(identity, *newIdentity);
+            }
+            m_templates.Reload(identity, newIdentity);
         }
         m_stagedIdentities.clear();
     }
 
     FileOutcome ConvertWebFile(const std::string& entry) {
-        int firstPair = 0;
-        for (int pair = kPairCount; pair >= 1; --pair) {
-            if (!m_request.identifiers[static_cast<std::size_t>(2 * pair - 2)].empty()) {
-                firstPair = pair;
-            }
-        }
+        const int firstPair = FirstPassPair(m_request.identifiers);
         if (firstPair == 0) {
             // No pass, so the file is not even read.
             m_observer.OnFileConverted(entry, {}, {}, FileOutcome::Unchanged);
@@ -314,6 +367,8 @@ private:
         // The passes hand lines on as views into the page and the template
         // files; the page's bytes are put together once, at the end.
         LineViews lines = SplitLines(*original);
+        // A page listed twice has its notes from its first conversion.
+        m_page = PageInHand{entry, identity, m_notes.AddWebFile(identity, entry, lines), {}};
         std::vector<SharedBytes> viewed{original};
         bool modified = false;
         for (int pair = 1; pair <= kPairCount; ++pair) {
@@ -336,7 +391,7 @@ private:
                 m_templates.Override(identity, viewed.back(), lines);
             }
             LineViews output;
-            if (ConvertPass(entry, lines, pair, startId, endId, output)) {
+            if (ConvertPass(lines, pair, startId, endId, output)) {
                 lines.swap(output);
                 m_templates.CollectBuffers(viewed);
                 modified = true;
@@ -381,26 +436,20 @@ private:
     }
 
     // One pass of one pair over the lines of a web file; true when a block
-    // got template content (which may equal what it had).
-    bool ConvertPass(const std::string& entry, const LineViews& lines, int pair,
-                     std::string_view startId, std::string_view endId, LineViews& output) {
+    // got template content (which may equal what it had). A block whose end
+    // line is missing, or closes another block, is left as it is.
+    bool ConvertPass(const LineViews& lines, int pair, std::string_view startId,
+                     std::string_view endId, LineViews& output) {
         output.clear();
         output.reserve(lines.size());
         const TemplateIndex* index = nullptr;
-        std::size_t lastEnd = 0;
-        bool lastEndKnown = false;
-        bool skipping = false;
+        BlockCloser closer(lines, pair, m_request.identifiers);
+        OriginsBuilder origins(m_page.origins);
         bool changed = false;
         for (std::size_t i = 0; i < lines.size(); ++i) {
             const std::string_view line = lines[i];
-            const bool isEnd = IsEndLine(line, endId);
-            if (isEnd) {
-                skipping = false;
-            }
-            if (!skipping) {
-                output.push_back(line);
-            }
-            if (isEnd || !BeginsWith(line, startId)) {
+            output.push_back(line);
+            if (IsEndLine(line, endId) || !BeginsWith(line, startId)) {
                 continue;
             }
             if (index == nullptr) {
@@ -408,36 +457,48 @@ private:
             }
             const TemplateIndex::Entry* block = index->Find(line);
             if (block == nullptr) {
+                if (m_page.takesNotes) {
+                    m_notes.AddNoTemplate(m_page.identity, ReportedLine(i), line);
+                }
                 continue;
             }
+            m_notes.MarkUsed(pair, line);
             if (block->unclosed) {
                 ReportTemplateProblem(*block, line);
                 continue;
             }
-            if (!lastEndKnown) {
-                lastEnd = FindLastEndLine(lines, endId);
-                lastEndKnown = true;
-            }
-            if (lastEnd == kNone || lastEnd < i) {
+            const std::size_t end = closer.ClosingEnd(i);
+            if (end == kNone) {
                 m_result.problems.push_back(ConversionProblem{ConversionProblem::Place::WebFile,
-                                                              entry, i + 1, std::string(line)});
-                output.insert(output.end(), lines.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                              lines.end());
-                break;
+                                                              m_page.entry, ReportedLine(i),
+                                                              std::string(line)});
+                continue;
             }
+            origins.Copy(i + 1, output.size());
             for (const TemplateIndex::Span& span : block->spans) {
                 const LineViews& source = m_templates.LinesOf(span.source);
                 for (std::size_t k = span.begin; k < span.end; ++k) {
-                    SpendGrowth(entry, source[k].size() + 2);
+                    SpendGrowth(m_page.entry, source[k].size() + 2);
                 }
                 output.insert(output.end(),
                               source.begin() + static_cast<std::ptrdiff_t>(span.begin),
                               source.begin() + static_cast<std::ptrdiff_t>(span.end));
             }
-            skipping = true;
+            origins.Insert(end, output.size());
+            i = end - 1; // the end line is copied next
             changed = true;
         }
+        if (changed) {
+            origins.Finish(lines.size(), output.size());
+        }
         return changed;
+    }
+
+    // Where a reported line stands in the page as read; a line that a
+    // template put there is named where it stands now.
+    std::size_t ReportedLine(std::size_t index) const {
+        const std::size_t line = m_page.origins.OriginalLine(index);
+        return line != 0 ? line : index + 1;
     }
 
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
@@ -468,15 +529,6 @@ private:
         m_growthLeft -= bytes;
     }
 
-    static std::size_t FindLastEndLine(const LineViews& lines, std::string_view endId) {
-        for (std::size_t i = lines.size(); i-- > 0;) {
-            if (IsEndLine(lines[i], endId)) {
-                return i;
-            }
-        }
-        return kNone;
-    }
-
     void ReportTemplateProblem(const TemplateIndex::Entry& block, std::string_view line) {
         const auto key = std::make_pair(block.unclosedSource, block.unclosedLine);
         if (!m_reportedTemplates.insert(key).second) {
@@ -490,6 +542,7 @@ private:
     const ConversionRequest& m_request;
     ConversionObserver& m_observer;
     ConversionResult& m_result;
+    NoteCollector m_notes;
     Overlay m_overlay;
     TemplateSet m_templates;
     AtomicWriteBatch m_batch;
@@ -502,6 +555,14 @@ private:
     std::size_t m_pageFirstBytes = 0;
     std::size_t m_growthLeft = 0;
     std::set<std::pair<std::size_t, std::size_t>> m_reportedTemplates;
+    // The page whose passes run now.
+    struct PageInHand {
+        std::string entry;
+        FileIdentity identity;
+        bool takesNotes = false;
+        LineOrigins origins;
+    };
+    PageInHand m_page;
 };
 
 } // namespace

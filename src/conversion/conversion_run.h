@@ -32,12 +32,32 @@ struct ConversionProblem {
     std::string startLine;
 };
 
+// Something a run did not change although the user may have meant it to.
+// Notes never stop a run.
+struct ConversionNote {
+    enum class Kind {
+        NoTemplate,     // a page's start line that no template file holds
+        NoWebFile,      // a template's start line that no page looks up
+        IndentedMarker, // a marker line with blanks or tabs before it
+        EndWithoutStart // a customary end line that closes no block
+    };
+    Kind kind = Kind::NoTemplate;
+    std::string file;     // the list entry as written
+    std::size_t line = 0; // counted from 1
+    std::string text;     // the line itself
+};
+
+// "PATH:LINE: no template holds this block: START-LINE" and the like.
+std::string FormatNote(const ConversionNote& note);
+
 struct ConversionResult {
     // Either list was empty: nothing was done.
     bool preconditionFailed = false;
     // One per web file finished, in list order.
     std::vector<FileOutcome> outcomes;
     std::vector<ConversionProblem> problems;
+    // In file order: web files before template files, each list in its order.
+    std::vector<ConversionNote> notes;
     // The error that ended the run; later web files were not touched.
     std::optional<FileError> error;
 

@@ -5,6 +5,9 @@
 #include "conversion/markers.h"
 #include "workspace/path_resolution.h"
 
+#include <algorithm>
+#include <set>
+#include <tuple>
 #include <unordered_set>
 
 namespace quillstamper {
@@ -97,6 +100,53 @@ std::vector<CheckReport> CheckFiles(const FileList& webFiles, const FileList& te
         }
     }
     return reports;
+}
+
+std::string FormatNotesMessage(const std::vector<ConversionNote>& notes) {
+    constexpr std::size_t kShown = 20;
+    std::string text = std::to_string(notes.size()) + (notes.size() == 1 ? " note" : " notes") +
+                       " (Dynamize leaves these lines as they are):\n";
+    for (std::size_t i = 0; i < notes.size() && i < kShown; ++i) {
+        text += '\n' + FormatNote(notes[i]);
+    }
+    if (notes.size() > kShown) {
+        text += "\n... and " + std::to_string(notes.size() - kShown) + " more";
+    }
+    return text;
+}
+
+FileCheckResult CheckFilesAndBlocks(const FileList& webFiles, const FileList& templateFiles,
+                                    const IdentifierTable& identifiers,
+                                    const std::string& baseFolder) {
+    FileCheckResult result;
+    result.reports = CheckFiles(webFiles, templateFiles, identifiers, baseFolder);
+    ConversionResult dryRun =
+        RunConversion(ConversionRequest{webFiles, templateFiles, identifiers, baseFolder, false});
+    if (dryRun.error) {
+        throw *dryRun.error;
+    }
+    using Occurrence = std::tuple<std::string, std::size_t, std::string>;
+    std::set<Occurrence> reported;
+    for (const CheckReport& report : result.reports) {
+        reported.emplace(report.file, report.line, report.startLine);
+    }
+    const std::size_t checkReports = result.reports.size();
+    for (const ConversionProblem& problem : dryRun.problems) {
+        if (reported.count(Occurrence(problem.file, problem.line, problem.startLine)) == 0) {
+            result.reports.push_back(CheckReport{problem.file, problem.line, problem.startLine});
+        }
+    }
+    // A page listed twice, or a template many pages use, gives one report.
+    const auto added = result.reports.begin() + static_cast<std::ptrdiff_t>(checkReports);
+    std::set<Occurrence> seen;
+    result.reports.erase(
+        std::remove_if(added, result.reports.end(),
+                       [&](const CheckReport& report) {
+                           return !seen.emplace(report.file, report.line, report.startLine).second;
+                       }),
+        result.reports.end());
+    result.notes = std::move(dryRun.notes);
+    return result;
 }
 
 } // namespace quillstamper

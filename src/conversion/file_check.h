@@ -1,5 +1,6 @@
 #pragma once
 
+#include "conversion/conversion_run.h"
 #include "workspace/workspace.h"
 
 #include <cstddef>
@@ -28,6 +29,24 @@ std::string FormatCheckReport(std::string_view startLine);
 // begins with and per pair whose start line it is. Writes nothing. Throws
 // FileError for a file that cannot be read.
 std::vector<CheckReport> CheckFiles(const FileList& webFiles, const FileList& templateFiles,
+                                    const IdentifierTable& identifiers,
+                                    const std::string& baseFolder = {});
+
+struct FileCheckResult {
+    // The reports above, then each block a Dynamize run with these lists
+    // would leave alone (its end line is missing or closes another block),
+    // unless the same occurrence is already among them.
+    std::vector<CheckReport> reports;
+    // What Dynamize would not change although the user may have meant it to.
+    std::vector<ConversionNote> notes;
+};
+
+// The notes for one message: at most 20 lines, then how many more there are.
+std::string FormatNotesMessage(const std::vector<ConversionNote>& notes);
+
+// CheckFiles, then a dry run of the conversion for its problems and notes.
+// With either list empty there is no dry run. Throws FileError.
+FileCheckResult CheckFilesAndBlocks(const FileList& webFiles, const FileList& templateFiles,
                                     const IdentifierTable& identifiers,
                                     const std::string& baseFolder = {});
 

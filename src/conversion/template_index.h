@@ -25,7 +25,8 @@ public:
         // In template list order, then line order: what a block with this
         // start line receives.
         std::vector<Span> spans;
-        // An occurrence that no end line follows in its file (the first one).
+        // An occurrence whose end line is missing (the first one): no end
+        // line follows it in its file before another start line of the pair.
         bool unclosed = false;
         std::size_t unclosedSource = 0;
         std::size_t unclosedLine = 0; // counted from 1
@@ -38,11 +39,8 @@ public:
     const Entry* Find(std::string_view startLine) const;
 
 private:
-    struct Slot {
-        Entry entry;
-        std::size_t lastSegment = static_cast<std::size_t>(-1);
-    };
-    std::unordered_map<std::string_view, Slot> m_slots;
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::unordered_map<std::string_view, Entry> m_entries;
 };
 
 } // namespace quillstamper

@@ -107,7 +107,8 @@ TEST(ConversionRunTest, UnclosedWebBlockIsLeftAsThePassReadItAndTheRunGoesOn) {
                Text({kMenu, "n1", "n2", kMenuEnd, kHashFoot, "F", kHashFoot + " end -->", slash[0],
                      slash[1], slash[2], hash[0], hash[1], hash[2]}));
     // Pass 1 adds a line, so the open hash block stands on line 10 in pass 2,
-    // after a hash block that pass 2 fills.
+    // after a hash block that pass 2 fills; it is reported where it stands in
+    // the file.
     WriteBytes(dir / "a.htm", Text({kMenu, "old", kMenuEnd, slash[0], "o", slash[2], hash[0],
                                     hash[2], kHashFoot, "stale"},
                                    "\n"));
@@ -115,7 +116,7 @@ TEST(ConversionRunTest, UnclosedWebBlockIsLeftAsThePassReadItAndTheRunGoesOn) {
 
     const ConversionResult result = Convert(dir, {"a.htm", "b.htm"}, {"t.htm"});
     EXPECT_FALSE(result.error);
-    EXPECT_EQ(Problems(result), Strings{"web a.htm:10 " + kHashFoot});
+    EXPECT_EQ(Problems(result), Strings{"web a.htm:9 " + kHashFoot});
     // The pair 3 pass after it and the next file are converted as usual.
     EXPECT_EQ(ReadBytes(dir / "a.htm"),
               Text({kMenu, "n1", "n2", kMenuEnd, slash[0], slash[1], slash[2], hash[0], hash[1],
@@ -176,26 +177,30 @@ TEST(ConversionRunTest, WebFileThatCannotBeWrittenEndsTheRunAndKeepsItsBytes) {
     EXPECT_EQ(ListFolder(dir.Path()), (Strings{"a.htm", "t.htm"}));
 }
 
-// A page that is its own template squares its block with every conversion;
-// the run stops it with an error before it takes all memory.
+// A page that is its own template, with one block 16 times, gets all copies'
+// content in each: every conversion multiplies the page by 16. The run stops
+// it with an error before it takes all memory.
 TEST(ConversionGrowthTest, APageThatIsItsOwnTemplateIsStoppedBeforeMemoryRunsOut) {
     const TempDir dir;
-    const std::string start = "<!-- Trelvonix a -->";
-    WriteBytes(dir / "self.html", start + "\r\n" + start + "\r\n<!-- Trelvonix a end -->\r\n");
+    const std::string block =
+        "# Trelvonix a\r\n" + std::string(1100, 'x') + "\r\n# Trelvonix a end -->\r\n";
+    std::string page;
+    for (int i = 0; i < 16; ++i)
+        page += block;
+    WriteBytes(dir / "self.html", page);
     const ConversionResult result =
         RunConversion({FileList(8, "self.html"), {"self.html"}, DefaultIdentifiers(), dir.Path()});
     ASSERT_TRUE(result.error.has_value());
     EXPECT_EQ(result.error->File(), dir / "self.html");
     EXPECT_NE(result.error->Cause().find("its own template"), std::string::npos);
-    // Four conversions fit (from 2 start lines to 3, 7, 43, 1807), the fifth would not.
-    EXPECT_EQ(result.outcomes.size(), 4u);
+    // From 16 long lines to 256 and 4096 (4.5 MB); the next would add 72 MB.
+    EXPECT_EQ(result.outcomes.size(), 2u);
     const std::string bytes = ReadBytes(dir / "self.html");
-    std::size_t starts = 0;
-    for (std::size_t at = bytes.find(start); at != std::string::npos;
-         at = bytes.find(start, at + 1)) {
-        ++starts;
-    }
-    EXPECT_EQ(starts, 1807u);
+    std::size_t longLines = 0;
+    for (std::size_t at = bytes.find("x\r"); at != std::string::npos;
+         at = bytes.find("x\r", at + 1))
+        ++longLines;
+    EXPECT_EQ(longLines, 4096u);
 }
 
 } // namespace

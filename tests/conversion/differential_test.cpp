@@ -75,7 +75,9 @@ struct GeneratedCase {
             const std::string stem = ids[2 * pair] + kNames[Pick(std::size(kNames))];
             lines.push_back(stem + (ids[2 * pair].starts_with("<!--") ? " -->" : ""));
             AddItems(lines, depth - 1);
-            lines.push_back((Pick(4) == 0 ? std::string("x") : stem) + ids[2 * pair + 1]);
+            // Now and then an end line is lost, as in a hand edit.
+            if (Pick(8) != 0)
+                lines.push_back((Pick(4) == 0 ? std::string("x") : stem) + ids[2 * pair + 1]);
         }
     }
 
@@ -117,20 +119,40 @@ struct LastBytes : ConversionObserver {
     }
 };
 
-TEST(DifferentialTest, EngineAndItsDryRunMatchStepByStepReferenceOnClosedBlocks) {
+// A dry run must write nothing and foresee the real run's bytes and outcomes.
+void ExpectDryRunForesees(const GeneratedCase& input, const TempDir& engine,
+                          const ConversionResult& dryResult, const LastBytes& dry,
+                          const ConversionResult& result) {
+    ASSERT_FALSE(dryResult.error);
+    EXPECT_EQ(dryResult.outcomes, result.outcomes);
+    EXPECT_EQ(dryResult.problems.size(), result.problems.size());
+    for (const auto& [name, bytes] : dry.newBytes)
+        ASSERT_EQ(bytes, ReadBytes(engine / name)) << "dry run gave " << name;
+    (void)input;
+}
+
+void ExpectSameFolders(const std::string& expected, const TempDir& engine) {
+    const std::vector<std::string> names = ListFolder(expected);
+    ASSERT_EQ(ListFolder(engine.Path()), names);
+    for (const std::string& name : names)
+        ASSERT_EQ(ReadBytes(engine / name), ReadBytes(expected + "/" + name)) << name;
+}
+
+TEST(DifferentialTest, EngineAndItsDryRunMatchStepByStepReferences) {
     constexpr unsigned kCases = 3000;
     unsigned compared = 0;
+    unsigned leftAlone = 0;
     for (unsigned seed = 1; seed <= kCases; ++seed) {
         const GeneratedCase input(seed);
         const TempDir reference;
         const TempDir engine;
         input.WriteTo(reference.Path());
         input.WriteTo(engine.Path());
-        // Blocks closed in every file can still open up in a later pass (an
-        // end line left out with old content), and a file that is its own
-        // template can explode: such inputs are not compared.
-        if (!ReferenceRunConversion(Below(reference.Path(), input.web),
-                                    Below(reference.Path(), input.templates), input.ids))
+        // A file that is its own template can explode: such inputs are not compared.
+        const SafeReferenceOutcome expected =
+            ReferenceRunSafeConversion(Below(reference.Path(), input.web),
+                                       Below(reference.Path(), input.templates), input.ids);
+        if (!expected.comparable)
             continue;
         ++compared;
         SCOPED_TRACE(testing::Message()
@@ -138,7 +160,6 @@ TEST(DifferentialTest, EngineAndItsDryRunMatchStepByStepReferenceOnClosedBlocks)
                      << testing::PrintToString(input.web) << "\ntemplates "
                      << testing::PrintToString(input.templates) << "\nfiles "
                      << testing::PrintToString(input.files));
-        // A dry run first: it must write nothing and foresee the real run's bytes.
         LastBytes dry;
         const ConversionResult dryResult = RunConversion(
             ConversionRequest{input.web, input.templates, input.ids, engine.Path(), false}, &dry);
@@ -147,19 +168,27 @@ TEST(DifferentialTest, EngineAndItsDryRunMatchStepByStepReferenceOnClosedBlocks)
         const ConversionResult result =
             RunConversion(ConversionRequest{input.web, input.templates, input.ids, engine.Path()});
         ASSERT_FALSE(result.error);
-        ASSERT_TRUE(result.problems.empty());
         ASSERT_EQ(result.outcomes.size(), input.web.size());
-        const std::vector<std::string> names = ListFolder(reference.Path());
-        ASSERT_EQ(ListFolder(engine.Path()), names);
-        for (const std::string& name : names)
-            ASSERT_EQ(ReadBytes(engine / name), ReadBytes(reference / name)) << name;
-        ASSERT_FALSE(dryResult.error);
-        ASSERT_EQ(dryResult.outcomes, result.outcomes);
-        for (const auto& [name, bytes] : dry.newBytes)
-            ASSERT_EQ(bytes, ReadBytes(engine / name)) << "dry run gave " << name;
+        ASSERT_EQ(result.problems.empty(), !expected.leftAlone);
+        ExpectSameFolders(reference.Path(), engine);
+        ExpectDryRunForesees(input, engine, dryResult, dry, result);
+        if (expected.leftAlone) {
+            ++leftAlone;
+            continue;
+        }
+        // With every block closed, the plain steps without the safety rules
+        // give the same bytes.
+        const TempDir plain;
+        input.WriteTo(plain.Path());
+        ASSERT_TRUE(ReferenceRunConversion(Below(plain.Path(), input.web),
+                                           Below(plain.Path(), input.templates), input.ids));
+        ExpectSameFolders(plain.Path(), engine);
     }
-    // Most inputs must stay comparable, or the test proves little.
+    // Most inputs must stay comparable, and both kinds must be common, or the
+    // test proves little.
     EXPECT_GT(compared, kCases * 9 / 10);
+    EXPECT_GT(leftAlone, kCases / 10);
+    EXPECT_GT(compared - leftAlone, kCases / 2);
 }
 
 } // namespace

@@ -71,4 +71,108 @@ bool ReferenceRunConversion(const FileList& web, const FileList& templates,
     return !run.leftOpen;
 }
 
+namespace {
+
+struct SafeReferenceRun {
+    const FileList& templates;
+    const IdentifierTable& ids;
+    const std::size_t maxLines;
+    SafeReferenceOutcome outcome;
+
+    // The first end line after start, or lines.size().
+    static std::size_t FirstEnd(const Lines& lines, std::size_t start, const std::string& endId) {
+        std::size_t k = start + 1;
+        while (k < lines.size() && !IsEndLine(lines[k], endId))
+            ++k;
+        return k;
+    }
+
+    static bool HasStartBetween(const Lines& lines, std::size_t from, std::size_t to,
+                                const std::string& startId, const std::string& endId) {
+        for (std::size_t k = from + 1; k < to; ++k)
+            if (IsStartLine(lines[k], startId, endId))
+                return true;
+        return false;
+    }
+
+    bool EndBelongsToOtherPair(const Lines& lines, std::size_t from, std::size_t end,
+                               std::size_t pair) const {
+        for (std::size_t k = from + 1; k < end; ++k)
+            for (std::size_t other = 0; other < 4; ++other)
+                if (other != pair && !ids[2 * other].empty() &&
+                    IsStartLine(lines[k], ids[2 * other], ids[2 * other + 1]) &&
+                    lines[end] == std::string(BlockStem(lines[k])) + ids[2 * other + 1])
+                    return true;
+        return false;
+    }
+
+    // False when no template holds the start line or one of its blocks is unclosed.
+    bool FindContent(const std::string& startLine, std::size_t pair, Lines& content) const {
+        bool found = false;
+        for (const std::string& templateFile : templates) {
+            const Lines lines = ReadLines(templateFile);
+            for (std::size_t m = 0; m < lines.size(); ++m) {
+                if (lines[m] != startLine)
+                    continue;
+                found = true;
+                const std::size_t end = FirstEnd(lines, m, ids[2 * pair + 1]);
+                if (end == lines.size() ||
+                    HasStartBetween(lines, m, end, ids[2 * pair], ids[2 * pair + 1]))
+                    return false;
+                content.insert(content.end(), lines.begin() + m + 1, lines.begin() + end);
+            }
+        }
+        return found;
+    }
+
+    void ConvertPass(const std::string& web, std::size_t pair) {
+        const std::string& startId = ids[2 * pair];
+        const std::string& endId = ids[2 * pair + 1];
+        const Lines lines = ReadLines(web);
+        Lines output;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            output.push_back(lines[i]);
+            Lines content;
+            if (!IsStartLine(lines[i], startId, endId))
+                continue;
+            if (!FindContent(lines[i], pair, content)) {
+                bool heldSomewhere = false;
+                for (const std::string& templateFile : templates)
+                    for (const std::string& line : ReadLines(templateFile))
+                        heldSomewhere = heldSomewhere || line == lines[i];
+                outcome.leftAlone = outcome.leftAlone || heldSomewhere;
+                continue;
+            }
+            const std::size_t end = FirstEnd(lines, i, endId);
+            if (end == lines.size() || HasStartBetween(lines, i, end, startId, endId) ||
+                EndBelongsToOtherPair(lines, i, end, pair)) {
+                outcome.leftAlone = true;
+                continue;
+            }
+            output.insert(output.end(), content.begin(), content.end());
+            if (output.size() > maxLines)
+                throw TooLong{};
+            i = end - 1;
+        }
+        if (!lines.empty())
+            std::ofstream(web, std::ios::binary | std::ios::trunc) << JoinLines(output);
+    }
+};
+
+} // namespace
+
+SafeReferenceOutcome ReferenceRunSafeConversion(const FileList& web, const FileList& templates,
+                                                const IdentifierTable& ids, std::size_t maxLines) {
+    SafeReferenceRun run{templates, ids, maxLines, {}};
+    try {
+        for (const std::string& webFile : web)
+            for (std::size_t pair = 0; pair < ids.size() / 2; ++pair)
+                if (!ids[2 * pair].empty())
+                    run.ConvertPass(webFile, pair);
+    } catch (const TooLong&) {
+        run.outcome.comparable = false;
+    }
+    return run.outcome;
+}
+
 } // namespace quillstamper::test

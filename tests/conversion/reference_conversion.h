@@ -14,4 +14,19 @@ namespace quillstamper::test {
 bool ReferenceRunConversion(const FileList& web, const FileList& templates,
                             const IdentifierTable& ids, std::size_t maxLines = 1000);
 
+// What the step-by-step run tells besides the files it wrote.
+struct SafeReferenceOutcome {
+    bool comparable = true; // false: a page that is its own template grew past maxLines
+    bool leftAlone = false; // some block was left alone because its end line is missing
+};
+
+// The same plain way, with blocks whose end line is missing left as they
+// are: a start line whose first end line comes after another start line of
+// its pair, or is the customary end line of another pair's start line in
+// between, or that no end line follows, gets nothing; and a template block
+// with such a start line anywhere in the template files is not used.
+SafeReferenceOutcome ReferenceRunSafeConversion(const FileList& web, const FileList& templates,
+                                                const IdentifierTable& ids,
+                                                std::size_t maxLines = 1000);
+
 } // namespace quillstamper::test

@@ -1,0 +1,173 @@
+#include "conversion/block_notes.h"
+
+#include "conversion/markers.h"
+
+#include <algorithm>
+
+namespace quillstamper {
+
+namespace {
+
+std::string_view StartId(const IdentifierTable& identifiers, int pair) {
+    return identifiers[static_cast<std::size_t>(2 * pair - 2)];
+}
+
+std::string_view EndId(const IdentifierTable& identifiers, int pair) {
+    return identifiers[static_cast<std::size_t>(2 * pair - 1)];
+}
+
+bool IsIndentedMarker(std::string_view line, const IdentifierTable& identifiers) {
+    const std::size_t text = line.find_first_not_of(" \t");
+    if (text == 0 || text == std::string_view::npos) {
+        return false;
+    }
+    const std::string_view rest = line.substr(text);
+    for (int pair = 1; pair <= kPairCount; ++pair) {
+        if (!StartId(identifiers, pair).empty() && BeginsWith(rest, StartId(identifiers, pair))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+std::vector<ConversionNote> FindMarkerNotes(const std::string& entry, const LineViews& lines,
+                                            const IdentifierTable& identifiers) {
+    std::vector<bool> strayEnd(lines.size(), false);
+    for (int pair = 1; pair <= kPairCount; ++pair) {
+        const std::string_view startId = StartId(identifiers, pair);
+        const std::string_view endId = EndId(identifiers, pair);
+        if (startId.empty() || endId.empty()) {
+            continue; // no customary end line to go astray
+        }
+        bool open = false;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (IsEndLine(lines[i], endId)) {
+                strayEnd[i] = strayEnd[i] || (!open && BeginsWith(lines[i], startId));
+                open = false;
+            } else if (BeginsWith(lines[i], startId)) {
+                open = true;
+            }
+        }
+    }
+    std::vector<ConversionNote> notes;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (IsIndentedMarker(lines[i], identifiers)) {
+            notes.push_back(
+                {ConversionNote::Kind::IndentedMarker, entry, i + 1, std::string(lines[i])});
+        } else if (strayEnd[i]) {
+            notes.push_back(
+                {ConversionNote::Kind::EndWithoutStart, entry, i + 1, std::string(lines[i])});
+        }
+    }
+    return notes;
+}
+
+NoteCollector::NoteCollector(const IdentifierTable& identifiers) : m_identifiers(identifiers) {}
+
+NoteCollector::FileNotes& NoteCollector::Add(const FileIdentity& identity, const std::string& entry,
+                                             bool isTemplate, const LineViews& lines) {
+    FileNotes& file = m_files[identity];
+    file.isTemplate = isTemplate;
+    m_order.push_back(identity);
+    m_entries.emplace(identity, entry);
+    for (ConversionNote& note : FindMarkerNotes(entry, lines, m_identifiers)) {
+        Put(file, std::move(note));
+    }
+    return file;
+}
+
+void NoteCollector::Put(FileNotes& file, ConversionNote note) {
+    if (file.lines.insert(note.line).second) {
+        file.notes.push_back(std::move(note));
+    }
+}
+
+const FileIdentity& NoteCollector::Canonical(const FileIdentity& identity) const {
+    const auto found = m_aliases.find(identity);
+    return found == m_aliases.end() ? identity : found->second;
+}
+
+void NoteCollector::AddAlias(const FileIdentity& oldIdentity, const FileIdentity& newIdentity) {
+    if (!(oldIdentity == newIdentity)) {
+        m_aliases[newIdentity] = Canonical(oldIdentity);
+    }
+}
+
+bool NoteCollector::AddWebFile(const FileIdentity& identity, const std::string& entry,
+                               const LineViews& lines) {
+    if (m_files.count(Canonical(identity)) != 0) {
+        return false;
+    }
+    Add(identity, entry, false, lines);
+    return true;
+}
+
+void NoteCollector::AddNoTemplate(const FileIdentity& identity, std::size_t line,
+                                  std::string_view text) {
+    const auto found = m_files.find(Canonical(identity));
+    if (found != m_files.end()) {
+        Put(found->second, {ConversionNote::Kind::NoTemplate, m_entries.at(found->first), line,
+                            std::string(text)});
+    }
+}
+
+void NoteCollector::AddTemplateFile(const FileIdentity& fileIdentity, const std::string& entry,
+                                    const LineViews& lines) {
+    const FileIdentity identity = Canonical(fileIdentity);
+    if (!m_templates.insert(identity).second) {
+        return;
+    }
+    if (m_files.count(identity) == 0) {
+        Add(identity, entry, true, lines);
+    }
+    for (int pair = 1; pair <= kPairCount; ++pair) {
+        const std::string_view startId = StartId(m_identifiers, pair);
+        if (startId.empty()) {
+            continue;
+        }
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (IsStartLine(lines[i], startId, EndId(m_identifiers, pair))) {
+                m_templateStarts.push_back({identity, pair, i + 1, std::string(lines[i])});
+            }
+        }
+    }
+}
+
+bool NoteCollector::HasTemplateFile(const FileIdentity& identity) const {
+    return m_templates.count(Canonical(identity)) != 0;
+}
+
+void NoteCollector::MarkUsed(int pair, std::string_view startLine) {
+    auto& used = m_used[static_cast<std::size_t>(pair - 1)];
+    if (used.find(startLine) == used.end()) {
+        used.emplace(startLine);
+    }
+}
+
+std::vector<ConversionNote> NoteCollector::Finish() {
+    for (TemplateStart& start : m_templateStarts) {
+        if (m_used[static_cast<std::size_t>(start.pair - 1)].count(start.text) == 0) {
+            Put(m_files[start.identity],
+                {ConversionNote::Kind::NoWebFile, m_entries.at(start.identity), start.line,
+                 std::move(start.text)});
+        }
+    }
+    std::vector<ConversionNote> notes;
+    for (const bool templates : {false, true}) {
+        for (const FileIdentity& identity : m_order) {
+            FileNotes& file = m_files[identity];
+            if (file.isTemplate != templates) {
+                continue;
+            }
+            std::stable_sort(
+                file.notes.begin(), file.notes.end(),
+                [](const ConversionNote& a, const ConversionNote& b) { return a.line < b.line; });
+            std::move(file.notes.begin(), file.notes.end(), std::back_inserter(notes));
+        }
+    }
+    return notes;
+}
+
+} // namespace quillstamper
