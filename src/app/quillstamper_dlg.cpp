@@ -387,10 +387,10 @@ void CQuillstamperDlg::OnDynamize() {
 void CQuillstamperDlg::OnCheckFiles() {
     m_workspace.m_activity = "Currently checking ...";
     RefreshStatus();
-    const std::vector<CheckReport> reports =
-        CheckFiles(m_workspace.m_webFiles, m_workspace.m_templateFiles, m_workspace.m_identifiers,
-                   ProjectBaseFolder(m_workspace));
-    for (const CheckReport& report : reports) {
+    const FileCheckResult result =
+        CheckFilesAndBlocks(m_workspace.m_webFiles, m_workspace.m_templateFiles,
+                            m_workspace.m_identifiers, ProjectBaseFolder(m_workspace));
+    for (const CheckReport& report : result.reports) {
         m_workspace.m_currentFile = report.startLine;
         RefreshStatus();
         ShowMessage(FormatCheckReport(report.startLine));
@@ -398,7 +398,10 @@ void CQuillstamperDlg::OnCheckFiles() {
     m_workspace.m_activity.clear();
     m_workspace.m_currentFile.clear();
     RefreshStatus();
-    if (reports.empty()) {
+    if (!result.notes.empty()) {
+        ShowMessage(FormatNotesMessage(result.notes));
+    }
+    if (result.reports.empty()) {
         ShowMessage(std::string(kCheckPassedMessage));
     }
     m_workspace.m_activity.clear();

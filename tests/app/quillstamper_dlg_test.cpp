@@ -270,15 +270,24 @@ private slots:
         QCOMPARE(messages[1], QString("Conversion done!"));
         QCOMPARE(statusAtMessage.last(), Idle(2, 1));
 
-        // Each report is a message of its own, with its start line on show.
+        // Each report is a message of its own, with its start line on show:
+        // first the missing end lines, then the block Dynamize left alone; the
+        // notes come in one message after them.
         statusAtMessage.clear();
         Trigger("&Check Files for Errors");
-        QCOMPARE(TakeMessages(), QStringList({"End of template missing:\n\n<!-- Trelvonix side -->",
-                                              "End of template missing:\n\n# Trelvonix a -->"}));
+        QCOMPARE(TakeMessages(),
+                 QStringList({"End of template missing:\n\n<!-- Trelvonix side -->",
+                              "End of template missing:\n\n# Trelvonix a -->",
+                              "End of template missing:\n\n" + Q(kMenu),
+                              "2 notes (Dynamize leaves these lines as they are):\n\n"
+                              "parts/menu.txt:6: no web file uses this block: <!-- Trelvonix "
+                              "side -->\nparts/menu.txt:7: no web file uses this block: # "
+                              "Trelvonix a -->"}));
         const QString counts = kBar + Q(FormatCounts(2, 1));
         QCOMPARE(statusAtMessage,
                  QStringList({"Currently checking ... | <!-- Trelvonix side -->" + counts,
-                              "Currently checking ... | # Trelvonix a -->" + counts}));
+                              "Currently checking ... | # Trelvonix a -->" + counts,
+                              "Currently checking ... | " + Q(kMenu) + counts, Idle(2, 1)}));
         Trigger("&New Project");
         Trigger("&Check Files for Errors");
         QCOMPARE(TakeMessages(), QStringList({"No errors found in files, file checking done!"}));
