@@ -29,13 +29,59 @@ void PrintFileError(std::ostream& err, const FileError& error) {
     err << kProgram << ": " << error.File() << ": " << error.Cause() << '\n';
 }
 
-FileList ExpandPaths(const std::vector<std::string>& paths, bool webFilesOnly) {
-    FileList files;
-    for (const std::string& path : paths) {
-        const std::vector<std::string> found = CollectFiles(path, webFilesOnly);
-        files.insert(files.end(), found.begin(), found.end());
+// A missing path is a usage error rather than a file, so it is reported here
+// and gives nothing. Throws FileError.
+std::optional<ListExpansion> ExpandPaths(const std::vector<std::string>& webPaths,
+                                         const std::vector<std::string>& templatePaths,
+                                         const std::vector<std::string>& excludePatterns,
+                                         std::ostream& err) {
+    ListExpansion lists = ExpandLists(webPaths, templatePaths, excludePatterns);
+    for (const std::string& path : lists.missingPaths) {
+        err << kProgram << ": " << path << ": no such file or folder\n";
     }
-    return files;
+    if (!lists.missingPaths.empty()) {
+        return std::nullopt;
+    }
+    return lists;
+}
+
+std::string DescribeLeftOut(const LeftOutPath& item) {
+    switch (item.reason) {
+    case LeftOutReason::TemplateFile:
+        return "it is a template file";
+    case LeftOutReason::TemplateFolder:
+        return "it is a template folder";
+    case LeftOutReason::Excluded:
+        break;
+    }
+    return "matches --exclude " + item.pattern;
+}
+
+// Enough of a list to see that it is the one meant, without flooding the terminal.
+void PrintListHead(std::ostream& out, std::string_view title, const FileList& entries) {
+    constexpr std::size_t kShown = 5;
+    if (entries.empty()) {
+        out << title << ": none\n";
+        return;
+    }
+    out << title << " (" << entries.size() << "):\n";
+    for (std::size_t i = 0; i < entries.size() && i < kShown; ++i) {
+        out << "  " << entries[i] << '\n';
+    }
+    if (entries.size() > kShown) {
+        out << "  ... and " << entries.size() - kShown << " more\n";
+    }
+}
+
+void PrintNextStep(std::ostream& out, const std::string& projectFile, const ProjectData& data) {
+    if (data.webFiles.empty() || data.templateFiles.empty()) {
+        // Dynamize and check refuse a project with an empty list.
+        out << "next: give both lists, e.g. " << kProgram << " init " << projectFile
+            << " --force --web PAGES --template TEMPLATES\n";
+        return;
+    }
+    out << "next: " << kProgram << " check " << projectFile << ", then " << kProgram << " dynamize "
+        << projectFile << '\n';
 }
 
 // Throws FileError; a refused project file or a missing list is reported here and gives
@@ -54,8 +100,13 @@ std::optional<Sources> LoadSources(const SourceOptions& options, std::ostream& e
         sources.baseFolder = ParentFolder(options.projectFile);
         return sources;
     }
-    sources.webFiles = ExpandPaths(options.webPaths, true);
-    sources.templateFiles = ExpandPaths(options.templatePaths, false);
+    std::optional<ListExpansion> lists =
+        ExpandPaths(options.webPaths, options.templatePaths, options.excludePatterns, err);
+    if (!lists) {
+        return std::nullopt;
+    }
+    sources.webFiles = std::move(lists->webFiles);
+    sources.templateFiles = std::move(lists->templateFiles);
     // Both lists belong on the command line; one alone is the missing-files message.
     if (options.webPaths.empty() != options.templatePaths.empty()) {
         err << FormatPreconditionMessage(sources.webFiles.size(), sources.templateFiles.size())
@@ -131,7 +182,12 @@ int RunDynamize(const SourceOptions& sourceOptions, const DynamizeOptions& optio
         const std::size_t updated = result.CountUpdated();
         if (!options.quiet) {
             out << "Conversion done! " << updated << (dry ? " would be updated, " : " updated, ")
-                << result.outcomes.size() - updated << " unchanged.\n";
+                << result.outcomes.size() - updated << " unchanged.";
+            if (!result.notes.empty()) {
+                out << ' ' << result.notes.size() << (result.notes.size() == 1 ? " note" : " notes")
+                    << ": see " << kProgram << " check";
+            }
+            out << '\n';
         }
         if (!result.problems.empty()) {
             return kExitBlockLeftAlone;
@@ -143,50 +199,64 @@ int RunDynamize(const SourceOptions& sourceOptions, const DynamizeOptions& optio
     }
 }
 
-int RunCheck(const SourceOptions& sourceOptions, std::ostream& out, std::ostream& err) {
+int RunCheck(const SourceOptions& sourceOptions, const CheckOptions& options, std::ostream& out,
+             std::ostream& err) {
     try {
         const std::optional<Sources> sources = LoadSources(sourceOptions, err);
         if (!sources) {
             return kExitFailure;
         }
-        const std::vector<CheckReport> reports = CheckFiles(
+        const FileCheckResult result = CheckFilesAndBlocks(
             sources->webFiles, sources->templateFiles, sources->identifiers, sources->baseFolder);
-        if (reports.empty()) {
-            out << kCheckPassedMessage << '\n';
-            return kExitSuccess;
-        }
-        for (const CheckReport& report : reports) {
+        for (const CheckReport& report : result.reports) {
             PrintProblem(out, report.file, report.line, report.startLine);
         }
-        return kExitFindings;
+        for (const ConversionNote& note : result.notes) {
+            out << FormatNote(note) << '\n';
+        }
+        if (!result.reports.empty()) {
+            return kExitFindings;
+        }
+        out << kCheckPassedMessage << '\n';
+        return options.strict && !result.notes.empty() ? kExitFindings : kExitSuccess;
     } catch (const FileError& error) {
         PrintFileError(err, error);
         return kExitFailure;
     }
 }
 
-int RunInit(const std::string& projectFile, const std::vector<std::string>& webPaths,
-            const std::vector<std::string>& templatePaths, bool force, std::ostream& out,
-            std::ostream& err) {
+int RunInit(const InitOptions& options, std::ostream& out, std::ostream& err) {
     try {
         std::error_code error;
-        if (!force && std::filesystem::symlink_status(projectFile, error).type() !=
-                          std::filesystem::file_type::not_found) {
-            err << kProgram << ": " << projectFile
+        if (!options.force && std::filesystem::symlink_status(options.projectFile, error).type() !=
+                                  std::filesystem::file_type::not_found) {
+            err << kProgram << ": " << options.projectFile
                 << " already exists (use --force to replace it)\n";
             return kExitFailure;
         }
-        const std::string projectFolder = ParentFolder(projectFile);
+        const std::optional<ListExpansion> lists =
+            ExpandPaths(options.webPaths, options.templatePaths, options.excludePatterns, err);
+        if (!lists) {
+            return kExitFailure;
+        }
+        const std::string projectFolder = ParentFolder(options.projectFile);
         ProjectData data{{}, {}, DefaultIdentifiers()};
-        for (const std::string& path : ExpandPaths(webPaths, true)) {
+        for (const std::string& path : lists->webFiles) {
             data.webFiles.push_back(MakeEntryRelative(path, projectFolder));
         }
-        for (const std::string& path : ExpandPaths(templatePaths, false)) {
+        for (const std::string& path : lists->templateFiles) {
             data.templateFiles.push_back(MakeEntryRelative(path, projectFolder));
         }
-        WriteProjectFile(projectFile, data);
-        out << "wrote " << projectFile << " (" << data.webFiles.size() << " web files, "
+        WriteProjectFile(options.projectFile, data);
+        out << "wrote " << options.projectFile << " (" << data.webFiles.size() << " web files, "
             << data.templateFiles.size() << " template files)\n";
+        for (const LeftOutPath& item : lists->leftOut) {
+            out << "left out " << MakeEntryRelative(item.path, projectFolder)
+                << (item.isFolder ? "/" : "") << ": " << DescribeLeftOut(item) << '\n';
+        }
+        PrintListHead(out, "web files", data.webFiles);
+        PrintListHead(out, "template files", data.templateFiles);
+        PrintNextStep(out, options.projectFile, data);
         return kExitSuccess;
     } catch (const FileError& error) {
         PrintFileError(err, error);

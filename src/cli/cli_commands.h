@@ -20,6 +20,8 @@ struct SourceOptions {
     std::string projectFile;
     std::vector<std::string> webPaths;
     std::vector<std::string> templatePaths;
+    // Globs for what folder searches leave out (see MatchesExcludePattern).
+    std::vector<std::string> excludePatterns;
 };
 
 struct DynamizeOptions {
@@ -29,11 +31,22 @@ struct DynamizeOptions {
     bool quiet = false;
 };
 
+struct CheckOptions {
+    bool strict = false; // notes count as findings too
+};
+
+struct InitOptions {
+    std::string projectFile;
+    std::vector<std::string> webPaths;
+    std::vector<std::string> templatePaths;
+    std::vector<std::string> excludePatterns;
+    bool force = false;
+};
+
 int RunDynamize(const SourceOptions& sources, const DynamizeOptions& options, std::ostream& out,
                 std::ostream& err);
-int RunCheck(const SourceOptions& sources, std::ostream& out, std::ostream& err);
-int RunInit(const std::string& projectFile, const std::vector<std::string>& webPaths,
-            const std::vector<std::string>& templatePaths, bool force, std::ostream& out,
-            std::ostream& err);
+int RunCheck(const SourceOptions& sources, const CheckOptions& options, std::ostream& out,
+             std::ostream& err);
+int RunInit(const InitOptions& options, std::ostream& out, std::ostream& err);
 
 } // namespace quillstamper::cli

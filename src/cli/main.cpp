@@ -10,17 +10,57 @@ namespace {
 
 using quillstamper::cli::kExitFailure;
 
+constexpr const char* kProgram = "quillstamper-cli";
+
+constexpr const char* kWebHelp = "web files, or folders to search for .htm .html .pl .php files";
+constexpr const char* kTemplateHelp =
+    "template files, or folders whose files are all templates (kept out of web file searches)";
+constexpr const char* kExcludeHelp =
+    "leave out what a folder search finds if it matches GLOB (see below); may be repeated";
+
+constexpr const char* kExcludeRules =
+    "--exclude GLOB is matched with fnmatch(3) against the path of each file and folder below\n"
+    "the searched folder, e.g. drafts/old.html; * ? and [...] never match '/'. A GLOB without\n"
+    "'/' is matched against the last name only, at any depth; a leading '/' anchors it to the\n"
+    "searched folder; a trailing '/' makes it match folders only. A folder that matches is not\n"
+    "searched. Files named directly after --web or --template are never left out.\n\n";
+
+constexpr const char* kStatusFailure =
+    "  2  usage error, missing files, refused project file, or a file error\n";
+
+std::string Footer(const std::string& statuses, const std::string& purpose,
+                   const std::string& example) {
+    return "Exit status:\n" + statuses + "\nExample, " + purpose + ":\n  " + example + "\n";
+}
+
+CLI::Option* AddExcludeOption(CLI::App& command, std::vector<std::string>& patterns) {
+    return command.add_option("--exclude", patterns, kExcludeHelp)
+        ->type_name("GLOB")
+        ->allow_extra_args(false);
+}
+
 void AddSourceOptions(CLI::App& command, quillstamper::cli::SourceOptions& sources) {
-    auto* project = command.add_option("PROJECT", sources.projectFile, "project file (.trvx)");
-    auto* web =
-        command.add_option("--web", sources.webPaths,
-                           "web files, or folders to search for .htm, .html, .pl and .php files");
-    auto* templates =
-        command.add_option("--template", sources.templatePaths,
-                           "template files, or folders whose files are all templates");
-    web->expected(1, -1)->excludes(project);
-    templates->expected(1, -1)->excludes(project);
-    project->excludes(web)->excludes(templates);
+    command.add_option("PROJECT", sources.projectFile,
+                       "project file (.trvx) that holds the lists; or give --web and --template");
+    command.add_option("--web", sources.webPaths, kWebHelp)->type_name("PATH")->expected(1, -1);
+    command.add_option("--template", sources.templatePaths, kTemplateHelp)
+        ->type_name("PATH")
+        ->expected(1, -1);
+    AddExcludeOption(command, sources.excludePatterns);
+}
+
+// Checked here rather than with CLI11's excludes(), whose notes would crowd
+// the help lines. The lists of a project file are taken as they are.
+void RejectMixedSources(const quillstamper::cli::SourceOptions& sources) {
+    if (sources.projectFile.empty()) {
+        return;
+    }
+    if (!sources.webPaths.empty() || !sources.templatePaths.empty()) {
+        throw CLI::ExcludesError("PROJECT", "--web and --template");
+    }
+    if (!sources.excludePatterns.empty()) {
+        throw CLI::ExcludesError("PROJECT", "--exclude");
+    }
 }
 
 bool HasSource(const quillstamper::cli::SourceOptions& sources) {
@@ -28,12 +68,36 @@ bool HasSource(const quillstamper::cli::SourceOptions& sources) {
            !sources.templatePaths.empty();
 }
 
+// The first argument that is no option names the command; CLI11 would only
+// call it unexpected, which does not tell a new user what to type instead.
+bool ReportUnknownCommand(const CLI::App& app, int argc, char** argv) {
+    std::string_view command;
+    for (int i = 1; i < argc && command.empty(); ++i) {
+        if (argv[i][0] != '-') {
+            command = argv[i];
+        }
+    }
+    if (command.empty()) {
+        return false;
+    }
+    std::string names;
+    for (const CLI::App* sub : app.get_subcommands(nullptr)) {
+        if (sub->get_name() == command) {
+            return false;
+        }
+        names += (names.empty() ? "" : ", ") + sub->get_name();
+    }
+    std::cerr << kProgram << ": unknown command '" << command << "'; commands: " << names << '\n';
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
-    CLI::App app{"Quillstamper: fills the template blocks of web pages from template files."};
-    app.set_version_flag("--version", std::string("quillstamper-cli ") + QUILLSTAMPER_VERSION);
+    CLI::App app{"Quillstamper: fills the template blocks of web pages from template files.",
+                 kProgram};
+    app.set_version_flag("--version", std::string(kProgram) + " " + QUILLSTAMPER_VERSION);
     app.require_subcommand(1);
 
     quillstamper::cli::SourceOptions dynamizeSources;
@@ -41,32 +105,75 @@ int main(int argc, char** argv) {
     CLI::App* dynamize =
         app.add_subcommand("dynamize", "rewrite every web file with the current template blocks");
     AddSourceOptions(*dynamize, dynamizeSources);
-    auto* dryRun = dynamize->add_flag("--dry-run", dynamizeOptions.dryRun,
-                                      "write nothing; list what would change");
-    auto* check = dynamize->add_flag("--check", dynamizeOptions.check,
-                                     "write nothing; exit 1 when any file would change");
-    dryRun->excludes(check);
+    dynamize->add_flag("--dry-run", dynamizeOptions.dryRun,
+                       "write nothing; list the files that would change");
+    dynamize->add_flag("--check", dynamizeOptions.check,
+                       "write nothing; exit 1 when any file would change (not with --dry-run)");
     dynamize->add_flag("--diff", dynamizeOptions.diff, "print a unified diff of every change");
     dynamize->add_flag("--quiet", dynamizeOptions.quiet, "print no 'updated' lines and no summary");
+    dynamize->footer(kExcludeRules +
+                     Footer("  0  success: every web file is up to date or was updated\n"
+                            "  1  --check: some web file would change\n" +
+                                std::string(kStatusFailure) +
+                                "  3  a block was left unchanged because its end line is missing\n",
+                            "show what would change, writing nothing",
+                            std::string(kProgram) + " dynamize site.trvx --dry-run --diff"));
 
     quillstamper::cli::SourceOptions checkSources;
+    quillstamper::cli::CheckOptions checkOptions;
     CLI::App* checkCommand =
         app.add_subcommand("check", "report start lines whose end line is missing");
     AddSourceOptions(*checkCommand, checkSources);
+    checkCommand->add_flag(
+        "--strict", checkOptions.strict,
+        "also exit 1 when the check has notes (blocks no template fills, and the like)");
+    checkCommand->footer(kExcludeRules +
+                         Footer("  0  no reports (with --strict: no notes either)\n"
+                                "  1  the check found reports (with --strict: or notes)\n" +
+                                    std::string(kStatusFailure),
+                                "check the pages below pages/ against the templates in templates/",
+                                std::string(kProgram) + " check --web pages --template templates"));
 
-    std::string initProject;
-    std::vector<std::string> initWeb;
-    std::vector<std::string> initTemplates;
-    bool initForce = false;
+    quillstamper::cli::InitOptions initOptions;
     CLI::App* init =
         app.add_subcommand("init", "write a project file for the given files and folders");
-    init->add_option("PROJECT", initProject, "project file to write (.trvx)")->required();
-    init->add_option("--web", initWeb, "web files, or folders to search")->expected(1, -1);
-    init->add_option("--template", initTemplates, "template files, or folders")->expected(1, -1);
-    init->add_flag("--force", initForce, "replace an existing project file");
+    init->add_option("PROJECT", initOptions.projectFile,
+                     "project file to write (.trvx); it stores paths relative to its folder")
+        ->required();
+    init->add_option("--web", initOptions.webPaths, kWebHelp)->type_name("PATH")->expected(1, -1);
+    init->add_option("--template", initOptions.templatePaths, kTemplateHelp)
+        ->type_name("PATH")
+        ->expected(1, -1);
+    AddExcludeOption(*init, initOptions.excludePatterns);
+    init->add_flag("--force", initOptions.force, "replace an existing project file");
+    init->footer(kExcludeRules +
+                 Footer("  0  the project file was written\n"
+                        "  2  usage error, a missing path, the project file exists (without "
+                        "--force), or a file error\n",
+                        "a project for the site in this folder, without the drafts folder",
+                        std::string(kProgram) +
+                            " init site.trvx --web . --template templates --exclude drafts"));
 
+    // Set last: subcommands copy their parent's footer when they are added.
+    app.footer(Footer("  0  success\n"
+                      "  1  check found reports (or notes, with --strict), or dynamize --check\n"
+                      "     found a web file that would change\n" +
+                          std::string(kStatusFailure) +
+                          "  3  dynamize left a block unchanged because its end line is missing\n",
+                      "make a project file for the site in this folder",
+                      std::string(kProgram) + " init site.trvx --web . --template templates") +
+               "\nRun '" + kProgram + " COMMAND --help' for the options of a command.\n");
+
+    if (ReportUnknownCommand(app, argc, argv)) {
+        return kExitFailure;
+    }
     try {
         app.parse(argc, argv);
+        RejectMixedSources(dynamizeSources);
+        RejectMixedSources(checkSources);
+        if (dynamizeOptions.dryRun && dynamizeOptions.check) {
+            throw CLI::ExcludesError("--dry-run", "--check");
+        }
         if ((dynamize->parsed() && !HasSource(dynamizeSources)) ||
             (checkCommand->parsed() && !HasSource(checkSources))) {
             throw CLI::RequiredError("PROJECT or --web/--template");
@@ -78,7 +185,12 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::cerr << "quillstamper-cli: " << e.what() << "\n\n" << app.help();
+        // A pointer to the help rather than the help itself, which would push
+        // the message off the screen.
+        const std::vector<CLI::App*> selected = app.get_subcommands();
+        std::cerr << kProgram << ": " << e.what() << "\nRun '" << kProgram
+                  << (selected.empty() ? "" : " " + selected.front()->get_name())
+                  << " --help' for the options, the exit statuses and an example.\n";
         return kExitFailure;
     }
 
@@ -87,10 +199,9 @@ int main(int argc, char** argv) {
         status =
             quillstamper::cli::RunDynamize(dynamizeSources, dynamizeOptions, std::cout, std::cerr);
     } else if (checkCommand->parsed()) {
-        status = quillstamper::cli::RunCheck(checkSources, std::cout, std::cerr);
+        status = quillstamper::cli::RunCheck(checkSources, checkOptions, std::cout, std::cerr);
     } else if (init->parsed()) {
-        status = quillstamper::cli::RunInit(initProject, initWeb, initTemplates, initForce,
-                                            std::cout, std::cerr);
+        status = quillstamper::cli::RunInit(initOptions, std::cout, std::cerr);
     }
     std::cout.flush();
     return status;

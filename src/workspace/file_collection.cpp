@@ -5,6 +5,11 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <fnmatch.h>
+#include <optional>
+#include <set>
+#include <sys/stat.h>
+#include <utility>
 
 namespace quillstamper {
 
@@ -22,6 +27,121 @@ bool EndsWithNoCase(std::string_view name, std::string_view suffix) {
     });
 }
 
+// Files told apart by device and inode, so that every spelling of one file
+// (links, "..", "./") is the same.
+using FileId = std::pair<dev_t, ino_t>;
+
+std::optional<FileId> IdentifyFile(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return FileId{info.st_dev, info.st_ino};
+}
+
+bool IsIn(const std::set<FileId>& ids, const std::string& path) {
+    if (ids.empty()) {
+        return false;
+    }
+    const std::optional<FileId> id = IdentifyFile(path);
+    return id && ids.contains(*id);
+}
+
+bool Exists(const std::string& path) {
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (status.type() == fs::file_type::not_found) {
+        return false;
+    }
+    if (error) {
+        throw FileError(path, "cannot read: " + error.message());
+    }
+    return true;
+}
+
+bool IsFolder(const std::string& path) {
+    std::error_code error;
+    return fs::is_directory(path, error);
+}
+
+struct FolderSearch {
+    const std::vector<std::string>& excludePatterns;
+    bool webFilesOnly;
+    const std::set<FileId>* templateFiles;   // null: nothing to keep out
+    const std::set<FileId>* templateFolders; // null: nothing to keep out
+};
+
+const std::string* FindMatchingPattern(const std::vector<std::string>& patterns,
+                                       std::string_view relativePath, bool isFolder) {
+    for (const std::string& pattern : patterns) {
+        if (MatchesExcludePattern(pattern, relativePath, isFolder)) {
+            return &pattern;
+        }
+    }
+    return nullptr;
+}
+
+// Found paths are folder joined to the path below it, so cutting the folder off
+// leaves that path (after the separator, which folder may already end with).
+std::string_view PathBelow(const std::string& folder, const std::string& path) {
+    std::string_view below(path);
+    below.remove_prefix(std::min(folder.size(), below.size()));
+    while (below.starts_with('/')) {
+        below.remove_prefix(1);
+    }
+    return below;
+}
+
+void SearchFolder(const std::string& folder, const FolderSearch& search,
+                  std::vector<std::string>& files, std::vector<LeftOutPath>& leftOut) {
+    std::vector<std::string> found;
+    std::vector<LeftOutPath> kept;
+    std::error_code error;
+    fs::recursive_directory_iterator it(folder, fs::directory_options::none, error);
+    if (error) {
+        throw FileError(folder, "cannot list folder: " + error.message());
+    }
+    const fs::recursive_directory_iterator end;
+    while (it != end) {
+        const std::string path = it->path().string();
+        const std::string name = it->path().filename().string();
+        std::error_code statusError;
+        if (!name.empty() && name.front() == '.') {
+            it.disable_recursion_pending();
+        } else if (it->is_directory(statusError) && !it->is_symlink(statusError)) {
+            const std::string* pattern =
+                FindMatchingPattern(search.excludePatterns, PathBelow(folder, path), true);
+            if (pattern) {
+                kept.push_back({path, true, LeftOutReason::Excluded, *pattern});
+                it.disable_recursion_pending();
+            } else if (search.templateFolders && IsIn(*search.templateFolders, path)) {
+                kept.push_back({path, true, LeftOutReason::TemplateFolder, {}});
+                it.disable_recursion_pending();
+            }
+        } else if (it->is_regular_file(statusError) &&
+                   (!search.webFilesOnly || IsWebFileName(name))) {
+            const std::string* pattern =
+                FindMatchingPattern(search.excludePatterns, PathBelow(folder, path), false);
+            if (pattern) {
+                kept.push_back({path, false, LeftOutReason::Excluded, *pattern});
+            } else if (search.templateFiles && IsIn(*search.templateFiles, path)) {
+                kept.push_back({path, false, LeftOutReason::TemplateFile, {}});
+            } else {
+                found.push_back(path);
+            }
+        }
+        it.increment(error);
+        if (error) {
+            throw FileError(folder, "cannot list folder: " + error.message());
+        }
+    }
+    std::sort(found.begin(), found.end());
+    std::sort(kept.begin(), kept.end(),
+              [](const LeftOutPath& a, const LeftOutPath& b) { return a.path < b.path; });
+    files.insert(files.end(), found.begin(), found.end());
+    leftOut.insert(leftOut.end(), kept.begin(), kept.end());
+}
+
 } // namespace
 
 bool IsWebFileName(std::string_view name) {
@@ -29,33 +149,74 @@ bool IsWebFileName(std::string_view name) {
            EndsWithNoCase(name, ".pl") || EndsWithNoCase(name, ".php");
 }
 
-std::vector<std::string> CollectFiles(const std::string& folder, bool webFilesOnly) {
-    std::vector<std::string> files;
-    std::error_code error;
-    if (!fs::is_directory(folder, error)) {
-        files.push_back(folder);
-        return files;
-    }
-    fs::recursive_directory_iterator it(folder, fs::directory_options::none, error);
-    if (error) {
-        throw FileError(folder, "cannot list folder: " + error.message());
-    }
-    const fs::recursive_directory_iterator end;
-    while (it != end) {
-        const std::string name = it->path().filename().string();
-        std::error_code statusError;
-        if (!name.empty() && name.front() == '.') {
-            it.disable_recursion_pending();
-        } else if (it->is_regular_file(statusError) && (!webFilesOnly || IsWebFileName(name))) {
-            files.push_back(it->path().string());
+bool MatchesExcludePattern(std::string_view pattern, std::string_view relativePath, bool isFolder) {
+    if (pattern.ends_with('/')) {
+        if (!isFolder) {
+            return false;
         }
-        it.increment(error);
-        if (error) {
-            throw FileError(folder, "cannot list folder: " + error.message());
+        pattern.remove_suffix(1);
+    }
+    const bool wholePath = pattern.find('/') != std::string_view::npos;
+    if (pattern.starts_with('/')) {
+        pattern.remove_prefix(1);
+    }
+    std::string_view subject = relativePath;
+    if (!wholePath) {
+        subject.remove_prefix(subject.find_last_of('/') + 1); // npos + 1 is 0
+    }
+    return ::fnmatch(std::string(pattern).c_str(), std::string(subject).c_str(), FNM_PATHNAME) == 0;
+}
+
+ListExpansion ExpandLists(const std::vector<std::string>& webPaths,
+                          const std::vector<std::string>& templatePaths,
+                          const std::vector<std::string>& excludePatterns) {
+    ListExpansion lists;
+    for (const auto* paths : {&webPaths, &templatePaths}) {
+        for (const std::string& path : *paths) {
+            if (!Exists(path)) {
+                lists.missingPaths.push_back(path);
+            }
         }
     }
-    std::sort(files.begin(), files.end());
-    return files;
+    if (!lists.missingPaths.empty()) {
+        return lists;
+    }
+
+    // Templates first: the web search must know them to keep them out.
+    const FolderSearch templateSearch{excludePatterns, false, nullptr, nullptr};
+    std::set<FileId> templateFolders;
+    for (const std::string& path : templatePaths) {
+        if (!IsFolder(path)) {
+            lists.templateFiles.push_back(path);
+            continue;
+        }
+        SearchFolder(path, templateSearch, lists.templateFiles, lists.leftOut);
+        if (const std::optional<FileId> id = IdentifyFile(path)) {
+            templateFolders.insert(*id);
+        }
+    }
+    std::set<FileId> templateFiles;
+    for (const std::string& path : lists.templateFiles) {
+        if (const std::optional<FileId> id = IdentifyFile(path)) {
+            templateFiles.insert(*id);
+        }
+    }
+
+    const FolderSearch webSearch{excludePatterns, true, &templateFiles, &templateFolders};
+    for (const std::string& path : webPaths) {
+        if (!IsFolder(path)) {
+            // Named by the user: kept even when it is a template too.
+            lists.webFiles.push_back(path);
+        } else if (IsIn(templateFolders, path)) {
+            // Without trailing separators, like the folders a search finds.
+            const std::string folder = path.substr(0, path.find_last_not_of('/') + 1);
+            lists.leftOut.push_back(
+                {folder.empty() ? path : folder, true, LeftOutReason::TemplateFolder, {}});
+        } else {
+            SearchFolder(path, webSearch, lists.webFiles, lists.leftOut);
+        }
+    }
+    return lists;
 }
 
 } // namespace quillstamper

@@ -169,12 +169,51 @@ TEST(CliTest, CheckPrintsEachMissingEndWithItsPlace) {
 
     Outcome run = RunCli(dir.Path(), {"check", "--web", "w.html", "--template", "t.tpl"});
     EXPECT_EQ(run.status, 1);
+    // Reports first, then the notes.
     EXPECT_EQ(run.out, Lines({"w.html:1" + kMissing + kMenuStart, "w.html:3" + kMissing + odd,
-                              "t.tpl:2" + kMissing + "<!-- Trelvonix side -->"},
+                              "t.tpl:2" + kMissing + "<!-- Trelvonix side -->",
+                              "w.html:1: no template holds this block: " + kMenuStart,
+                              "w.html:3: no template holds this block: " + odd,
+                              "t.tpl:2: no web file uses this block: <!-- Trelvonix side -->"},
                              "\n"));
     Outcome clean = RunCli(dir.Path(), {"check", "--web", "ok.tpl", "--template", "ok.tpl"});
     EXPECT_EQ(clean.status, 0);
     EXPECT_EQ(clean.out, "No errors found in files, file checking done!\n");
+}
+
+// One end line deleted by hand, with a later block of the same pair: the
+// page stays as it is, Dynamize says so, and so does the check, although the
+// template holds the end line. A mistyped block name is a note.
+TEST(CliTest, DeletedEndLineKeepsThePageAndBothCommandsReportIt) {
+    TempDir dir;
+    const std::string nav = "<!-- Trelvonix nav -->";
+    const Args typo{"<!-- Trelvonix Nav -->", "x", "<!-- Trelvonix Nav end -->"};
+    const std::string page = Lines({nav, "<a>old</a>", "<main>", "text", "</main>", kMenuStart,
+                                    "old", kMenuEnd}) +
+                             Lines(typo);
+    Put(dir, {{"p.html", page},
+              {"t.tpl", Lines({nav, "<a>new</a>", "<!-- Trelvonix nav end -->", kMenuStart, "old",
+                               kMenuEnd},
+                              "\n")}});
+    Args args{"dynamize", "--web", "p.html", "--template", "t.tpl"};
+    const Outcome dynamize = RunCli(dir.Path(), args);
+    EXPECT_EQ(dynamize.status, 3);
+    EXPECT_EQ(dynamize.err, "p.html:1" + kMissing + nav + "\n");
+    EXPECT_EQ(dynamize.out, "Conversion done! 0 updated, 1 unchanged. 1 note: see "
+                            "quillstamper-cli check\n");
+    EXPECT_EQ(ReadBytes(dir / "p.html"), page);
+
+    args[0] = "check";
+    const Outcome check = RunCli(dir.Path(), args);
+    EXPECT_EQ(check.status, 1);
+    EXPECT_EQ(check.out, Lines({"p.html:1" + kMissing + nav,
+                                "p.html:9: no template holds this block: " + typo[0]},
+                               "\n"));
+    // Notes alone pass, unless --strict.
+    Put(dir, {{"p.html", Lines(typo)}});
+    EXPECT_EQ(RunCli(dir.Path(), args).status, 0);
+    args.push_back("--strict");
+    EXPECT_EQ(RunCli(dir.Path(), args).status, 1);
 }
 
 TEST(CliTest, RefusedProjectFilesAndFileErrorsExitTwoNamingTheCause) {
@@ -241,6 +280,119 @@ TEST(CliTest, UsageErrorsAndVersion) {
     Outcome version = RunCli(dir.Path(), {"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_TRUE(std::regex_search(version.out, std::regex("[0-9]+\\.[0-9]+"))) << version.out;
+}
+
+// A path that is not there is a usage error naming it, before anything is read or written.
+TEST(CliTest, MissingPathsAreUsageErrors) {
+    TempDir dir;
+    Put(dir, {{"page.html", kOldPage}, {"menu.tpl", kMenuTemplate}});
+    const std::pair<Args, std::string> cases[] = {
+        {Dynamize({"page.html", "nope"}, {"menu.tpl"}), "nope"},
+        {Dynamize({"page.html"}, {"gone/"}), "gone/"},
+        {{"dynamize", "--web", "nope"}, "nope"},
+        {{"check", "--web", "nope/x.html", "--template", "menu.tpl"}, "nope/x.html"},
+        {{"check", "--web", "page.html", "--template", "gone"}, "gone"},
+        {{"init", "p.trvx", "--web", "nope", "--template", "menu.tpl"}, "nope"},
+        {{"init", "p.trvx", "--web", ".", "--template", "gone"}, "gone"},
+    };
+    for (const auto& [args, path] : cases) {
+        Outcome run = RunCli(dir.Path(), args);
+        EXPECT_EQ(run.status, 2) << testing::PrintToString(args);
+        EXPECT_EQ(run.err, "quillstamper-cli: " + path + ": no such file or folder\n");
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_EQ(ReadBytes(dir / "page.html"), kOldPage);
+    EXPECT_EQ(ListFolder(dir.Path()), (Args{"menu.tpl", "page.html"}));
+}
+
+// init --web . --template templates: the template folder, other spellings
+// of template files and excluded paths stay out of the web list, and init
+// says so.
+TEST(CliTest, InitLeavesOutTemplatesAndExcludedPathsAndSaysWhy) {
+    TempDir dir;
+    Put(dir, {{"site/templates/menu.html", kMenuTemplate},
+              {"site/shared/foot.html", "x\n"},
+              {"site/drafts/d.html", kOldPage},
+              {"site/pages/old.bak.html", kOldPage}});
+    for (const char* page : {"index.html", "pages/a.html", "pages/b.php", "pages/c.pl",
+                             "pages/d.htm", "pages/e.html", "pages/f.html"}) {
+        WriteBytes(dir / ("site/" + std::string(page)), kOldPage);
+    }
+    ASSERT_EQ(::symlink("shared/foot.html", (dir / "site/foot.html").c_str()), 0);
+    Outcome run = RunCli(dir / "site", {"init", "site.trvx", "--web", ".", "--template",
+                                        "templates", "pages/../shared/foot.html", "--exclude",
+                                        "drafts/", "--exclude", "*.bak.html"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, Lines({"wrote site.trvx (7 web files, 2 template files)",
+                              "left out drafts/: matches --exclude drafts/",
+                              "left out foot.html: it is a template file",
+                              "left out pages/old.bak.html: matches --exclude *.bak.html",
+                              "left out shared/foot.html: it is a template file",
+                              "left out templates/: it is a template folder",
+                              "web files (7):", "  index.html", "  pages/a.html", "  pages/b.php",
+                              "  pages/c.pl", "  pages/d.htm", "  ... and 2 more",
+                              "template files (2):", "  templates/menu.html", "  shared/foot.html",
+                              "next: quillstamper-cli check site.trvx, then quillstamper-cli "
+                              "dynamize site.trvx"},
+                             "\n"));
+    EXPECT_EQ(ReadBytes(dir / "site/site.trvx"),
+              Project({"index.html", "pages/a.html", "pages/b.php", "pages/c.pl", "pages/d.htm",
+                       "pages/e.html", "pages/f.html"},
+                      {"templates/menu.html", "shared/foot.html"}));
+
+    // A project file takes its lists as they are; excludes belong to folder searches.
+    Outcome mixed = RunCli(dir / "site", {"check", "site.trvx", "--exclude", "drafts"});
+    EXPECT_EQ(mixed.status, 2);
+    EXPECT_NE(mixed.err.find("--exclude"), std::string::npos) << mixed.err;
+}
+
+TEST(CliTest, DynamizeSearchesLeaveOutExcludedPathsAndTemplates) {
+    TempDir dir;
+    Put(dir, {{"a.html", kOldPage},
+              {"b1.html", kOldPage},
+              {"drafts/c.html", kOldPage},
+              {"keep/drafts.html", kOldPage},
+              {"tpl/menu.html", kMenuTemplate}});
+    const std::string would = "would update ./";
+    const std::pair<Args, std::string> cases[] = {
+        {{},
+         would + "a.html\n" + would + "b1.html\n" + would + "drafts/c.html\n" + would +
+             "keep/drafts.html\n"},
+        {{"--exclude", "drafts/", "--exclude", "b?.html"},
+         would + "a.html\n" + would + "keep/drafts.html\n"},
+        {{"--exclude", "/drafts*"},
+         would + "a.html\n" + would + "b1.html\n" + would + "keep/drafts.html\n"},
+    };
+    for (const auto& [excludes, updates] : cases) {
+        Args flags = {"--dry-run"};
+        flags.insert(flags.end(), excludes.begin(), excludes.end());
+        Outcome run = RunCli(dir.Path(), Dynamize({"."}, {"./keep/../tpl"}, flags));
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_TRUE(run.out.starts_with(updates + "Conversion done!")) << run.out;
+    }
+}
+
+TEST(CliTest, HelpNamesTheProgramAndGivesExitStatusesAndAnExample) {
+    TempDir dir;
+    for (const std::string command : {"", "dynamize", "check", "init"}) {
+        Args args = {"--help"};
+        if (!command.empty()) {
+            args.insert(args.begin(), command);
+        }
+        Outcome run = RunCli(dir.Path(), args);
+        const std::string name =
+            command.empty() ? "quillstamper-cli" : "quillstamper-cli " + command;
+        EXPECT_EQ(run.status, 0) << command;
+        EXPECT_NE(run.out.find("Usage: " + name + " "), std::string::npos) << run.out;
+        EXPECT_EQ(run.out.find(QUILLSTAMPER_CLI), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("Exit status:\n  0  "), std::string::npos) << run.out;
+        EXPECT_TRUE(std::regex_search(run.out, std::regex("\nExample[^\n]*:\n  " + name + " ")))
+            << run.out;
+    }
+    Outcome unknown = RunCli(dir.Path(), {"--version", "frob", "--web", "x"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err, "quillstamper-cli: unknown command 'frob'; commands: dynamize, check, "
+                           "init\n");
 }
 
 } // namespace

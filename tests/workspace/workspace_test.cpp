@@ -107,15 +107,91 @@ TEST(FileCollectionTest, CollectsVisibleFilesInByteOrder) {
     ASSERT_EQ(::symlink((site + "/a.txt").c_str(), (site + "/link.html").c_str()), 0);
     ASSERT_EQ(::symlink((site + "/in").c_str(), (site + "/folderlink").c_str()), 0);
     // 'Z' sorts before the lower-case letters.
-    EXPECT_EQ(CollectFiles(site, true),
+    EXPECT_EQ(ExpandLists({site}, {}, {}).webFiles,
               (Paths{site + "/Zeta.htm", site + "/b.PHP", site + "/in/p.HTM", site + "/in/s.pl",
                      site + "/index.html", site + "/link.html"}));
-    EXPECT_EQ(CollectFiles(site + "/in", false),
+    EXPECT_EQ(ExpandLists({}, {site + "/in"}, {}).templateFiles,
               (Paths{site + "/in/p.HTM", site + "/in/s.pl", site + "/in/x.php5"}));
-    EXPECT_EQ(CollectFiles(site, false).size(), 9u);
-    // Anything that is not a folder comes back as it is.
-    EXPECT_EQ(CollectFiles(site + "/a.txt", true), Paths{site + "/a.txt"});
-    EXPECT_EQ(CollectFiles(dir / "missing", false), Paths{dir / "missing"});
+    EXPECT_EQ(ExpandLists({}, {site}, {}).templateFiles.size(), 9u);
+    // A file stands as given, whatever its name.
+    EXPECT_EQ(ExpandLists({site + "/a.txt"}, {}, {}).webFiles, Paths{site + "/a.txt"});
+
+    // A path that is not there (a dangling link included) is no file at all.
+    ASSERT_EQ(::symlink((dir / "nowhere").c_str(), (dir / "dangling").c_str()), 0);
+    const ListExpansion missing =
+        ExpandLists({dir / "missing", site}, {site + "/a.txt", dir / "dangling"}, {});
+    EXPECT_EQ(missing.missingPaths, (Paths{dir / "missing", dir / "dangling"}));
+    EXPECT_TRUE(missing.webFiles.empty() && missing.templateFiles.empty());
+}
+
+TEST(FileCollectionTest, ExcludePatternsMatchNamesOrWholePaths) {
+    const struct {
+        const char* pattern;
+        const char* path;
+        bool isFolder;
+        bool matches;
+    } cases[] = {
+        {"drafts", "drafts", true, true},
+        {"drafts", "a/b/drafts", false, true},
+        {"drafts/", "a/drafts", true, true},
+        {"drafts/", "drafts", false, false},
+        {"*.bak.html", "a/b/c.bak.html", false, true},
+        {"[ab]?.htm", "x/b1.htm", false, true},
+        {"?.htm", "ab.htm", false, false},
+        {"pages/*.html", "pages/a.html", false, true},
+        {"pages/*.html", "pages/sub/a.html", false, false},
+        {"pages/*.html", "x/pages/a.html", false, false},
+        {"/index.html", "index.html", false, true},
+        {"/index.html", "sub/index.html", false, false},
+        {"drafts", "drafts-old", true, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MatchesExcludePattern(c.pattern, c.path, c.isFolder), c.matches)
+            << c.pattern << " on " << c.path;
+    }
+}
+
+// "path below the searched folder, / for folders: reason pattern", one per item.
+Paths Describe(const std::vector<LeftOutPath>& items, const std::string& folder) {
+    Paths lines;
+    for (const LeftOutPath& item : items) {
+        const char* reason = item.reason == LeftOutReason::TemplateFile     ? "template file"
+                             : item.reason == LeftOutReason::TemplateFolder ? "template folder"
+                                                                            : "excluded";
+        lines.push_back(item.path.substr(folder.size()) + (item.isFolder ? "/: " : ": ") + reason +
+                        (item.pattern.empty() ? "" : " " + item.pattern));
+    }
+    return lines;
+}
+
+TEST(FileCollectionTest, WebSearchesKeepOutTemplatesAndExcludedPaths) {
+    const test::TempDir dir;
+    const std::string site = dir / "site";
+    for (const char* name :
+         {"index.html", "pages/a.html", "pages/old/x.html", "drafts/y.html", "templates/menu.html",
+          "templates/sub/side.html", "templates/deep/sub.html", "shared/foot.html"}) {
+        test::WriteBytes(site + "/" + name, "x");
+    }
+    // A second spelling of a template file, and one of a template folder.
+    ASSERT_EQ(::symlink((site + "/shared/foot.html").c_str(), (site + "/link.html").c_str()), 0);
+    ASSERT_EQ(::symlink("templates", (site + "/tlink").c_str()), 0);
+
+    const ListExpansion lists = ExpandLists(
+        {site}, {site + "/tlink", site + "/pages/../shared/foot.html"}, {"drafts", "old/", "sub"});
+    EXPECT_EQ(lists.templateFiles, (Paths{site + "/tlink/deep/sub.html", site + "/tlink/menu.html",
+                                          site + "/pages/../shared/foot.html"}));
+    EXPECT_EQ(lists.webFiles, (Paths{site + "/index.html", site + "/pages/a.html"}));
+    // Template searches first; each search in byte order.
+    EXPECT_EQ(Describe(lists.leftOut, site),
+              (Paths{"/tlink/sub/: excluded sub", "/drafts/: excluded drafts",
+                     "/link.html: template file", "/pages/old/: excluded old/",
+                     "/shared/foot.html: template file", "/templates/: template folder"}));
+
+    // Files named by the user stay, and a web folder that is a template folder gives nothing.
+    const ListExpansion named = ExpandLists({site + "/link.html", site + "/templates/"},
+                                            {site + "/shared", site + "/templates"}, {});
+    EXPECT_EQ(named.webFiles, Paths{site + "/link.html"});
+    EXPECT_EQ(Describe(named.leftOut, site), Paths{"/templates/: template folder"});
 }
 
 } // namespace
