@@ -35,12 +35,12 @@ void BlockCloser::Scan(std::size_t start) {
             m_lastBlocker = i;
             continue;
         }
+        // Whether it is a start line of that pair is asked only of the few
+        // whose customary end line m_end might be.
         for (int pair = 1; pair <= kPairCount; ++pair) {
             const std::string_view otherStart =
                 m_identifiers[static_cast<std::size_t>(2 * pair - 2)];
-            if (pair != m_pair && !otherStart.empty() &&
-                IsStartLine(line, otherStart,
-                            m_identifiers[static_cast<std::size_t>(2 * pair - 1)])) {
+            if (pair != m_pair && !otherStart.empty() && BeginsWith(line, otherStart)) {
                 m_openers.push_back(i);
                 break;
             }

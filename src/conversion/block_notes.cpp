@@ -16,9 +16,11 @@ std::string_view EndId(const IdentifierTable& identifiers, int pair) {
     return identifiers[static_cast<std::size_t>(2 * pair - 1)];
 }
 
+} // namespace
+
 bool IsIndentedMarker(std::string_view line, const IdentifierTable& identifiers) {
     const std::size_t text = line.find_first_not_of(" \t");
-    if (text == 0 || text == std::string_view::npos) {
+    if (text == std::string_view::npos) {
         return false;
     }
     const std::string_view rest = line.substr(text);
@@ -30,35 +32,45 @@ bool IsIndentedMarker(std::string_view line, const IdentifierTable& identifiers)
     return false;
 }
 
-} // namespace
-
+// One pass; the first and last byte of a line rule out most of the checks.
 std::vector<ConversionNote> FindMarkerNotes(const std::string& entry, const LineViews& lines,
                                             const IdentifierTable& identifiers) {
-    std::vector<bool> strayEnd(lines.size(), false);
-    for (int pair = 1; pair <= kPairCount; ++pair) {
-        const std::string_view startId = StartId(identifiers, pair);
-        const std::string_view endId = EndId(identifiers, pair);
-        if (startId.empty() || endId.empty()) {
-            continue; // no customary end line to go astray
-        }
+    struct Pair {
+        std::string_view startId;
+        std::string_view endId;
         bool open = false;
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            if (IsEndLine(lines[i], endId)) {
-                strayEnd[i] = strayEnd[i] || (!open && BeginsWith(lines[i], startId));
-                open = false;
-            } else if (BeginsWith(lines[i], startId)) {
-                open = true;
-            }
+    };
+    std::vector<Pair> pairs;
+    std::array<bool, 256> endsLike{};
+    for (int pair = 1; pair <= kPairCount; ++pair) {
+        // A pair without both identifiers has no customary end line to go astray.
+        if (!StartId(identifiers, pair).empty() && !EndId(identifiers, pair).empty()) {
+            pairs.push_back({StartId(identifiers, pair), EndId(identifiers, pair)});
+            endsLike[static_cast<unsigned char>(EndId(identifiers, pair).back())] = true;
         }
     }
     std::vector<ConversionNote> notes;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (IsIndentedMarker(lines[i], identifiers)) {
-            notes.push_back(
-                {ConversionNote::Kind::IndentedMarker, entry, i + 1, std::string(lines[i])});
-        } else if (strayEnd[i]) {
-            notes.push_back(
-                {ConversionNote::Kind::EndWithoutStart, entry, i + 1, std::string(lines[i])});
+        const std::string_view line = lines[i];
+        if (line.empty()) {
+            continue;
+        }
+        const bool indented =
+            (line.front() == ' ' || line.front() == '\t') && IsIndentedMarker(line, identifiers);
+        bool stray = false;
+        const bool mayEnd = endsLike[static_cast<unsigned char>(line.back())];
+        for (Pair& pair : pairs) {
+            if (mayEnd && IsEndLine(line, pair.endId)) {
+                stray = stray || (!pair.open && BeginsWith(line, pair.startId));
+                pair.open = false;
+            } else if (BeginsWith(line, pair.startId)) {
+                pair.open = true;
+            }
+        }
+        if (indented || stray) {
+            notes.push_back({indented ? ConversionNote::Kind::IndentedMarker
+                                      : ConversionNote::Kind::EndWithoutStart,
+                             entry, i + 1, std::string(line)});
         }
     }
     return notes;
@@ -67,14 +79,11 @@ std::vector<ConversionNote> FindMarkerNotes(const std::string& entry, const Line
 NoteCollector::NoteCollector(const IdentifierTable& identifiers) : m_identifiers(identifiers) {}
 
 NoteCollector::FileNotes& NoteCollector::Add(const FileIdentity& identity, const std::string& entry,
-                                             bool isTemplate, const LineViews& lines) {
+                                             bool isTemplate) {
     FileNotes& file = m_files[identity];
     file.isTemplate = isTemplate;
     m_order.push_back(identity);
     m_entries.emplace(identity, entry);
-    for (ConversionNote& note : FindMarkerNotes(entry, lines, m_identifiers)) {
-        Put(file, std::move(note));
-    }
     return file;
 }
 
@@ -95,21 +104,19 @@ void NoteCollector::AddAlias(const FileIdentity& oldIdentity, const FileIdentity
     }
 }
 
-bool NoteCollector::AddWebFile(const FileIdentity& identity, const std::string& entry,
-                               const LineViews& lines) {
+bool NoteCollector::AddWebFile(const FileIdentity& identity, const std::string& entry) {
     if (m_files.count(Canonical(identity)) != 0) {
         return false;
     }
-    Add(identity, entry, false, lines);
+    Add(identity, entry, false);
     return true;
 }
 
-void NoteCollector::AddNoTemplate(const FileIdentity& identity, std::size_t line,
-                                  std::string_view text) {
+void NoteCollector::AddPageNote(const FileIdentity& identity, ConversionNote::Kind kind,
+                                std::size_t line, std::string_view text) {
     const auto found = m_files.find(Canonical(identity));
     if (found != m_files.end()) {
-        Put(found->second, {ConversionNote::Kind::NoTemplate, m_entries.at(found->first), line,
-                            std::string(text)});
+        Put(found->second, {kind, m_entries.at(found->first), line, std::string(text)});
     }
 }
 
@@ -120,7 +127,10 @@ void NoteCollector::AddTemplateFile(const FileIdentity& fileIdentity, const std:
         return;
     }
     if (m_files.count(identity) == 0) {
-        Add(identity, entry, true, lines);
+        FileNotes& file = Add(identity, entry, true);
+        for (ConversionNote& note : FindMarkerNotes(entry, lines, m_identifiers)) {
+            Put(file, std::move(note));
+        }
     }
     for (int pair = 1; pair <= kPairCount; ++pair) {
         const std::string_view startId = StartId(m_identifiers, pair);

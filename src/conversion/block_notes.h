@@ -18,9 +18,14 @@ namespace quillstamper {
 
 // The notes that follow from one file's lines alone: marker lines indented
 // by blanks or tabs, and customary end lines that close no block of their
-// pair. One note per line at most, in line order.
+// pair. One note per line at most, in line order. The conversion finds the
+// same in a page's passes, which read every line anyway.
 std::vector<ConversionNote> FindMarkerNotes(const std::string& entry, const LineViews& lines,
                                             const IdentifierTable& identifiers);
+
+// A line that would be a marker line of some pair without its leading blanks
+// and tabs.
+bool IsIndentedMarker(std::string_view line, const IdentifierTable& identifiers);
 
 // Gathers the notes of a conversion run: each file's own notes once, however
 // often it is listed or read, and at the end the template blocks that no page
@@ -30,9 +35,10 @@ public:
     explicit NoteCollector(const IdentifierTable& identifiers);
 
     // A page as first read. False when it was seen before: its notes are in.
-    bool AddWebFile(const FileIdentity& identity, const std::string& entry, const LineViews& lines);
-    // A page's start line that no template file holds.
-    void AddNoTemplate(const FileIdentity& identity, std::size_t line, std::string_view text);
+    bool AddWebFile(const FileIdentity& identity, const std::string& entry);
+    // A note on a line of a page added before.
+    void AddPageNote(const FileIdentity& identity, ConversionNote::Kind kind, std::size_t line,
+                     std::string_view text);
     // A template file as first read; its start lines are kept for Finish.
     void AddTemplateFile(const FileIdentity& identity, const std::string& entry,
                          const LineViews& lines);
@@ -58,8 +64,7 @@ private:
         std::string text;
     };
 
-    FileNotes& Add(const FileIdentity& identity, const std::string& entry, bool isTemplate,
-                   const LineViews& lines);
+    FileNotes& Add(const FileIdentity& identity, const std::string& entry, bool isTemplate);
     static void Put(FileNotes& file, ConversionNote note);
     const FileIdentity& Canonical(const FileIdentity& identity) const;
 

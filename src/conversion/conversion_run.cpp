@@ -368,7 +368,7 @@ private:
         // files; the page's bytes are put together once, at the end.
         LineViews lines = SplitLines(*original);
         // A page listed twice has its notes from its first conversion.
-        m_page = PageInHand{entry, identity, m_notes.AddWebFile(identity, entry, lines), {}};
+        m_page = PageInHand{entry, identity, m_notes.AddWebFile(identity, entry), firstPair, {}};
         std::vector<SharedBytes> viewed{original};
         bool modified = false;
         for (int pair = 1; pair <= kPairCount; ++pair) {
@@ -446,19 +446,35 @@ private:
         BlockCloser closer(lines, pair, m_request.identifiers);
         OriginsBuilder origins(m_page.origins);
         bool changed = false;
+        // The page's own notes come from the passes, which look at every line.
+        const bool indents = m_page.takesNotes && pair == m_page.firstPair;
+        const bool strays = m_page.takesNotes && !endId.empty();
+        bool open = false; // since the last end line, a start line came
         for (std::size_t i = 0; i < lines.size(); ++i) {
             const std::string_view line = lines[i];
             output.push_back(line);
-            if (IsEndLine(line, endId) || !BeginsWith(line, startId)) {
+            if (indents && !line.empty() && (line.front() == ' ' || line.front() == '\t') &&
+                IsIndentedMarker(line, m_request.identifiers)) {
+                AddPageNote(ConversionNote::Kind::IndentedMarker, i, line);
+            }
+            if (IsEndLine(line, endId)) {
+                if (strays && !open && BeginsWith(line, startId)) {
+                    AddPageNote(ConversionNote::Kind::EndWithoutStart, i, line);
+                }
+                open = false;
                 continue;
             }
+            if (!BeginsWith(line, startId)) {
+                continue;
+            }
+            open = true;
             if (index == nullptr) {
                 index = &m_templates.IndexFor(pair, startId, endId);
             }
             const TemplateIndex::Entry* block = index->Find(line);
             if (block == nullptr) {
                 if (m_page.takesNotes) {
-                    m_notes.AddNoTemplate(m_page.identity, ReportedLine(i), line);
+                    AddPageNote(ConversionNote::Kind::NoTemplate, i, line);
                 }
                 continue;
             }
@@ -492,6 +508,10 @@ private:
             origins.Finish(lines.size(), output.size());
         }
         return changed;
+    }
+
+    void AddPageNote(ConversionNote::Kind kind, std::size_t index, std::string_view line) {
+        m_notes.AddPageNote(m_page.identity, kind, ReportedLine(index), line);
     }
 
     // Where a reported line stands in the page as read; a line that a
@@ -560,6 +580,7 @@ private:
         std::string entry;
         FileIdentity identity;
         bool takesNotes = false;
+        int firstPair = 0;
         LineOrigins origins;
     };
     PageInHand m_page;

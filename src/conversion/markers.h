@@ -5,16 +5,29 @@
 
 namespace quillstamper {
 
-// Byte comparisons: case counts, nothing is trimmed.
-bool BeginsWith(std::string_view line, std::string_view start);
-bool EndsWith(std::string_view line, std::string_view end);
+// Byte comparisons: case counts, nothing is trimmed. Every line of every page
+// goes through these, several times a pass, so they are inline; the first (or
+// last) byte decides most of them without a call to compare.
+inline bool BeginsWith(std::string_view line, std::string_view start) {
+    return start.empty() || (line.size() >= start.size() && line.front() == start.front() &&
+                             line.compare(0, start.size(), start) == 0);
+}
+
+inline bool EndsWith(std::string_view line, std::string_view end) {
+    return end.empty() || (line.size() >= end.size() && line.back() == end.back() &&
+                           line.compare(line.size() - end.size(), end.size(), end) == 0);
+}
 
 // A line that begins with the start identifier and does not end with the end
 // identifier.
-bool IsStartLine(std::string_view line, std::string_view startId, std::string_view endId);
+inline bool IsStartLine(std::string_view line, std::string_view startId, std::string_view endId) {
+    return BeginsWith(line, startId) && !EndsWith(line, endId);
+}
 
 // A line that ends with the end identifier.
-bool IsEndLine(std::string_view line, std::string_view endId);
+inline bool IsEndLine(std::string_view line, std::string_view endId) {
+    return EndsWith(line, endId);
+}
 
 // The start line less a closing " -->", else the whole line.
 std::string_view BlockStem(std::string_view startLine);
