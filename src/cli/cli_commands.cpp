@@ -7,6 +7,7 @@
 #include "workspace/file_collection.h"
 #include "workspace/file_error.h"
 #include "workspace/path_resolution.h"
+#include "workspace/quote_path.h"
 
 #include <filesystem>
 #include <optional>
@@ -26,7 +27,28 @@ struct Sources {
 };
 
 void PrintFileError(std::ostream& err, const FileError& error) {
-    err << kProgram << ": " << error.File() << ": " << error.Cause() << '\n';
+    err << kProgram << ": " << QuotePath(error.File()) << ": " << error.Cause()
+        << (error.Cause().starts_with(kTooLargeCause) ? " (--max-file-size)\n" : "\n");
+}
+
+// The file of a note quoted; the window shows notes as they are.
+std::string FormatQuotedNote(ConversionNote note) {
+    note.file = QuotePath(note.file);
+    return FormatNote(note);
+}
+
+std::string DescribeLeftOut(const LeftOutPath& item) {
+    switch (item.reason) {
+    case LeftOutReason::TemplateFile:
+        return "it is a template file";
+    case LeftOutReason::TemplateFolder:
+        return "it is a template folder";
+    case LeftOutReason::LinkOutside:
+        return "link to outside the folder";
+    case LeftOutReason::Excluded:
+        break;
+    }
+    return "matches --exclude " + item.pattern;
 }
 
 // A missing path is a usage error rather than a file, so it is reported here
@@ -37,24 +59,17 @@ std::optional<ListExpansion> ExpandPaths(const std::vector<std::string>& webPath
                                          std::ostream& err) {
     ListExpansion lists = ExpandLists(webPaths, templatePaths, excludePatterns);
     for (const std::string& path : lists.missingPaths) {
-        err << kProgram << ": " << path << ": no such file or folder\n";
+        err << kProgram << ": " << QuotePath(path) << ": no such file or folder\n";
     }
     if (!lists.missingPaths.empty()) {
         return std::nullopt;
     }
-    return lists;
-}
-
-std::string DescribeLeftOut(const LeftOutPath& item) {
-    switch (item.reason) {
-    case LeftOutReason::TemplateFile:
-        return "it is a template file";
-    case LeftOutReason::TemplateFolder:
-        return "it is a template folder";
-    case LeftOutReason::Excluded:
-        break;
+    for (const LeftOutPath& item : lists.leftOut) {
+        if (item.reason == LeftOutReason::LinkOutside) {
+            err << "skipped " << QuotePath(item.path) << ": " << DescribeLeftOut(item) << '\n';
+        }
     }
-    return "matches --exclude " + item.pattern;
+    return lists;
 }
 
 // Enough of a list to see that it is the one meant, without flooding the terminal.
@@ -66,7 +81,7 @@ void PrintListHead(std::ostream& out, std::string_view title, const FileList& en
     }
     out << title << " (" << entries.size() << "):\n";
     for (std::size_t i = 0; i < entries.size() && i < kShown; ++i) {
-        out << "  " << entries[i] << '\n';
+        out << "  " << QuotePath(entries[i]) << '\n';
     }
     if (entries.size() > kShown) {
         out << "  ... and " << entries.size() - kShown << " more\n";
@@ -76,12 +91,12 @@ void PrintListHead(std::ostream& out, std::string_view title, const FileList& en
 void PrintNextStep(std::ostream& out, const std::string& projectFile, const ProjectData& data) {
     if (data.webFiles.empty() || data.templateFiles.empty()) {
         // Dynamize and check refuse a project with an empty list.
-        out << "next: give both lists, e.g. " << kProgram << " init " << projectFile
+        out << "next: give both lists, e.g. " << kProgram << " init " << QuotePath(projectFile)
             << " --force --web PAGES --template TEMPLATES\n";
         return;
     }
-    out << "next: " << kProgram << " check " << projectFile << ", then " << kProgram << " dynamize "
-        << projectFile << '\n';
+    out << "next: " << kProgram << " check " << QuotePath(projectFile) << ", then " << kProgram
+        << " dynamize " << QuotePath(projectFile) << '\n';
 }
 
 // Throws FileError; a refused project file or a missing list is reported here and gives
@@ -89,9 +104,10 @@ void PrintNextStep(std::ostream& out, const std::string& projectFile, const Proj
 std::optional<Sources> LoadSources(const SourceOptions& options, std::ostream& err) {
     Sources sources;
     if (!options.projectFile.empty()) {
-        ProjectParseResult parsed = ReadProjectFile(options.projectFile);
+        ProjectParseResult parsed = ReadProjectFile(options.projectFile, options.maxFileBytes);
         if (parsed.status != ProjectParseResult::Status::Loaded) {
-            err << kProgram << ": " << options.projectFile << ": " << parsed.message << '\n';
+            err << kProgram << ": " << QuotePath(options.projectFile) << ": " << parsed.message
+                << '\n';
             return std::nullopt;
         }
         sources.webFiles = std::move(parsed.data.webFiles);
@@ -118,7 +134,7 @@ std::optional<Sources> LoadSources(const SourceOptions& options, std::ostream& e
 
 void PrintProblem(std::ostream& err, const std::string& file, std::size_t line,
                   std::string_view startLine) {
-    err << file << ':' << line << ": End of template missing: ";
+    err << QuotePath(file) << ':' << line << ": End of template missing: ";
     err.write(startLine.data(), static_cast<std::streamsize>(startLine.size()));
     err << '\n';
 }
@@ -127,11 +143,16 @@ void PrintProblem(std::ostream& err, const std::string& file, std::size_t line,
 // over, beside the files that were really replaced.
 class DiffCollector : public ConversionObserver {
 public:
-    void OnFileConverted(const std::string& webEntry, std::string_view oldBytes,
-                         std::string_view newBytes, FileOutcome outcome) override {
-        m_diffs.push_back(outcome == FileOutcome::Updated
-                              ? FormatUnifiedDiff(webEntry, oldBytes, newBytes)
-                              : std::string());
+    void OnFileConverted(std::size_t webIndex, const std::string& webEntry,
+                         std::string_view oldBytes, std::string_view newBytes,
+                         FileOutcome outcome) override {
+        if (m_diffs.size() <= webIndex) {
+            m_diffs.resize(webIndex + 1);
+        }
+        // A page converted again replaces its first diff.
+        m_diffs[webIndex] = outcome == FileOutcome::Updated
+                                ? FormatUnifiedDiff(webEntry, oldBytes, newBytes)
+                                : std::string();
     }
 
     const std::string& DiffOf(std::size_t webIndex) const {
@@ -140,7 +161,7 @@ public:
     }
 
 private:
-    std::vector<std::string> m_diffs; // one per web file converted, in list order
+    std::vector<std::string> m_diffs; // by web list index
 };
 
 } // namespace
@@ -154,6 +175,7 @@ int RunDynamize(const SourceOptions& sourceOptions, const DynamizeOptions& optio
         }
         ConversionRequest request{sources->webFiles, sources->templateFiles, sources->identifiers,
                                   sources->baseFolder, !(options.dryRun || options.check)};
+        request.maxFileBytes = sourceOptions.maxFileBytes;
         DiffCollector diffs;
         const ConversionResult result = RunConversion(request, options.diff ? &diffs : nullptr);
         if (result.preconditionFailed) {
@@ -167,7 +189,8 @@ int RunDynamize(const SourceOptions& sourceOptions, const DynamizeOptions& optio
                 continue;
             }
             if (!options.quiet) {
-                out << (dry ? "would update " : "updated ") << request.webFiles[i] << '\n';
+                out << (dry ? "would update " : "updated ") << QuotePath(request.webFiles[i])
+                    << '\n';
             }
             out << diffs.DiffOf(i);
         }
@@ -206,13 +229,14 @@ int RunCheck(const SourceOptions& sourceOptions, const CheckOptions& options, st
         if (!sources) {
             return kExitFailure;
         }
-        const FileCheckResult result = CheckFilesAndBlocks(
-            sources->webFiles, sources->templateFiles, sources->identifiers, sources->baseFolder);
+        const FileCheckResult result =
+            CheckFilesAndBlocks(sources->webFiles, sources->templateFiles, sources->identifiers,
+                                sources->baseFolder, sourceOptions.maxFileBytes);
         for (const CheckReport& report : result.reports) {
             PrintProblem(out, report.file, report.line, report.startLine);
         }
         for (const ConversionNote& note : result.notes) {
-            out << FormatNote(note) << '\n';
+            out << FormatQuotedNote(note) << '\n';
         }
         if (!result.reports.empty()) {
             return kExitFindings;
@@ -230,7 +254,7 @@ int RunInit(const InitOptions& options, std::ostream& out, std::ostream& err) {
         std::error_code error;
         if (!options.force && std::filesystem::symlink_status(options.projectFile, error).type() !=
                                   std::filesystem::file_type::not_found) {
-            err << kProgram << ": " << options.projectFile
+            err << kProgram << ": " << QuotePath(options.projectFile)
                 << " already exists (use --force to replace it)\n";
             return kExitFailure;
         }
@@ -248,11 +272,15 @@ int RunInit(const InitOptions& options, std::ostream& out, std::ostream& err) {
             data.templateFiles.push_back(MakeEntryRelative(path, projectFolder));
         }
         WriteProjectFile(options.projectFile, data);
-        out << "wrote " << options.projectFile << " (" << data.webFiles.size() << " web files, "
-            << data.templateFiles.size() << " template files)\n";
+        out << "wrote " << QuotePath(options.projectFile) << " (" << data.webFiles.size()
+            << " web files, " << data.templateFiles.size() << " template files)\n";
         for (const LeftOutPath& item : lists->leftOut) {
-            out << "left out " << MakeEntryRelative(item.path, projectFolder)
-                << (item.isFolder ? "/" : "") << ": " << DescribeLeftOut(item) << '\n';
+            if (item.reason != LeftOutReason::LinkOutside) { // said on stderr already
+                out << "left out "
+                    << QuotePath(MakeEntryRelative(item.path, projectFolder) +
+                                 (item.isFolder ? "/" : ""))
+                    << ": " << DescribeLeftOut(item) << '\n';
+            }
         }
         PrintListHead(out, "web files", data.webFiles);
         PrintListHead(out, "template files", data.templateFiles);

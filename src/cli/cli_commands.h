@@ -1,5 +1,8 @@
 #pragma once
 
+#include "conversion/file_io.h"
+
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -22,6 +25,8 @@ struct SourceOptions {
     std::vector<std::string> templatePaths;
     // Globs for what folder searches leave out (see MatchesExcludePattern).
     std::vector<std::string> excludePatterns;
+    // Larger files, the project file among them, end the command.
+    std::uint64_t maxFileBytes = kDefaultMaxFileBytes;
 };
 
 struct DynamizeOptions {

@@ -4,7 +4,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cctype>
+#include <cstdint>
 #include <iostream>
+#include <limits>
+#include <new>
 
 namespace {
 
@@ -17,6 +21,9 @@ constexpr const char* kTemplateHelp =
     "template files, or folders whose files are all templates (kept out of web file searches)";
 constexpr const char* kExcludeHelp =
     "leave out what a folder search finds if it matches GLOB (see below); may be repeated";
+
+constexpr const char* kMaxFileSizeHelp =
+    "refuse files larger than BYTES; K, M, G: KiB, MiB, GiB (default 1G)";
 
 constexpr const char* kExcludeRules =
     "--exclude GLOB is matched with fnmatch(3) against the path of each file and folder below\n"
@@ -39,6 +46,37 @@ CLI::Option* AddExcludeOption(CLI::App& command, std::vector<std::string>& patte
         ->allow_extra_args(false);
 }
 
+// Rewrites "64K", "16M", "2G" or plain digits as the number of bytes.
+std::string ToByteCount(std::string& text) {
+    std::uint64_t unit = 1;
+    std::string_view digits = text;
+    if (!digits.empty() && !std::isdigit(static_cast<unsigned char>(digits.back()))) {
+        const char suffix =
+            static_cast<char>(std::toupper(static_cast<unsigned char>(digits.back())));
+        const std::string_view suffixes = "KMG";
+        const std::size_t power = suffixes.find(suffix);
+        if (power == std::string_view::npos) {
+            return "give BYTES as digits, optionally followed by K, M or G";
+        }
+        unit = std::uint64_t{1} << (10 * (power + 1));
+        digits.remove_suffix(1);
+    }
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) {
+        return "give BYTES as digits, optionally followed by K, M or G";
+    }
+    const std::uint64_t most = std::numeric_limits<std::uint64_t>::max() / unit;
+    std::uint64_t count = 0;
+    for (const char digit : digits) {
+        const auto value = static_cast<std::uint64_t>(digit - '0');
+        if (count > (most - value) / 10) {
+            return "BYTES is too large";
+        }
+        count = count * 10 + value;
+    }
+    text = std::to_string(count * unit);
+    return {};
+}
+
 void AddSourceOptions(CLI::App& command, quillstamper::cli::SourceOptions& sources) {
     command.add_option("PROJECT", sources.projectFile,
                        "project file (.trvx) that holds the lists; or give --web and --template");
@@ -47,6 +85,9 @@ void AddSourceOptions(CLI::App& command, quillstamper::cli::SourceOptions& sourc
         ->type_name("PATH")
         ->expected(1, -1);
     AddExcludeOption(command, sources.excludePatterns);
+    command.add_option("--max-file-size", sources.maxFileBytes, kMaxFileSizeHelp)
+        ->type_name("BYTES")
+        ->transform(CLI::Validator(ToByteCount, ""));
 }
 
 // Checked here rather than with CLI11's excludes(), whose notes would crowd
@@ -91,10 +132,7 @@ bool ReportUnknownCommand(const CLI::App& app, int argc, char** argv) {
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    std::ios::sync_with_stdio(false);
+int RunCommandLine(int argc, char** argv) {
     CLI::App app{"Quillstamper: fills the template blocks of web pages from template files.",
                  kProgram};
     app.set_version_flag("--version", std::string(kProgram) + " " + QUILLSTAMPER_VERSION);
@@ -205,4 +243,19 @@ int main(int argc, char** argv) {
     }
     std::cout.flush();
     return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    // Whatever escapes the commands ends in a message and status 2, not an abort.
+    try {
+        return RunCommandLine(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::cerr << kProgram << ": out of memory\n";
+    } catch (const std::exception& error) {
+        std::cerr << kProgram << ": " << error.what() << '\n';
+    }
+    return kExitFailure;
 }

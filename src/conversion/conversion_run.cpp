@@ -22,8 +22,8 @@
 namespace quillstamper {
 
 void ConversionObserver::OnPassStarted(const std::string&, int) {}
-void ConversionObserver::OnFileConverted(const std::string&, std::string_view, std::string_view,
-                                         FileOutcome) {}
+void ConversionObserver::OnFileConverted(std::size_t, const std::string&, std::string_view,
+                                         std::string_view, FileOutcome) {}
 
 std::size_t ConversionResult::CountUpdated() const {
     std::size_t count = 0;
@@ -98,9 +98,11 @@ class TemplateSet {
 public:
     // flushStaged commits pending writes when a file about to be read has one;
     // it returns true when it did, and the file is read again.
-    TemplateSet(const FileList& entries, const std::string& baseFolder, const Overlay& overlay,
-                NoteCollector& notes, std::function<bool(const FileIdentity&)> flushStaged)
-        : m_overlay(overlay), m_notes(notes), m_flushStaged(std::move(flushStaged)) {
+    TemplateSet(const FileList& entries, const std::string& baseFolder, std::uint64_t maxFileBytes,
+                const Overlay& overlay, NoteCollector& notes,
+                std::function<bool(const FileIdentity&)> flushStaged)
+        : m_maxFileBytes(maxFileBytes), m_overlay(overlay), m_notes(notes),
+          m_flushStaged(std::move(flushStaged)) {
         m_files.reserve(entries.size());
         for (const std::string& entry : entries) {
             TemplateFile file;
@@ -195,7 +197,7 @@ public:
                 continue;
             }
             try {
-                const FileSnapshot snapshot = ReadFileSnapshot(file.resolved);
+                const FileSnapshot snapshot = ReadFileSnapshot(file.resolved, m_maxFileBytes);
                 m_notes.AddTemplateFile(snapshot.identity, file.entry, SplitLines(snapshot.bytes));
             } catch (const FileError&) {
                 // the check reads every listed file and reports it
@@ -230,10 +232,10 @@ private:
                 file.bytes = twin->bytes;
                 file.lines = twin->lines;
             } else {
-                FileSnapshot snapshot = ReadFileSnapshot(file.resolved);
+                FileSnapshot snapshot = ReadFileSnapshot(file.resolved, m_maxFileBytes);
                 flushed = m_flushStaged(snapshot.identity);
                 if (flushed) {
-                    snapshot = ReadFileSnapshot(file.resolved);
+                    snapshot = ReadFileSnapshot(file.resolved, m_maxFileBytes);
                 }
                 file.identity = snapshot.identity;
                 const auto pending = m_overlay.find(snapshot.identity);
@@ -270,6 +272,7 @@ private:
         return nullptr;
     }
 
+    std::uint64_t m_maxFileBytes;
     const Overlay& m_overlay;
     NoteCollector& m_notes;
     std::function<bool(const FileIdentity&)> m_flushStaged;
@@ -284,17 +287,27 @@ public:
     ConversionRun(const ConversionRequest& request, ConversionObserver& observer,
                   ConversionResult& result)
         : m_request(request), m_observer(observer), m_result(result), m_notes(request.identifiers),
-          m_templates(request.templateFiles, request.baseFolder, m_overlay, m_notes,
-                      [this](const FileIdentity& identity) { return FlushIfStaged(identity); }) {}
+          m_templates(request.templateFiles, request.baseFolder, request.maxFileBytes, m_overlay,
+                      m_notes,
+                      [this](const FileIdentity& identity) { return FlushIfStaged(identity); }),
+          m_batch(RecoveryStore(request.recoveryFolder.empty() ? RecoveryStore::DefaultFolder()
+                                                               : request.recoveryFolder)) {}
 
     void Run() {
-        for (const std::string& entry : m_request.webFiles) {
-            m_result.outcomes.push_back(ConvertWebFile(entry));
-            if (m_batch.StagedCount() - m_batch.CommittedCount() >= kBatchFiles) {
+        for (std::size_t index = 0; index < m_request.webFiles.size(); ++index) {
+            if (m_request.interrupt != nullptr && m_request.interrupt->load() != 0) {
+                Interrupt();
+                return;
+            }
+                        const FileOutcome outcome = ConvertWebFile(index);
+            m_result.outcomes.push_back(outcome);
+            if (m_batch.IsDue()) {
                 CommitStaged();
             }
+            RetryChangedPages();
         }
         CommitStaged();
+        RetryChangedPages();
         if (FirstPassPair(m_request.identifiers) != 0) {
             m_templates.ReadUnreadForNotes();
         }
@@ -303,22 +316,31 @@ public:
 
     // Replaces the staged files. When that fails, the files before the
     // failing one are done and the run ends there: the outcomes are cut back.
+    // A page that another program wrote since it was read is converted again
+    // from its new content, once.
     void CommitStaged() {
         const std::size_t first = m_batch.CommittedCount();
         try {
             m_batch.Commit();
         } catch (const FileError&) {
             m_result.outcomes.resize(m_stagedOutcomes[m_batch.CommittedCount()]);
-            ReloadCommitted(first);
+            TakeCommitted(first);
             throw;
         }
-        ReloadCommitted(first);
+        const std::vector<std::size_t> retries = TakeCommitted(first);
+        m_retries.insert(m_retries.end(), retries.begin(), retries.end());
+    }
+
+    // The pages are left as the run found them: what waits is dropped.
+    void Interrupt() {
+        m_result.interruptedBy = m_request.interrupt->load();
+        m_batch.Discard();
+        const std::size_t done = m_batch.CommittedCount();
+        m_result.outcomes.resize(done < m_stagedOutcomes.size() ? m_stagedOutcomes[done]
+                                                                : m_result.outcomes.size());
     }
 
 private:
-    // Files staged but not yet renamed, so that reading one commits first.
-    static constexpr std::size_t kBatchFiles = 1024;
-
     bool FlushIfStaged(const FileIdentity& identity) {
         if (m_stagedIdentities.count(identity) == 0) {
             return false;
@@ -327,8 +349,30 @@ private:
         return true;
     }
 
-    void ReloadCommitted(std::size_t first) {
+    // Records what became of the files committed from first on; returns the
+    // pages to convert again.
+    std::vector<std::size_t> TakeCommitted(std::size_t first) {
+        std::vector<std::size_t> retries;
         for (std::size_t i = first; i < m_batch.CommittedCount(); ++i) {
+            const std::size_t index = m_stagedOutcomes[i];
+            switch (m_batch.OutcomeOf(i)) {
+            case WriteOutcome::ReplacedInPlace:
+                m_result.inPlace.push_back(index);
+                break;
+                        case WriteOutcome::ChangedSinceRead:
+                retries.push_back(index);
+                break;
+            case WriteOutcome::LinkSwappedIn:
+                // Converting it again would write wherever the link points.
+                m_result.changedWhileConverting.push_back(m_request.webFiles[index]);
+                m_result.outcomes[index] = FileOutcome::Unchanged;
+                break;
+            default:
+                break;
+            }
+            if (m_batch.LinkCountOf(i) > 1) {
+                m_result.hardLinks.emplace_back(m_request.webFiles[index], m_batch.LinkCountOf(i));
+            }
             const auto& [identity, resolved] = m_stagedFiles[i];
             const std::optional<FileIdentity> newIdentity = LookUpIdentity(resolved);
             if (newIdentity) {
@@ -337,22 +381,44 @@ private:
             m_templates.Reload(identity, newIdentity);
         }
         m_stagedIdentities.clear();
+        return retries;
     }
 
-    FileOutcome ConvertWebFile(const std::string& entry) {
+    // Between pages only: converting one touches the state of the page in hand.
+    void RetryChangedPages() {
+        while (!m_retries.empty()) {
+            const std::size_t index = m_retries.front();
+            m_retries.erase(m_retries.begin());
+            CommitStaged(); // what waits goes first, to keep the order
+            const std::size_t staged = m_batch.StagedCount();
+            m_result.outcomes[index] = ConvertWebFile(index);
+            if (m_batch.StagedCount() == staged) {
+                continue; // its new content needs nothing from us
+            }
+            m_batch.Commit();
+            TakeCommitted(staged);
+                        if (m_batch.OutcomeOf(staged) == WriteOutcome::ChangedSinceRead) {
+                m_result.changedWhileConverting.push_back(m_request.webFiles[index]);
+                m_result.outcomes[index] = FileOutcome::Unchanged;
+            }
+        }
+    }
+
+    FileOutcome ConvertWebFile(std::size_t index) {
+        const std::string& entry = m_request.webFiles[index];
         const int firstPair = FirstPassPair(m_request.identifiers);
         if (firstPair == 0) {
             // No pass, so the file is not even read.
-            m_observer.OnFileConverted(entry, {}, {}, FileOutcome::Unchanged);
+            m_observer.OnFileConverted(index, entry, {}, {}, FileOutcome::Unchanged);
             return FileOutcome::Unchanged;
         }
         // The caller learns which file is in hand before it is read, so that a
         // read error leaves that file on show.
         m_observer.OnPassStarted(entry, firstPair);
         const std::string resolved = ResolvePath(entry, m_request.baseFolder);
-        FileSnapshot snapshot = ReadFileSnapshot(resolved);
+        FileSnapshot snapshot = ReadFileSnapshot(resolved, m_request.maxFileBytes);
         if (FlushIfStaged(snapshot.identity)) {
-            snapshot = ReadFileSnapshot(resolved);
+            snapshot = ReadFileSnapshot(resolved, m_request.maxFileBytes);
         }
         const FileIdentity identity = snapshot.identity;
         SharedBytes original;
@@ -400,7 +466,7 @@ private:
 
         const std::string_view oldBytes = *original;
         if (lines.empty()) {
-            m_observer.OnFileConverted(entry, oldBytes, oldBytes, FileOutcome::Unchanged);
+            m_observer.OnFileConverted(index, entry, oldBytes, oldBytes, FileOutcome::Unchanged);
             return FileOutcome::Unchanged;
         }
         std::string joined;
@@ -415,23 +481,20 @@ private:
             newBytes = joined;
         }
         if (newBytes == oldBytes) {
-            m_observer.OnFileConverted(entry, oldBytes, oldBytes, FileOutcome::Unchanged);
+            m_observer.OnFileConverted(index, entry, oldBytes, oldBytes, FileOutcome::Unchanged);
             return FileOutcome::Unchanged;
         }
         if (m_request.writeFiles) {
-            if (m_batch.Stage(resolved, newBytes)) {
-                m_stagedOutcomes.push_back(m_result.outcomes.size());
-                m_stagedFiles.emplace_back(identity, resolved);
-                m_stagedIdentities.insert(identity);
-                m_templates.Reload(identity, identity);
-            } else {
-                m_templates.Reload(identity, LookUpIdentity(resolved));
-            }
+            m_batch.Stage(resolved, newBytes, snapshot.state);
+            m_stagedOutcomes.push_back(index);
+            m_stagedFiles.emplace_back(identity, resolved);
+            m_stagedIdentities.insert(identity);
+            m_templates.Reload(identity, identity);
         } else {
             m_overlay[identity] = std::make_shared<const std::string>(newBytes);
             m_templates.Reload(identity, identity);
         }
-        m_observer.OnFileConverted(entry, oldBytes, newBytes, FileOutcome::Updated);
+        m_observer.OnFileConverted(index, entry, oldBytes, newBytes, FileOutcome::Updated);
         return FileOutcome::Updated;
     }
 
@@ -570,6 +633,8 @@ private:
     std::vector<std::size_t> m_stagedOutcomes;
     std::vector<std::pair<FileIdentity, std::string>> m_stagedFiles;
     std::unordered_set<FileIdentity, FileIdentityHash> m_stagedIdentities;
+    // Pages another program wrote after they were read, by web list index.
+    std::vector<std::size_t> m_retries;
     // Growth of the page in hand, and the size each page had when first read.
     std::unordered_map<std::string, std::size_t> m_firstSeenBytes;
     std::size_t m_pageFirstBytes = 0;
@@ -588,12 +653,50 @@ private:
 
 } // namespace
 
+namespace {
+
+// A page that a killed run was rewriting in place holds the new beginning
+// and the old end: its old bytes go back before anything else happens. A dry
+// run only tells.
+void PutBackInterruptedWrites(const ConversionRequest& request, ConversionResult& result) {
+    const RecoveryStore store(request.recoveryFolder.empty() ? RecoveryStore::DefaultFolder()
+                                                             : request.recoveryFolder);
+    const std::vector<RecoveryStore::Copy> copies = store.List();
+    if (copies.empty()) {
+        return;
+    }
+    std::vector<std::optional<FileIdentity>> targets;
+    for (const RecoveryStore::Copy& copy : copies) {
+        targets.push_back(LookUpIdentity(copy.target));
+    }
+    for (const std::string& entry : request.webFiles) {
+        const std::optional<FileIdentity> page =
+            LookUpIdentity(ResolvePath(entry, request.baseFolder));
+        for (std::size_t i = 0; i < copies.size(); ++i) {
+            if (!page || targets[i] != page) {
+                continue;
+            }
+            if (request.writeFiles) {
+                store.PutBack(copies[i]);
+                result.restored.push_back(entry);
+            } else {
+                result.recoverable.push_back(entry);
+            }
+            targets[i].reset(); // a page listed twice is put back once
+            break;
+        }
+    }
+}
+
+} // namespace
+
 ConversionResult RunConversion(const ConversionRequest& request, ConversionObserver* observer) {
     ConversionResult result;
     if (request.webFiles.empty() || request.templateFiles.empty()) {
         result.preconditionFailed = true;
         return result;
     }
+    PutBackInterruptedWrites(request, result);
     ConversionObserver silent;
     ConversionRun run(request, observer != nullptr ? *observer : silent, result);
     try {

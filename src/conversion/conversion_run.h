@@ -1,8 +1,10 @@
 #pragma once
 
+#include "conversion/file_io.h"
 #include "workspace/file_error.h"
 #include "workspace/workspace.h"
 
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -19,6 +21,13 @@ struct ConversionRequest {
     std::string baseFolder;
     // False for a dry run: everything is computed, nothing is written.
     bool writeFiles = true;
+    // A larger web or template file ends the run with a FileError.
+    std::uint64_t maxFileBytes = kDefaultMaxFileBytes;
+    // Set to a signal number by a handler: the run stops before the next
+    // page, drops what waits for its rename, and says how far it got.
+    const std::atomic<int>* interrupt = nullptr;
+    // Where pages rewritten in place keep their old bytes; empty: the default.
+    std::string recoveryFolder{};
 };
 
 enum class FileOutcome { Unchanged, Updated };
@@ -60,6 +69,18 @@ struct ConversionResult {
     std::vector<ConversionNote> notes;
     // The error that ended the run; later web files were not touched.
     std::optional<FileError> error;
+    // Web list indices of pages rewritten in place: their folder takes no new file.
+    std::vector<std::size_t> inPlace;
+    // Pages another program wrote while they were converted, twice: left as they are.
+    std::vector<std::string> changedWhileConverting;
+    // Pages with more names than one: the other names keep the old bytes.
+    std::vector<std::pair<std::string, std::size_t>> hardLinks;
+    // Pages that a killed run left half written in place: put back (a real
+    // run) or found (a dry run).
+    std::vector<std::string> restored;
+    std::vector<std::string> recoverable;
+    // The signal that stopped the run, or 0.
+    int interruptedBy = 0;
 
     std::size_t CountUpdated() const;
 };
@@ -72,8 +93,11 @@ public:
     virtual void OnPassStarted(const std::string& webEntry, int pair);
     // After each web file's passes, in list order, with the bytes it had and
     // the bytes it gets (written when the run commits them).
-    virtual void OnFileConverted(const std::string& webEntry, std::string_view oldBytes,
-                                 std::string_view newBytes, FileOutcome outcome);
+    // A page that another program wrote meanwhile is converted again, and
+    // told again with its index.
+    virtual void OnFileConverted(std::size_t webIndex, const std::string& webEntry,
+                                 std::string_view oldBytes, std::string_view newBytes,
+                                 FileOutcome outcome);
 };
 
 // "You added %d Web Files and %d Template Files!..."

@@ -34,11 +34,11 @@ struct MarkerLine {
 
 std::vector<CheckReport> CheckFiles(const FileList& webFiles, const FileList& templateFiles,
                                     const IdentifierTable& identifiers,
-                                    const std::string& baseFolder) {
+                                    const std::string& baseFolder, std::uint64_t maxFileBytes) {
     std::string arena;
     std::vector<MarkerLine> markers;
     const auto collect = [&](const std::string& entry) {
-        const std::string bytes = ReadFileBytes(ResolvePath(entry, baseFolder));
+        const std::string bytes = ReadFileBytes(ResolvePath(entry, baseFolder), maxFileBytes);
         const LineViews lines = SplitLines(bytes);
         for (std::size_t i = 0; i < lines.size(); ++i) {
             int count = 0;
@@ -117,11 +117,11 @@ std::string FormatNotesMessage(const std::vector<ConversionNote>& notes) {
 
 FileCheckResult CheckFilesAndBlocks(const FileList& webFiles, const FileList& templateFiles,
                                     const IdentifierTable& identifiers,
-                                    const std::string& baseFolder) {
+                                    const std::string& baseFolder, std::uint64_t maxFileBytes) {
     FileCheckResult result;
-    result.reports = CheckFiles(webFiles, templateFiles, identifiers, baseFolder);
-    ConversionResult dryRun =
-        RunConversion(ConversionRequest{webFiles, templateFiles, identifiers, baseFolder, false});
+    result.reports = CheckFiles(webFiles, templateFiles, identifiers, baseFolder, maxFileBytes);
+    ConversionResult dryRun = RunConversion(
+        ConversionRequest{webFiles, templateFiles, identifiers, baseFolder, false, maxFileBytes});
     if (dryRun.error) {
         throw *dryRun.error;
     }

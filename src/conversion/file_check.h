@@ -4,6 +4,7 @@
 #include "workspace/workspace.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,10 +28,11 @@ std::string FormatCheckReport(std::string_view startLine);
 // whose block stem followed by any end identifier of the table stands nowhere
 // in them: once per occurrence, per pair whose start identifier the line
 // begins with and per pair whose start line it is. Writes nothing. Throws
-// FileError for a file that cannot be read.
+// FileError for a file that cannot be read or is larger than maxFileBytes.
 std::vector<CheckReport> CheckFiles(const FileList& webFiles, const FileList& templateFiles,
                                     const IdentifierTable& identifiers,
-                                    const std::string& baseFolder = {});
+                                    const std::string& baseFolder = {},
+                                    std::uint64_t maxFileBytes = kDefaultMaxFileBytes);
 
 struct FileCheckResult {
     // The reports above, then each block a Dynamize run with these lists
@@ -48,6 +50,7 @@ std::string FormatNotesMessage(const std::vector<ConversionNote>& notes);
 // With either list empty there is no dry run. Throws FileError.
 FileCheckResult CheckFilesAndBlocks(const FileList& webFiles, const FileList& templateFiles,
                                     const IdentifierTable& identifiers,
-                                    const std::string& baseFolder = {});
+                                    const std::string& baseFolder = {},
+                                    std::uint64_t maxFileBytes = kDefaultMaxFileBytes);
 
 } // namespace quillstamper

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace quillstamper {
@@ -18,14 +22,37 @@ struct FileIdentityHash {
     std::size_t operator()(const FileIdentity& identity) const noexcept;
 };
 
+// What a file looked like: a file that another program wrote since differs
+// in one of these, however quickly it was written.
+struct FileState {
+    FileIdentity identity;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+};
+
+bool operator==(const FileState& a, const FileState& b);
+FileState StateOf(const struct stat& info);
+
 struct FileSnapshot {
     std::string bytes;
     FileIdentity identity;
+    FileState state; // when read
 };
 
-// Reads a whole file in one buffer. Throws FileError naming path.
-std::string ReadFileBytes(const std::string& path);
-FileSnapshot ReadFileSnapshot(const std::string& path);
+// Files larger than this are refused unless the caller gives another limit.
+inline constexpr std::uint64_t kDefaultMaxFileBytes = std::uint64_t{1} << 30;
+
+// The cause of the FileError for a file over the limit starts with this,
+// followed by the limit ("1 GiB", "512 bytes").
+inline constexpr std::string_view kTooLargeCause = "larger than the limit of ";
+
+// Reads a whole regular file of at most maxBytes in one buffer. Throws
+// FileError naming path, also for anything that is no regular file (a FIFO
+// or a device, refused without waiting on it) and when memory runs out.
+std::string ReadFileBytes(const std::string& path, std::uint64_t maxBytes = kDefaultMaxFileBytes);
+FileSnapshot ReadFileSnapshot(const std::string& path,
+                              std::uint64_t maxBytes = kDefaultMaxFileBytes);
 
 // The identity of the file path names, or nothing when it cannot be looked up.
 std::optional<FileIdentity> LookUpIdentity(const std::string& path);

@@ -1,5 +1,7 @@
 #include "conversion/unified_diff.h"
 
+#include "workspace/quote_path.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -170,9 +172,10 @@ std::string FormatUnifiedDiff(std::string_view label, std::string_view oldBytes,
     const std::vector<Edit> edits = Diff(a, b);
     const std::size_t around = static_cast<std::size_t>(std::max(context, 0));
 
+    const std::string quoted = QuotePath(label);
     std::string out;
-    out.append("--- ").append(label).append("\n");
-    out.append("+++ ").append(label).append("\n");
+    out.append("--- ").append(quoted).append("\n");
+    out.append("+++ ").append(quoted).append("\n");
     std::size_t i = 0;
     while (i < edits.size()) {
         while (i < edits.size() && edits[i].op == Op::Keep) {

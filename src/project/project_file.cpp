@@ -69,8 +69,8 @@ ProjectParseResult ParseProjectFile(std::string_view bytes) {
     return result;
 }
 
-ProjectParseResult ReadProjectFile(const std::string& path) {
-    return ParseProjectFile(ReadFileBytes(path));
+ProjectParseResult ReadProjectFile(const std::string& path, std::uint64_t maxFileBytes) {
+    return ParseProjectFile(ReadFileBytes(path, maxFileBytes));
 }
 
 void WriteProjectFile(const std::string& path, const ProjectData& data) {

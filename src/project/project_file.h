@@ -1,7 +1,9 @@
 #pragma once
 
+#include "conversion/file_io.h"
 #include "workspace/workspace.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -39,7 +41,8 @@ struct ProjectParseResult {
 ProjectParseResult ParseProjectFile(std::string_view bytes);
 
 // Reads and writes project files on disk. Throw FileError.
-ProjectParseResult ReadProjectFile(const std::string& path);
+ProjectParseResult ReadProjectFile(const std::string& path,
+                                   std::uint64_t maxFileBytes = kDefaultMaxFileBytes);
 void WriteProjectFile(const std::string& path, const ProjectData& data);
 
 } // namespace quillstamper

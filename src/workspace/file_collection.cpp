@@ -92,11 +92,29 @@ std::string_view PathBelow(const std::string& folder, const std::string& path) {
     return below;
 }
 
+// True when entry is a link whose file, every link resolved, lies outside
+// the folder that canonicalPrefix (ending with '/') names.
+bool LinksOutside(const fs::directory_entry& entry, const std::string& canonicalPrefix) {
+    std::error_code error;
+    if (!entry.is_symlink(error)) {
+        return false;
+    }
+    const fs::path target = fs::canonical(entry.path(), error);
+    return error || !target.string().starts_with(canonicalPrefix);
+}
+
 void SearchFolder(const std::string& folder, const FolderSearch& search,
                   std::vector<std::string>& files, std::vector<LeftOutPath>& leftOut) {
     std::vector<std::string> found;
     std::vector<LeftOutPath> kept;
     std::error_code error;
+    std::string canonicalPrefix = fs::canonical(folder, error).string();
+    if (error) {
+        throw FileError(folder, "cannot list folder: " + error.message());
+    }
+    if (!canonicalPrefix.ends_with('/')) {
+        canonicalPrefix += '/';
+    }
     fs::recursive_directory_iterator it(folder, fs::directory_options::none, error);
     if (error) {
         throw FileError(folder, "cannot list folder: " + error.message());
@@ -124,6 +142,8 @@ void SearchFolder(const std::string& folder, const FolderSearch& search,
                 FindMatchingPattern(search.excludePatterns, PathBelow(folder, path), false);
             if (pattern) {
                 kept.push_back({path, false, LeftOutReason::Excluded, *pattern});
+            } else if (LinksOutside(*it, canonicalPrefix)) {
+                kept.push_back({path, false, LeftOutReason::LinkOutside, {}});
             } else if (search.templateFiles && IsIn(*search.templateFiles, path)) {
                 kept.push_back({path, false, LeftOutReason::TemplateFile, {}});
             } else {

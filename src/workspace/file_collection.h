@@ -12,7 +12,8 @@ bool IsWebFileName(std::string_view name);
 enum class LeftOutReason {
     TemplateFile,   // a web folder holds a file that is also in the template list
     TemplateFolder, // a web folder holds (or is) a folder given as templates
-    Excluded        // its path matches an exclude pattern
+    Excluded,       // its path matches an exclude pattern
+    LinkOutside     // a link to a file outside the searched folder
 };
 
 // A file or folder that a folder search found but kept out of a list.
@@ -41,9 +42,10 @@ bool MatchesExcludePattern(std::string_view pattern, std::string_view relativePa
 // The web and template lists for the given paths. A file stands as given; a
 // folder gives, in byte order, the files below it: web files only
 // (IsWebFileName) for webPaths, every file for templatePaths. Hidden files
-// and folders are skipped, links to files count, links to folders are not
-// followed, and what matches an exclude pattern is left out (a matching
-// folder is not searched). A web folder search also leaves out the files of
+// and folders are skipped, links to files count when the file, all links
+// resolved, lies inside the searched folder (others are left out), links to
+// folders are not followed, and what matches an exclude pattern is left out
+// (a matching folder is not searched). A web folder search also leaves out the files of
 // the template list, whatever their spelling, and the template folders.
 // Throws FileError when a folder cannot be listed.
 ListExpansion ExpandLists(const std::vector<std::string>& webPaths,

@@ -9,6 +9,7 @@
 #include <functional>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -24,8 +25,12 @@ struct CliRun {
     std::string err;
 };
 
-CliRun RunCli(const TempDir& dir, std::vector<std::string> args) {
+// A timed run ends after 10 seconds, with status 124, should the tool hang.
+CliRun RunCli(const TempDir& dir, std::vector<std::string> args, bool timed = false) {
     args.insert(args.begin(), QUILLSTAMPER_CLI);
+    if (timed) {
+        args.insert(args.begin(), {"timeout", "10"});
+    }
     std::vector<char*> argv;
     for (std::string& arg : args) {
         argv.push_back(arg.data());
@@ -41,7 +46,7 @@ CliRun RunCli(const TempDir& dir, std::vector<std::string> args) {
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t child = -1;
     CliRun run;
-    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+    if (posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
         int status = 0;
         struct rusage usage {};
         ::wait4(child, &status, 0, &usage);
@@ -79,7 +84,9 @@ TEST(BadInputTest, BinaryBytesLoneCrAndInvalidUtf8PassThrough) {
     const CliRun run =
         RunCli(dir, {"dynamize", "--web", dir / "site", "--template", dir / "menu.tpl"});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("updated " + (dir / "site/\xff\xfe-page.html")), std::string::npos);
+    // The name is quoted, the bytes of the page are not.
+    EXPECT_NE(run.out.find("updated \"" + (dir / R"(site/\377\376-page.html")")), std::string::npos)
+        << run.out;
     EXPECT_EQ(ReadBytes(dir / "site/\xff\xfe-page.html"),
               binary + kMenu + "\r\n" + content + "\r\n" + kMenuEnd + "\r\n" + binary);
 }
@@ -106,6 +113,92 @@ TEST(BadInputTest, BrokenProjectFilesGiveAClearMessage) {
     const CliRun run = RunCli(dir, {"check", dir / "p.trvx"});
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("File name too long"), std::string::npos) << run.err.substr(0, 200);
+}
+
+// What is no regular file is refused at once, without waiting on it, and so
+// is a file over the limit.
+TEST(BadInputTest, FifosDevicesAndFilesOverTheLimitAreRefused) {
+    const TempDir dir;
+    const std::string page = kMenu + "\r\nold\r\n" + kMenuEnd + "\r\n";
+    WriteBytes(dir / "site/page.html", page);
+    WriteBytes(dir / "menu.tpl", kMenu + "\r\nnew\r\n" + kMenuEnd + "\r\n");
+    WriteBytes(dir / "big.html", page + std::string(2000, 'x'));
+    WriteBytes(dir / "p.trvx", "Trelvonix Quillstamper Project\r\n" + std::string(2000, ' '));
+    for (const char* fifo : {"site/fifo.html", "fifo.tpl", "fifo.trvx"}) {
+        ASSERT_EQ(::mkfifo((dir / fifo).c_str(), 0644), 0);
+    }
+    const std::string page1 = dir / "site/page.html", menu = dir / "menu.tpl";
+    const std::string notRegular = ": not a regular file\n";
+    const std::string overLimit = ": larger than the limit of ";
+    const struct {
+        std::vector<std::string> args;
+        std::string path;
+        std::string cause; // empty: the run succeeds
+    } cases[] = {
+        {{"dynamize", "--web", dir / "site/fifo.html", "--template", menu},
+         "site/fifo.html",
+         notRegular},
+        {{"dynamize", "--web", page1, "--template", dir / "fifo.tpl"}, "fifo.tpl", notRegular},
+        {{"check", "--web", dir / "site/fifo.html", "--template", menu},
+         "site/fifo.html",
+         notRegular},
+        {{"check", "--web", page1, "--template", dir / "fifo.tpl"}, "fifo.tpl", notRegular},
+        {{"dynamize", dir / "fifo.trvx"}, "fifo.trvx", notRegular},
+        {{"check", dir / "fifo.trvx"}, "fifo.trvx", notRegular},
+        {{"dynamize", "--web", "/dev/zero", "--template", menu}, "/dev/zero", notRegular},
+        // A folder search passes the FIFO by.
+        {{"dynamize", "--dry-run", "--web", dir / "site", "--template", menu}, "", ""},
+        {{"dynamize", "--web", dir / "big.html", "--template", menu, "--max-file-size", "2k"},
+         "big.html",
+         overLimit + "2 KiB (--max-file-size)\n"},
+        {{"check", "--web", page1, "--template", menu, "--max-file-size", "49"},
+         "site/page.html",
+         overLimit + "49 bytes (--max-file-size)\n"},
+        {{"check", dir / "p.trvx", "--max-file-size", "1K"},
+         "p.trvx",
+         overLimit + "1 KiB (--max-file-size)\n"},
+        {{"dynamize", "--dry-run", "--web", dir / "big.html", "--template", menu, "--max-file-size",
+          "3K"},
+         "",
+         ""},
+        // Its size says 0: the limit holds while reading.
+        {{"check", "--web", "/proc/self/maps", "--template", menu, "--max-file-size", "100"},
+         "/proc/self/maps",
+         overLimit + "100 bytes (--max-file-size)\n"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = RunCli(dir, c.args, true);
+        const std::string path = c.path.starts_with('/') ? c.path : dir / c.path;
+        if (c.cause.empty()) {
+            EXPECT_EQ(run.status, 0) << run.err;
+        } else {
+            EXPECT_EQ(run.status, 2) << path;
+            EXPECT_EQ(run.err, "quillstamper-cli: " + path + c.cause);
+        }
+    }
+    EXPECT_EQ(ReadBytes(dir / "site/page.html"), page);
+    for (const char* size :
+         {"", "K", "12KB", "1.5M", "-1", "99999999999999999999", "17179869184G"}) {
+        const CliRun run = RunCli(dir, {"check", dir / "p.trvx", "--max-file-size", size});
+        EXPECT_EQ(run.status, 2) << size;
+        EXPECT_NE(run.err.find("--max-file-size"), std::string::npos) << run.err;
+    }
+}
+
+// Escape sequences in a file name reach the terminal quoted, on one line.
+TEST(BadInputTest, FileNamesAreQuotedInOutput) {
+    const TempDir dir;
+    const std::string name = "p\x1b]0;title\x07\x1b[2J\nx.html";
+    WriteBytes(dir / name, kMenu + "\r\nold\r\n" + kMenuEnd + "\r\n");
+    WriteBytes(dir / "menu.tpl", kMenu + "\r\nnew\r\n" + kMenuEnd + "\r\n");
+    const CliRun run =
+        RunCli(dir, {"dynamize", "--diff", "--web", dir / name, "--template", dir / "menu.tpl"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string quoted = "\"" + (dir / R"(p\033]0;title\a\033[2J\nx.html")");
+    EXPECT_TRUE(
+        run.out.starts_with("updated " + quoted + "\n--- " + quoted + "\n+++ " + quoted + "\n@@ "))
+        << run.out;
+    EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
 }
 
 std::string ManyLines(const std::string& menuContent, const std::string& lineEnd) {

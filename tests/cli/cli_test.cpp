@@ -188,13 +188,13 @@ TEST(CliTest, DeletedEndLineKeepsThePageAndBothCommandsReportIt) {
     TempDir dir;
     const std::string nav = "<!-- Trelvonix nav -->";
     const Args typo{"<!-- Trelvonix Nav -->", "x", "<!-- Trelvonix Nav end -->"};
-    const std::string page = Lines({nav, "<a>old</a>", "<main>", "text", "</main>", kMenuStart,
-                                    "old", kMenuEnd}) +
-                             Lines(typo);
+    const std::string page =
+        Lines({nav, "<a>old</a>", "<main>", "text", "</main>", kMenuStart, "old", kMenuEnd}) +
+        Lines(typo);
     Put(dir, {{"p.html", page},
-              {"t.tpl", Lines({nav, "<a>new</a>", "<!-- Trelvonix nav end -->", kMenuStart, "old",
-                               kMenuEnd},
-                              "\n")}});
+              {"t.tpl",
+               Lines({nav, "<a>new</a>", "<!-- Trelvonix nav end -->", kMenuStart, "old", kMenuEnd},
+                     "\n")}});
     Args args{"dynamize", "--web", "p.html", "--template", "t.tpl"};
     const Outcome dynamize = RunCli(dir.Path(), args);
     EXPECT_EQ(dynamize.status, 3);
@@ -370,6 +370,29 @@ TEST(CliTest, DynamizeSearchesLeaveOutExcludedPathsAndTemplates) {
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_TRUE(run.out.starts_with(updates + "Conversion done!")) << run.out;
     }
+}
+
+// A folder search skips links that lead out of the folder, and says so;
+// named on the command line, such a link is taken.
+TEST(CliTest, FolderSearchesSkipLinksToOutsideAndSaySo) {
+    TempDir dir;
+    Put(dir, {{"site/a.html", kOldPage}, {"far.html", kOldPage}, {"menu.tpl", kMenuTemplate}});
+    ASSERT_EQ(::symlink("a.html", (dir / "site/in.html").c_str()), 0);
+    ASSERT_EQ(::symlink("../far.html", (dir / "site/out.html").c_str()), 0);
+    const std::string skipped = "skipped site/out.html: link to outside the folder\n";
+    const std::pair<Args, std::string> cases[] = {
+        {Dynamize({"site"}, {"menu.tpl"}, {"--dry-run"}), skipped},
+        {{"check", "--web", "site", "--template", "menu.tpl"}, skipped},
+        {{"init", "p.trvx", "--web", "site", "--template", "menu.tpl"}, skipped},
+        {Dynamize({"site/out.html"}, {"menu.tpl"}, {"--dry-run"}), ""},
+    };
+    for (const auto& [args, err] : cases) {
+        Outcome run = RunCli(dir.Path(), args);
+        EXPECT_EQ(run.status, 0) << testing::PrintToString(args);
+        EXPECT_EQ(run.err, err);
+        EXPECT_EQ(run.out.find("site/out.html") != std::string::npos, err.empty()) << run.out;
+    }
+    EXPECT_NE(ReadBytes(dir / "p.trvx").find("site/in.html"), std::string::npos);
 }
 
 TEST(CliTest, HelpNamesTheProgramAndGivesExitStatusesAndAnExample) {

@@ -38,7 +38,7 @@ struct Recorder : ConversionObserver {
     void OnPassStarted(const std::string& entry, int pair) override {
         passes.push_back(entry + " " + std::to_string(pair));
     }
-    void OnFileConverted(const std::string& entry, std::string_view oldBytes,
+    void OnFileConverted(std::size_t, const std::string& entry, std::string_view oldBytes,
                          std::string_view newBytes, FileOutcome outcome) override {
         files.push_back(entry + "|" + std::string(oldBytes) + "|" + std::string(newBytes) +
                         (outcome == FileOutcome::Updated ? "|updated" : "|unchanged"));

@@ -113,8 +113,8 @@ FileList Below(const std::string& folder, const FileList& entries) {
 // The last bytes each file was given, by name, whatever its spelling.
 struct LastBytes : ConversionObserver {
     std::map<std::string, std::string> newBytes;
-    void OnFileConverted(const std::string& entry, std::string_view, std::string_view bytes,
-                         FileOutcome) override {
+    void OnFileConverted(std::size_t, const std::string& entry, std::string_view,
+                         std::string_view bytes, FileOutcome) override {
         newBytes[entry == "ln" ? "w0.htm" : entry.substr(entry.starts_with("./") ? 2 : 0)] = bytes;
     }
 };

@@ -1,5 +1,6 @@
 #include "workspace/file_collection.h"
 #include "workspace/path_resolution.h"
+#include "workspace/quote_path.h"
 #include "workspace/shorten_path.h"
 #include "workspace/workspace.h"
 
@@ -157,6 +158,7 @@ Paths Describe(const std::vector<LeftOutPath>& items, const std::string& folder)
     for (const LeftOutPath& item : items) {
         const char* reason = item.reason == LeftOutReason::TemplateFile     ? "template file"
                              : item.reason == LeftOutReason::TemplateFolder ? "template folder"
+                             : item.reason == LeftOutReason::LinkOutside    ? "link outside"
                                                                             : "excluded";
         lines.push_back(item.path.substr(folder.size()) + (item.isFolder ? "/: " : ": ") + reason +
                         (item.pattern.empty() ? "" : " " + item.pattern));
@@ -192,6 +194,62 @@ TEST(FileCollectionTest, WebSearchesKeepOutTemplatesAndExcludedPaths) {
                                             {site + "/shared", site + "/templates"}, {});
     EXPECT_EQ(named.webFiles, Paths{site + "/link.html"});
     EXPECT_EQ(Describe(named.leftOut, site), Paths{"/templates/: template folder"});
+}
+
+// A folder search takes a link only when its file, every link resolved, lies
+// inside the folder; a link named directly is taken wherever it leads.
+TEST(FileCollectionTest, FolderSearchesLeaveOutLinksToOutside) {
+    const test::TempDir dir;
+    const std::string site = dir / "site";
+    for (const char* name : {"site/page.html", "site/sub/t.txt", "site2/near.html", "far.html"}) {
+        test::WriteBytes(dir / name, "x");
+    }
+    const std::pair<const char*, const char*> links[] = {{"site/in.html", "page.html"},
+                                                         {"site/sub/up.html", "../page.html"},
+                                                         {"site/out.html", "../far.html"},
+                                                         {"site/hop.html", "out.html"},
+                                                         {"site/near.html", "../site2/near.html"},
+                                                         {"site/sub/far.txt", "../../far.html"},
+                                                         {"alias", "site"}};
+    for (const auto& [link, target] : links) {
+        ASSERT_EQ(::symlink(target, (dir / link).c_str()), 0) << link;
+    }
+    const ListExpansion lists = ExpandLists({site}, {site + "/sub"}, {});
+    EXPECT_EQ(lists.webFiles, (Paths{site + "/in.html", site + "/page.html"}));
+    // Each search has its own folder: sub/up.html leads out of sub.
+    EXPECT_EQ(lists.templateFiles, Paths{site + "/sub/t.txt"});
+    EXPECT_EQ(Describe(lists.leftOut, site),
+              (Paths{"/sub/far.txt: link outside", "/sub/up.html: link outside",
+                     "/hop.html: link outside", "/near.html: link outside",
+                     "/out.html: link outside", "/sub/: template folder"}));
+    // The folder is compared as it is after its own links are resolved.
+    EXPECT_EQ(ExpandLists({dir / "alias"}, {}, {}).webFiles,
+              (Paths{dir / "alias/in.html", dir / "alias/page.html", dir / "alias/sub/up.html"}));
+    EXPECT_EQ(ExpandLists({site + "/out.html"}, {}, {}).webFiles, Paths{site + "/out.html"});
+}
+
+TEST(QuotePathTest, QuotesOnlyWhatCouldSteerATerminal) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},
+        {"site/a page.html", "site/a page.html"},
+        {"caf\xC3\xA9/\xE2\x82\xAC/\xF0\x9F\x98\x80.html",
+         "caf\xC3\xA9/\xE2\x82\xAC/\xF0\x9F\x98\x80.html"},
+        {"p\x1B]0;title\x07\x1B[2J.html", R"("p\033]0;title\a\033[2J.html")"},
+        {"a\nb\r\t\v\f\b", R"("a\nb\r\t\v\f\b")"},
+        {"\x01\x1F\x7F", R"("\001\037\177")"},
+        {"say \"hi\"", R"("say \"hi\"")"},
+        {"a\\b", R"("a\\b")"},
+        {"\xC3\xA9\n", "\"\xC3\xA9\\n\""},
+        // Bytes that are no UTF-8: stray, overlong, surrogate, beyond U+10FFFF, cut short.
+        {"\xFF\xFE-page.html", R"("\377\376-page.html")"},
+        {"\xC0\xAF", R"("\300\257")"},
+        {"\xED\xA0\x80", R"("\355\240\200")"},
+        {"\xF4\x90\x80\x80", R"("\364\220\200\200")"},
+        {"x\xE2\x82", R"("x\342\202")"},
+    };
+    for (const auto& [path, quoted] : cases) {
+        EXPECT_EQ(QuotePath(path), quoted) << quoted;
+    }
 }
 
 } // namespace
