@@ -66,6 +66,18 @@ std::string FormatProblems(const std::vector<ConversionProblem>& problems) {
     return text;
 }
 
+// Pages named in one message, so that a long list does not bury the window.
+std::string FormatPageList(std::string text, const std::vector<std::string>& pages) {
+    text += "\n";
+    for (std::size_t i = 0; i < pages.size() && i < kMaxListedProblems; ++i) {
+        text += "\n" + pages[i];
+    }
+    if (pages.size() > kMaxListedProblems) {
+        text += "\n... and " + std::to_string(pages.size() - kMaxListedProblems) + " more.";
+    }
+    return text;
+}
+
 } // namespace
 
 CQuillstamperDlg::CQuillstamperDlg(Platform& platform, QWidget* parent)
@@ -372,8 +384,18 @@ void CQuillstamperDlg::OnDynamize() {
     m_workspace.m_activity = "Currently converting ...";
     StatusObserver observer(m_workspace, [this] { RefreshStatus(); });
     const ConversionResult result = RunConversion(request, &observer);
+    if (!result.restored.empty()) {
+        ShowMessage(FormatPageList("These pages were put back as they were before an interrupted "
+                                   "run, then converted:",
+                                   result.restored));
+    }
     if (!result.problems.empty()) {
         ShowMessage(FormatProblems(result.problems));
+    }
+    if (!result.changedWhileConverting.empty()) {
+        ShowMessage(FormatPageList("Another program changed these pages while they were "
+                                   "converted; they were left as it wrote them:",
+                                   result.changedWhileConverting));
     }
     if (result.error) {
         throw *result.error; // the status lines keep the file in hand

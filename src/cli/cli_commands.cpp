@@ -176,6 +176,7 @@ int RunDynamize(const SourceOptions& sourceOptions, const DynamizeOptions& optio
         ConversionRequest request{sources->webFiles, sources->templateFiles, sources->identifiers,
                                   sources->baseFolder, !(options.dryRun || options.check)};
         request.maxFileBytes = sourceOptions.maxFileBytes;
+        request.interrupt = options.interrupt;
         DiffCollector diffs;
         const ConversionResult result = RunConversion(request, options.diff ? &diffs : nullptr);
         if (result.preconditionFailed) {
@@ -183,19 +184,40 @@ int RunDynamize(const SourceOptions& sourceOptions, const DynamizeOptions& optio
                 << '\n';
             return kExitFailure;
         }
+        for (const std::string& page : result.restored) {
+            out << "restored " << QuotePath(page) << " from an interrupted run\n";
+        }
+        for (const std::string& page : result.recoverable) {
+            err << QuotePath(page)
+                << ": a run was interrupted while writing it in place; the next dynamize puts "
+                   "its old content back first\n";
+        }
         const bool dry = options.dryRun || options.check;
+        std::vector<bool> inPlace(result.outcomes.size(), false);
+        for (const std::size_t index : result.inPlace) {
+            if (index < inPlace.size()) {
+                inPlace[index] = true;
+            }
+        }
         for (std::size_t i = 0; i < result.outcomes.size(); ++i) {
             if (result.outcomes[i] != FileOutcome::Updated) {
                 continue;
             }
             if (!options.quiet) {
                 out << (dry ? "would update " : "updated ") << QuotePath(request.webFiles[i])
-                    << '\n';
+                    << (inPlace[i] ? " (in place: its folder takes no new file)" : "") << '\n';
             }
             out << diffs.DiffOf(i);
         }
+        for (const auto& [page, links] : result.hardLinks) {
+            err << QuotePath(page) << ": has " << links
+                << " hard links; the others keep the old content\n";
+        }
         for (const ConversionProblem& problem : result.problems) {
             PrintProblem(err, problem.file, problem.line, problem.startLine);
+        }
+        for (const std::string& page : result.changedWhileConverting) {
+            err << QuotePath(page) << ": changed while converting; left as it is\n";
         }
         if (result.error) {
             out.flush();
@@ -203,6 +225,12 @@ int RunDynamize(const SourceOptions& sourceOptions, const DynamizeOptions& optio
             return kExitFailure;
         }
         const std::size_t updated = result.CountUpdated();
+        if (result.interruptedBy != 0) {
+            out.flush();
+            err << "interrupted: " << updated << (dry ? " would be updated, " : " updated, ")
+                << request.webFiles.size() - result.outcomes.size() << " not converted\n";
+            return 128 + result.interruptedBy;
+        }
         if (!options.quiet) {
             out << "Conversion done! " << updated << (dry ? " would be updated, " : " updated, ")
                 << result.outcomes.size() - updated << " unchanged.";
@@ -211,6 +239,9 @@ int RunDynamize(const SourceOptions& sourceOptions, const DynamizeOptions& optio
                     << ": see " << kProgram << " check";
             }
             out << '\n';
+        }
+        if (!result.changedWhileConverting.empty()) {
+            return kExitFailure;
         }
         if (!result.problems.empty()) {
             return kExitBlockLeftAlone;
@@ -238,7 +269,12 @@ int RunCheck(const SourceOptions& sourceOptions, const CheckOptions& options, st
         for (const ConversionNote& note : result.notes) {
             out << FormatQuotedNote(note) << '\n';
         }
-        if (!result.reports.empty()) {
+        for (const std::string& page : result.recoverable) {
+            out << QuotePath(page)
+                << ": a run was interrupted while writing it in place; the next dynamize puts "
+                   "its old content back first\n";
+        }
+        if (!result.reports.empty() || !result.recoverable.empty()) {
             return kExitFindings;
         }
         out << kCheckPassedMessage << '\n';

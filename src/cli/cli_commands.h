@@ -2,6 +2,7 @@
 
 #include "conversion/file_io.h"
 
+#include <atomic>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -34,6 +35,9 @@ struct DynamizeOptions {
     bool check = false;
     bool diff = false;
     bool quiet = false;
+    // Set to a signal number by the program's handler: the run stops cleanly
+    // and the status is 128 plus that number.
+    const std::atomic<int>* interrupt = nullptr;
 };
 
 struct CheckOptions {

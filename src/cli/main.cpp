@@ -4,11 +4,14 @@
 
 #include <CLI/CLI.hpp>
 
+#include <atomic>
 #include <cctype>
+#include <csignal>
 #include <cstdint>
 #include <iostream>
 #include <limits>
 #include <new>
+#include <sys/resource.h>
 
 namespace {
 
@@ -132,6 +135,38 @@ bool ReportUnknownCommand(const CLI::App& app, int argc, char** argv) {
     return true;
 }
 
+std::atomic<int>& StopRequested() {
+    static std::atomic<int> signal{0};
+    return signal;
+}
+
+extern "C" void OnStopSignal(int signal) {
+    StopRequested().store(signal);
+}
+
+// Ctrl-C, a shutdown or a closed terminal let the run finish the page in
+// hand and drop what waits for its rename; a second one ends it at once,
+// which still leaves every page old or new.
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+// Pages wait for their rename with their temporary file open: the more may
+// be open, the fewer flushes a large run needs.
+void RaiseOpenFileLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
 int RunCommandLine(int argc, char** argv) {
     CLI::App app{"Quillstamper: fills the template blocks of web pages from template files.",
                  kProgram};
@@ -234,6 +269,8 @@ int RunCommandLine(int argc, char** argv) {
 
     int status = kExitFailure;
     if (dynamize->parsed()) {
+        dynamizeOptions.interrupt = &StopRequested();
+        CatchStopSignals();
         status =
             quillstamper::cli::RunDynamize(dynamizeSources, dynamizeOptions, std::cout, std::cerr);
     } else if (checkCommand->parsed()) {
@@ -249,6 +286,7 @@ int RunCommandLine(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
+    RaiseOpenFileLimit();
     // Whatever escapes the commands ends in a message and status 2, not an abort.
     try {
         return RunCommandLine(argc, argv);

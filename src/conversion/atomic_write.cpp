@@ -273,7 +273,7 @@ WriteOutcome WriteInPlace(const RecoveryStore& recovery, int folderFd, const std
         ::close(fd);
         return WriteOutcome::ChangedSinceRead;
     }
-        std::string copy;
+    std::string copy;
     try {
         copy = recovery.Save(AbsolutePath(target), oldBytes);
     } catch (const FileError& error) {
@@ -474,7 +474,7 @@ void AtomicWriteBatch::Commit() {
         (void)Allowed(WriteStage::BeforeReplace, item.path);
         if (item.expected) {
             struct stat now {};
-                        const bool there =
+            const bool there =
                 ::fstatat(item.folder->fd, item.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
             if (!there || !S_ISREG(now.st_mode) || !(StateOf(now) == *item.expected)) {
                 Release(item);

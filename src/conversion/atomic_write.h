@@ -19,9 +19,9 @@ namespace quillstamper {
 // What became of one staged file.
 enum class WriteOutcome {
     Pending,
-    Replaced,        // renamed over the old file
-    ReplacedInPlace, // its folder takes no new file: rewritten where it is
-        ChangedSinceRead, // another program wrote it after it was read: left alone
+    Replaced,         // renamed over the old file
+    ReplacedInPlace,  // its folder takes no new file: rewritten where it is
+    ChangedSinceRead, // another program wrote it after it was read: left alone
     LinkSwappedIn     // its name is a link now: left alone, and not to be followed
 };
 

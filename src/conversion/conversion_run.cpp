@@ -299,7 +299,7 @@ public:
                 Interrupt();
                 return;
             }
-                        const FileOutcome outcome = ConvertWebFile(index);
+            const FileOutcome outcome = ConvertWebFile(index);
             m_result.outcomes.push_back(outcome);
             if (m_batch.IsDue()) {
                 CommitStaged();
@@ -359,7 +359,7 @@ private:
             case WriteOutcome::ReplacedInPlace:
                 m_result.inPlace.push_back(index);
                 break;
-                        case WriteOutcome::ChangedSinceRead:
+            case WriteOutcome::ChangedSinceRead:
                 retries.push_back(index);
                 break;
             case WriteOutcome::LinkSwappedIn:
@@ -397,7 +397,7 @@ private:
             }
             m_batch.Commit();
             TakeCommitted(staged);
-                        if (m_batch.OutcomeOf(staged) == WriteOutcome::ChangedSinceRead) {
+            if (m_batch.OutcomeOf(staged) == WriteOutcome::ChangedSinceRead) {
                 m_result.changedWhileConverting.push_back(m_request.webFiles[index]);
                 m_result.outcomes[index] = FileOutcome::Unchanged;
             }

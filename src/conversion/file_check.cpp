@@ -146,6 +146,7 @@ FileCheckResult CheckFilesAndBlocks(const FileList& webFiles, const FileList& te
                        }),
         result.reports.end());
     result.notes = std::move(dryRun.notes);
+    result.recoverable = std::move(dryRun.recoverable);
     return result;
 }
 

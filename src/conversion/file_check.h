@@ -41,6 +41,8 @@ struct FileCheckResult {
     std::vector<CheckReport> reports;
     // What Dynamize would not change although the user may have meant it to.
     std::vector<ConversionNote> notes;
+    // Pages a killed run left half written in place; Dynamize puts them back.
+    std::vector<std::string> recoverable;
 };
 
 // The notes for one message: at most 20 lines, then how many more there are.

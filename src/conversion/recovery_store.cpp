@@ -84,7 +84,7 @@ std::string RecoveryStore::DefaultFolder() {
 RecoveryStore::RecoveryStore(std::string folder) : m_folder(std::move(folder)) {}
 
 std::string RecoveryStore::Save(const std::string& target, std::string_view oldBytes) const {
-        MakeFolders(m_folder, target);
+    MakeFolders(m_folder, target);
     const std::string file = m_folder + "/" + NameFor(target);
     const std::string temporary = file + ".new";
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);

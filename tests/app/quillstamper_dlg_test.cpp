@@ -3,6 +3,7 @@
 
 #include "app/about_dlg.h"
 #include "app/quillstamper_dlg.h"
+#include "conversion/atomic_write.h"
 #include "conversion/conversion_run.h"
 #include "conversion/line_model.h"
 #include "options/options_dlg.h"
@@ -320,6 +321,31 @@ private slots:
         m_dlg->DynamizeButton()->click();
         QCOMPARE(TakeMessages(), QStringList({"Conversion done!"}));
         QCOMPARE(Status(), Idle(1, 1));
+    }
+
+    // Another program that keeps writing a page while it is converted wins:
+    // the page is left as that program wrote it, and the window says so.
+    void pageChangedWhileConvertingIsLeftAndNamed() {
+        TempDir dir;
+        WriteBytes(dir / "page.htm", kMenuBlock);
+        WriteBytes(dir / "menu.txt", kMenu + "\nnew\n" + kMenuEnd + "\n");
+        Add(true, {Q(dir / "page.htm")});
+        Add(false, {Q(dir / "menu.txt")});
+        int edits = 0;
+        SetWriteFaultHook([&](WriteStage stage, const std::string&) {
+            if (stage == WriteStage::BeforeReplace) {
+                WriteBytes(dir / "page.htm", kMenuBlock + std::to_string(++edits) + "\n");
+            }
+            return 0;
+        });
+        m_dlg->DynamizeButton()->click();
+        SetWriteFaultHook({});
+        QCOMPARE(TakeMessages(),
+                 QStringList({"Another program changed these pages while they were converted; "
+                              "they were left as it wrote them:\n\n" +
+                                  Q(dir / "page.htm"),
+                              "Conversion done!"}));
+        QCOMPARE(ReadBytes(dir / "page.htm"), kMenuBlock + "2\n");
     }
 
     // A missing setup value is reported, then the empty text is opened all the same.
