@@ -376,6 +376,7 @@ void CQuillstamperDlg::OnSaveProjectAs() {
 void CQuillstamperDlg::OnDynamize() {
     ConversionRequest request{m_workspace.m_webFiles, m_workspace.m_templateFiles,
                               m_workspace.m_identifiers, ProjectBaseFolder(m_workspace)};
+    request.lineEnds = m_workspace.m_lineEnds;
     if (request.webFiles.empty() || request.templateFiles.empty()) {
         ShowMessage(
             FormatPreconditionMessage(request.webFiles.size(), request.templateFiles.size()));
@@ -435,11 +436,13 @@ void CQuillstamperDlg::OnOptions() {
     COptionsDlg dialog(this);
     dialog.m_identifiers = m_workspace.m_identifiers;
     dialog.m_pathBreak = m_workspace.m_pathBreak;
+    dialog.m_lineEnds = m_workspace.m_lineEnds;
     dialog.OnInitDialog();
     m_platform.RunDialog(dialog);
     // After Cancel the copies still hold what was handed in.
     m_workspace.m_identifiers = dialog.m_identifiers;
     m_workspace.m_pathBreak = dialog.m_pathBreak;
+    m_workspace.m_lineEnds = dialog.m_lineEnds;
     RebuildListBoxes();
     RefreshStatus();
 }

@@ -24,7 +24,21 @@ struct Sources {
     FileList templateFiles;
     IdentifierTable identifiers = DefaultIdentifiers();
     std::string baseFolder;
+    // Pages named on the command line are most likely kept in git: keep.
+    LineEnds lineEnds = LineEnds::Keep;
 };
+
+std::string_view LineEndsWord(LineEnds lineEnds) {
+    switch (lineEnds) {
+    case LineEnds::CrLf:
+        return "crlf";
+    case LineEnds::Lf:
+        return "lf";
+    case LineEnds::Keep:
+        break;
+    }
+    return "keep";
+}
 
 void PrintFileError(std::ostream& err, const FileError& error) {
     err << kProgram << ": " << QuotePath(error.File()) << ": " << error.Cause()
@@ -113,6 +127,7 @@ std::optional<Sources> LoadSources(const SourceOptions& options, std::ostream& e
         sources.webFiles = std::move(parsed.data.webFiles);
         sources.templateFiles = std::move(parsed.data.templateFiles);
         sources.identifiers = std::move(parsed.data.identifiers);
+        sources.lineEnds = parsed.data.lineEnds;
         sources.baseFolder = ParentFolder(options.projectFile);
         return sources;
     }
@@ -177,6 +192,7 @@ int RunDynamize(const SourceOptions& sourceOptions, const DynamizeOptions& optio
                                   sources->baseFolder, !(options.dryRun || options.check)};
         request.maxFileBytes = sourceOptions.maxFileBytes;
         request.interrupt = options.interrupt;
+        request.lineEnds = options.lineEnds.value_or(sources->lineEnds);
         DiffCollector diffs;
         const ConversionResult result = RunConversion(request, options.diff ? &diffs : nullptr);
         if (result.preconditionFailed) {
@@ -300,7 +316,7 @@ int RunInit(const InitOptions& options, std::ostream& out, std::ostream& err) {
             return kExitFailure;
         }
         const std::string projectFolder = ParentFolder(options.projectFile);
-        ProjectData data{{}, {}, DefaultIdentifiers()};
+        ProjectData data{{}, {}, DefaultIdentifiers(), options.lineEnds};
         for (const std::string& path : lists->webFiles) {
             data.webFiles.push_back(MakeEntryRelative(path, projectFolder));
         }
@@ -310,6 +326,10 @@ int RunInit(const InitOptions& options, std::ostream& out, std::ostream& err) {
         WriteProjectFile(options.projectFile, data);
         out << "wrote " << QuotePath(options.projectFile) << " (" << data.webFiles.size()
             << " web files, " << data.templateFiles.size() << " template files)\n";
+        out << "line ends: " << LineEndsWord(data.lineEnds)
+            << (data.lineEnds == LineEnds::Keep
+                    ? " (every page keeps its own; --line-ends crlf or lf to change)\n"
+                    : "\n");
         for (const LeftOutPath& item : lists->leftOut) {
             if (item.reason != LeftOutReason::LinkOutside) { // said on stderr already
                 out << "left out "
@@ -326,6 +346,15 @@ int RunInit(const InitOptions& options, std::ostream& out, std::ostream& err) {
         PrintFileError(err, error);
         return kExitFailure;
     }
+}
+
+std::optional<LineEnds> ParseLineEnds(std::string_view word) {
+    for (const LineEnds lineEnds : {LineEnds::CrLf, LineEnds::Lf, LineEnds::Keep}) {
+        if (word == LineEndsWord(lineEnds)) {
+            return lineEnds;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace quillstamper::cli

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "conversion/file_io.h"
+#include "workspace/workspace.h"
 
 #include <atomic>
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillstamper::cli {
@@ -38,6 +41,8 @@ struct DynamizeOptions {
     // Set to a signal number by the program's handler: the run stops cleanly
     // and the status is 128 plus that number.
     const std::atomic<int>* interrupt = nullptr;
+    // Overrides the project's setting; without a project the default is keep.
+    std::optional<LineEnds> lineEnds;
 };
 
 struct CheckOptions {
@@ -50,7 +55,11 @@ struct InitOptions {
     std::vector<std::string> templatePaths;
     std::vector<std::string> excludePatterns;
     bool force = false;
+    LineEnds lineEnds = LineEnds::Keep;
 };
+
+// "crlf", "lf" or "keep", as the option takes them; nothing for another word.
+std::optional<LineEnds> ParseLineEnds(std::string_view word);
 
 int RunDynamize(const SourceOptions& sources, const DynamizeOptions& options, std::ostream& out,
                 std::ostream& err);

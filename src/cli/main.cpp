@@ -184,6 +184,14 @@ int RunCommandLine(int argc, char** argv) {
                        "write nothing; exit 1 when any file would change (not with --dry-run)");
     dynamize->add_flag("--diff", dynamizeOptions.diff, "print a unified diff of every change");
     dynamize->add_flag("--quiet", dynamizeOptions.quiet, "print no 'updated' lines and no summary");
+    std::string dynamizeLineEnds;
+    dynamize
+        ->add_option(
+            "--line-ends", dynamizeLineEnds,
+            "how written lines end: crlf, lf, or keep each page's own (the default without "
+            "a project; a project's setting otherwise)")
+        ->type_name("crlf|lf|keep")
+        ->check(CLI::IsMember({"crlf", "lf", "keep"}));
     dynamize->footer(kExcludeRules +
                      Footer("  0  success: every web file is up to date or was updated\n"
                             "  1  --check: some web file would change\n" +
@@ -219,6 +227,11 @@ int RunCommandLine(int argc, char** argv) {
         ->expected(1, -1);
     AddExcludeOption(*init, initOptions.excludePatterns);
     init->add_flag("--force", initOptions.force, "replace an existing project file");
+    std::string initLineEnds = "keep";
+    init->add_option("--line-ends", initLineEnds,
+                     "the project's line ends: crlf, lf, or keep each page's own (the default)")
+        ->type_name("crlf|lf|keep")
+        ->check(CLI::IsMember({"crlf", "lf", "keep"}));
     init->footer(kExcludeRules +
                  Footer("  0  the project file was written\n"
                         "  2  usage error, a missing path, the project file exists (without "
@@ -267,6 +280,11 @@ int RunCommandLine(int argc, char** argv) {
         return kExitFailure;
     }
 
+    if (!dynamizeLineEnds.empty()) {
+        dynamizeOptions.lineEnds = quillstamper::cli::ParseLineEnds(dynamizeLineEnds);
+    }
+    initOptions.lineEnds =
+        quillstamper::cli::ParseLineEnds(initLineEnds).value_or(quillstamper::LineEnds::Keep);
     int status = kExitFailure;
     if (dynamize->parsed()) {
         dynamizeOptions.interrupt = &StopRequested();

@@ -74,18 +74,18 @@ int FirstPassPair(const IdentifierTable& identifiers) {
     return 0;
 }
 
-// True when writing lines back would give exactly these bytes.
-bool IsCanonical(const LineViews& lines, std::string_view bytes) {
+// True when writing lines back, each ended by lineBreak, would give exactly
+// these bytes (into which the lines point).
+bool IsCanonical(const LineViews& lines, std::string_view bytes, std::string_view lineBreak) {
     std::size_t expected = 0;
     for (const std::string_view line : lines) {
-        expected += line.size() + 2;
+        expected += line.size() + lineBreak.size();
     }
     if (expected != bytes.size()) {
         return false;
     }
     for (const std::string_view line : lines) {
-        const char* after = line.data() + line.size();
-        if (after[0] != '\r' || after[1] != '\n') {
+        if (std::string_view(line.data() + line.size(), lineBreak.size()) != lineBreak) {
             return false;
         }
     }
@@ -470,15 +470,20 @@ private:
             return FileOutcome::Unchanged;
         }
         std::string joined;
-        std::string_view newBytes;
-        if (modified) {
-            joined = JoinLines(lines);
-            newBytes = joined;
-        } else if (IsCanonical(lines, oldBytes)) {
-            newBytes = oldBytes;
+        std::string_view newBytes = oldBytes;
+        if (m_request.lineEnds == LineEnds::Keep) {
+            // Unchanged lines keep their bytes: only what a pass put in is new.
+            if (modified) {
+                joined =
+                    JoinKeepingLineBreaks(lines, m_page.origins, SplitLines(oldBytes), oldBytes);
+                newBytes = joined;
+            }
         } else {
-            joined = JoinLines(lines);
-            newBytes = joined;
+            const std::string_view lineBreak = m_request.lineEnds == LineEnds::Lf ? "\n" : "\r\n";
+            if (modified || !IsCanonical(lines, oldBytes, lineBreak)) {
+                joined = JoinLines(lines, lineBreak);
+                newBytes = joined;
+            }
         }
         if (newBytes == oldBytes) {
             m_observer.OnFileConverted(index, entry, oldBytes, oldBytes, FileOutcome::Unchanged);

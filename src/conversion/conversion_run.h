@@ -26,6 +26,7 @@ struct ConversionRequest {
     // Set to a signal number by a handler: the run stops before the next
     // page, drops what waits for its rename, and says how far it got.
     const std::atomic<int>* interrupt = nullptr;
+    LineEnds lineEnds = LineEnds::CrLf;
     // Where pages rewritten in place keep their old bytes; empty: the default.
     std::string recoveryFolder{};
 };

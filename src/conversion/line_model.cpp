@@ -31,16 +31,17 @@ LineViews SplitLines(std::string_view bytes) {
 
 namespace {
 
-template <typename LineList> std::string JoinAny(const LineList& lines) {
+template <typename LineList>
+std::string JoinAny(const LineList& lines, std::string_view lineBreak = "\r\n") {
     std::size_t total = 0;
     for (const auto& line : lines) {
-        total += line.size() + 2;
+        total += line.size() + lineBreak.size();
     }
     std::string bytes;
     bytes.reserve(total);
     for (const auto& line : lines) {
         bytes.append(line);
-        bytes.append("\r\n");
+        bytes.append(lineBreak);
     }
     return bytes;
 }
@@ -53,6 +54,21 @@ std::string JoinLines(const LineViews& lines) {
 
 std::string JoinLines(const Lines& lines) {
     return JoinAny(lines);
+}
+
+std::string JoinLines(const LineViews& lines, std::string_view lineBreak) {
+    return JoinAny(lines, lineBreak);
+}
+
+std::string_view LineBreakAfter(std::string_view line, std::string_view bytes) {
+    const std::size_t end = static_cast<std::size_t>(line.data() - bytes.data()) + line.size();
+    if (end < bytes.size() && bytes[end] == '\n') {
+        return "\n";
+    }
+    if (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n') {
+        return "\r\n";
+    }
+    return {};
 }
 
 Lines ReadLines(const std::string& path) {

@@ -17,6 +17,12 @@ LineViews SplitLines(std::string_view bytes);
 // Every line followed by CR LF, the last one included.
 std::string JoinLines(const LineViews& lines);
 std::string JoinLines(const Lines& lines);
+// Every line followed by lineBreak.
+std::string JoinLines(const LineViews& lines, std::string_view lineBreak);
+
+// The line break that follows a line of bytes, a view into them: CR LF, LF,
+// or nothing for a last line without one.
+std::string_view LineBreakAfter(std::string_view line, std::string_view bytes);
 
 // Reads a file into lines. Throws FileError.
 Lines ReadLines(const std::string& path);

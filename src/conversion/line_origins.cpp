@@ -76,4 +76,28 @@ void OriginsBuilder::Finish(std::size_t inputSize, std::size_t outputSize) {
     m_origins.m_runs.swap(m_runs);
 }
 
+std::string JoinKeepingLineBreaks(const LineViews& lines, const LineOrigins& origins,
+                                  const LineViews& originalLines, std::string_view originalBytes) {
+    std::size_t total = 0;
+    for (const std::string_view line : lines) {
+        total += line.size() + 2;
+    }
+    std::string bytes;
+    bytes.reserve(total);
+    const std::vector<LineOrigins::Run>& runs = origins.Runs();
+    std::string_view lineBreak = "\r\n";
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        const std::size_t end = r + 1 < runs.size() ? runs[r + 1].begin : lines.size();
+        for (std::size_t i = runs[r].begin; i < end && i < lines.size(); ++i) {
+            bytes.append(lines[i]);
+            if (runs[r].origin != LineOrigins::kInserted) {
+                lineBreak = LineBreakAfter(originalLines[runs[r].origin + (i - runs[r].begin)],
+                                           originalBytes);
+            }
+            bytes.append(lineBreak);
+        }
+    }
+    return bytes;
+}
+
 } // namespace quillstamper

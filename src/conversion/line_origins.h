@@ -1,6 +1,10 @@
 #pragma once
 
+#include "conversion/line_model.h"
+
 #include <cstddef>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillstamper {
@@ -18,15 +22,27 @@ public:
     // template file put in.
     std::size_t OriginalLine(std::size_t index) const;
 
-private:
-    friend class OriginsBuilder;
     static constexpr std::size_t kInserted = static_cast<std::size_t>(-1);
     struct Run {
         std::size_t begin;  // first line of the run, in the page in conversion
         std::size_t origin; // its line index in the page as read, or kInserted
     };
-    std::vector<Run> m_runs; // by begin, the first at 0
+    // By begin, the first at 0.
+    const std::vector<Run>& Runs() const {
+        return m_runs;
+    }
+
+private:
+    friend class OriginsBuilder;
+    std::vector<Run> m_runs;
 };
+
+// The page's lines joined so that nothing outside its blocks changes: a line
+// of the page ends as it did in originalBytes (split into originalLines), a
+// line a template put in ends as the line before it, which leads back to the
+// start line of the block it fills.
+std::string JoinKeepingLineBreaks(const LineViews& lines, const LineOrigins& origins,
+                                  const LineViews& originalLines, std::string_view originalBytes);
 
 // The origins of a pass's output, built while the pass copies lines and puts
 // template content in, then put in place of the input's origins.

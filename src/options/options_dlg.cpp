@@ -4,14 +4,24 @@
 #include "app/text_edges.h"
 #include "options/number_text.h"
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <iterator>
+#include <utility>
+
 namespace quillstamper {
 
 namespace {
+
+// The drop-down list's items, top to bottom.
+constexpr std::pair<const char*, LineEnds> kLineEndsChoices[] = {
+    {"CR LF (Windows)", LineEnds::CrLf},
+    {"LF (Linux, macOS)", LineEnds::Lf},
+    {"As each page has them", LineEnds::Keep}};
 
 QLineEdit* AddEdit(QWidget* parent, const DialogUnits& units, int x, int y, int width,
                    Qt::Alignment alignment) {
@@ -36,13 +46,15 @@ COptionsDlg::COptionsDlg(QWidget* parent) : QDialog(parent) {
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     const DialogUnits units(font());
-    setFixedSize(units.ToPixelsX(222), units.ToPixelsY(198));
+    setFixedSize(units.ToPixelsX(222), units.ToPixelsY(239));
 
     // Group boxes first, so that the controls inside lie above them.
     (new QGroupBox(QStringLiteral("Template Identifyer"), this))
         ->setGeometry(units.ToPixels(7, 7, 208, 115));
     (new QGroupBox(QStringLiteral("Viewing Options"), this))
         ->setGeometry(units.ToPixels(7, 131, 208, 34));
+    // Below OK and Cancel, so that no control of the older layout moves.
+    (new QGroupBox(QStringLiteral("Writing"), this))->setGeometry(units.ToPixels(7, 198, 208, 34));
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setGeometry(units.ToPixels(165, 177, 50, 14));
@@ -79,9 +91,15 @@ COptionsDlg::COptionsDlg(QWidget* parent) : QDialog(parent) {
     }
     AddLabel(this, units, QStringLiteral("Long path break after ... characters"), 13, 144, 131, 10);
     m_edit1020 = AddEdit(this, units, 173, 141, 33, right);
+    AddLabel(this, units, QStringLiteral("Line ends:"), 13, 211, 50, 10);
+    m_lineEndsBox = new QComboBox(this);
+    m_lineEndsBox->setGeometry(units.ToPixels(106, 208, 100, 12));
+    for (const auto& [text, lineEnds] : kLineEndsChoices) {
+        m_lineEndsBox->addItem(QString::fromLatin1(text));
+    }
 
     QWidget* order[] = {ok,         cancel,     m_edit1012, m_edit1013, m_edit1014, m_edit1015,
-                        m_edit1016, m_edit1017, m_edit1018, m_edit1019, m_edit1020};
+                        m_edit1016, m_edit1017, m_edit1018, m_edit1019, m_edit1020, m_lineEndsBox};
     for (std::size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
@@ -98,6 +116,10 @@ QLineEdit* COptionsDlg::PathBreakEdit() const {
     return m_edit1020;
 }
 
+QComboBox* COptionsDlg::LineEndsBox() const {
+    return m_lineEndsBox;
+}
+
 void COptionsDlg::OnInitDialog() {
     m_start1 = TextToDisplay(m_identifiers[0]);
     m_end1 = TextToDisplay(m_identifiers[1]);
@@ -108,6 +130,12 @@ void COptionsDlg::OnInitDialog() {
     m_start4 = TextToDisplay(m_identifiers[6]);
     m_end4 = TextToDisplay(m_identifiers[7]);
     m_pathBreakText = QString::fromStdString(IntToText(m_pathBreak));
+    m_lineEndsChoice = 0;
+    for (std::size_t choice = 0; choice < std::size(kLineEndsChoices); ++choice) {
+        if (kLineEndsChoices[choice].second == m_lineEnds) {
+            m_lineEndsChoice = static_cast<int>(choice);
+        }
+    }
     UpdateData(false);
 }
 
@@ -122,6 +150,11 @@ void COptionsDlg::UpdateData(bool saveAndValidate) {
         } else {
             edit->setText(*member);
         }
+    }
+    if (saveAndValidate) {
+        m_lineEndsChoice = m_lineEndsBox->currentIndex();
+    } else {
+        m_lineEndsBox->setCurrentIndex(m_lineEndsChoice);
     }
 }
 
@@ -140,6 +173,7 @@ void COptionsDlg::OnOK() {
         }
     }
     m_pathBreak = ClampPathBreak(TextToInt(TextFromDisplay(m_pathBreakText)));
+    m_lineEnds = kLineEndsChoices[m_lineEndsChoice].second;
     QDialog::accept();
 }
 

@@ -12,9 +12,9 @@ bool SaveProjectFile(Workspace& workspace, bool askForName, const AskForProjectP
         }
         workspace.m_projectPath = std::move(*chosen);
     }
-    WriteProjectFile(
-        workspace.m_projectPath,
-        ProjectData{workspace.m_webFiles, workspace.m_templateFiles, workspace.m_identifiers});
+    WriteProjectFile(workspace.m_projectPath,
+                     ProjectData{workspace.m_webFiles, workspace.m_templateFiles,
+                                 workspace.m_identifiers, workspace.m_lineEnds});
     return true;
 }
 
@@ -33,6 +33,7 @@ OpenProjectResult OpenProject(Workspace& workspace, const AskForProjectPath& ask
     workspace.m_webFiles = std::move(parsed.data.webFiles);
     workspace.m_templateFiles = std::move(parsed.data.templateFiles);
     workspace.m_identifiers = std::move(parsed.data.identifiers);
+    workspace.m_lineEnds = parsed.data.lineEnds;
     RefreshCounts(workspace);
     return {OpenProjectResult::Outcome::Loaded, {}};
 }

@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::string_view kSeparator = "==============================";
 constexpr std::string_view kEndOfList = "[EOL]";
+constexpr std::string_view kLineEndsKey = "Line ends: ";
 
 } // namespace
 
@@ -25,6 +26,11 @@ std::string FormatProjectFile(const ProjectData& data) {
     lines.push_back(kEndOfList);
     lines.insert(lines.end(), data.identifiers.begin(), data.identifiers.end());
     lines.push_back(kEndOfList);
+    std::string lineEnds;
+    if (data.lineEnds != LineEnds::CrLf) {
+        lineEnds = std::string(kLineEndsKey) + (data.lineEnds == LineEnds::Lf ? "LF" : "keep");
+        lines.push_back(lineEnds);
+    }
     return JoinLines(lines);
 }
 
@@ -63,6 +69,15 @@ ProjectParseResult ParseProjectFile(std::string_view bytes) {
     }
     for (std::string& identifier : data.identifiers) {
         identifier = next < lines.size() ? std::string(lines[next++]) : std::string();
+    }
+    for (; next < lines.size(); ++next) {
+        if (lines[next].substr(0, kLineEndsKey.size()) == kLineEndsKey) {
+            const std::string_view value = lines[next].substr(kLineEndsKey.size());
+            data.lineEnds = value == "LF"     ? LineEnds::Lf
+                            : value == "keep" ? LineEnds::Keep
+                                              : LineEnds::CrLf;
+            break;
+        }
     }
     result.status = ProjectParseResult::Status::Loaded;
     result.data = std::move(data);

@@ -19,11 +19,13 @@ struct ProjectData {
     FileList webFiles;
     FileList templateFiles;
     IdentifierTable identifiers;
+    LineEnds lineEnds = LineEnds::CrLf;
 };
 
 // The bytes of a project file: header, separator, empty line, the web list,
 // "[EOL]", the template list, "[EOL]", the eight identifiers, "[EOL]"; every
-// line ended by CR LF.
+// line ended by CR LF. Line ends other than CR LF add "Line ends: LF" or
+// "Line ends: keep" after it, where older readers stop reading.
 std::string FormatProjectFile(const ProjectData& data);
 
 struct ProjectParseResult {
@@ -37,7 +39,8 @@ struct ProjectParseResult {
 // Reads a project file's bytes (LF or CR LF line ends). A first line other
 // than the header is refused with "No project file!"; a file that ends inside
 // the web or template list is refused as cut short; missing identifier lines
-// give empty identifiers.
+// give empty identifiers. The first "Line ends: " line after the identifiers
+// sets the line ends; without one they are CR LF; anything else there is ignored.
 ProjectParseResult ParseProjectFile(std::string_view bytes);
 
 // Reads and writes project files on disk. Throw FileError.

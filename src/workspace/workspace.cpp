@@ -28,6 +28,7 @@ void RefreshCounts(Workspace& workspace) {
 void NewProject(Workspace& workspace) {
     workspace.m_webFiles.clear();
     workspace.m_templateFiles.clear();
+    workspace.m_lineEnds = LineEnds::CrLf;
     RefreshCounts(workspace);
 }
 

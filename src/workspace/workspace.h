@@ -17,6 +17,10 @@ inline constexpr std::int32_t kDefaultPathBreak = 32;
 
 IdentifierTable DefaultIdentifiers();
 
+// How written lines end: CR LF or LF for every line, or as each line of the
+// page had it (template lines as the start line of the block they fill).
+enum class LineEnds { CrLf, Lf, Keep };
+
 // "Web Files: %d        Template Files: %d" (eight blanks between the parts).
 std::string FormatCounts(std::size_t webCount, std::size_t templateCount);
 
@@ -30,13 +34,14 @@ struct Workspace {
     std::string m_currentFile;
     std::string m_activity;
     std::string m_counts = FormatCounts(0, 0);
+    LineEnds m_lineEnds = LineEnds::CrLf;
 };
 
 // Recomputes m_counts from the sizes of the two lists.
 void RefreshCounts(Workspace& workspace);
 
-// Empties both lists; keeps the project path, identifiers, path break and
-// status lines.
+// Empties both lists and sets the line ends to CR LF; keeps the project
+// path, identifiers, path break and status lines.
 void NewProject(Workspace& workspace);
 
 // Folder against which relative list entries are resolved: the project file's

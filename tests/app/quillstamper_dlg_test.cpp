@@ -12,6 +12,7 @@
 #include "workspace/shorten_path.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -247,6 +248,41 @@ private slots:
         QCOMPARE(RunOptions(false, {{0, "changed"}}, "20"), ToList(stored) << "10");
         QVERIFY(Ws().m_identifiers == stored);
         QCOMPARE(Ws().m_pathBreak, 10);
+    }
+
+    // The choice is handed to Options and taken back by OK only, travels
+    // through the project file, and is what Dynamize writes with: kept line
+    // ends leave an LF page's lines outside the block as they were.
+    void lineEndsChoiceTravelsThroughOptionsProjectAndDynamize() {
+        TempDir dir;
+        const std::string page = dir / "page.htm", project = dir / "p.trvx";
+        WriteBytes(page, "top\n" + kMenuBlock + "bottom\n");
+        WriteBytes(dir / "menu.txt", kMenu + "\r\nnew\r\n" + kMenuEnd + "\r\n");
+        Add(true, {Q(page)});
+        Add(false, {Q(dir / "menu.txt")});
+        QList<int> shown;
+        for (const auto& [ok, choice] : {std::pair{true, 2}, {false, 1}}) {
+            m_fake->dialogRuns.push_back([&shown, ok, choice](QDialog& dialog) {
+                QComboBox* box = qobject_cast<COptionsDlg*>(&dialog)->LineEndsBox();
+                shown << box->currentIndex();
+                box->setCurrentIndex(choice);
+                ok ? dialog.accept() : dialog.reject();
+            });
+            Trigger("&Options");
+            QVERIFY(Ws().m_lineEnds == LineEnds::Keep);
+        }
+        QCOMPARE(shown, QList<int>({0, 2}));
+
+        m_fake->chosen = {{Q(project)}};
+        Trigger("&Save Project");
+        QVERIFY(ReadBytes(project).ends_with("[EOL]\r\nLine ends: keep\r\n"));
+        Trigger("&New Project");
+        QVERIFY(Ws().m_lineEnds == LineEnds::CrLf);
+        OpenProject(project);
+        QVERIFY(Ws().m_lineEnds == LineEnds::Keep);
+        m_dlg->DynamizeButton()->click();
+        QCOMPARE(TakeMessages(), QStringList({"Conversion done!"}));
+        QCOMPARE(ReadBytes(page), "top\n" + kMenu + "\nnew\n" + kMenuEnd + "\nbottom\n");
     }
 
     // Relative entries of a project file are taken below its folder, not the current one.

@@ -1,6 +1,7 @@
 // End-to-end runs of quillstamper-cli on small sites in temporary folders:
 // where the lists come from, what is printed, and the exit statuses.
 
+#include "conversion/line_model.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -63,11 +64,14 @@ std::string Lines(const Args& lines, const std::string& eol = "\r\n") {
 }
 
 // A project file with the default identifier table.
-std::string Project(const Args& web, const Args& templates) {
+// A project file with the default identifier table; lineEnds is its
+// "Line ends: " line, as init writes it, or none.
+std::string Project(const Args& web, const Args& templates, const std::string& lineEnds = "") {
     return Lines({"Trelvonix Quillstamper Project", std::string(30, '='), ""}) + Lines(web) +
            "[EOL]\r\n" + Lines(templates) +
            Lines({"[EOL]", "<!-- Trelvonix ", " end -->", "# Trelvonix ", " end -->",
-                  "// Trelvonix ", " end -->", "", "", "[EOL]"});
+                  "// Trelvonix ", " end -->", "", "", "[EOL]"}) +
+           (lineEnds.empty() ? "" : "Line ends: " + lineEnds + "\r\n");
 }
 
 void Put(const TempDir& dir, const std::vector<std::pair<std::string, std::string>>& files) {
@@ -111,7 +115,7 @@ TEST(CliTest, FoldersAndProjectFilesGiveTheLists) {
     Args init = {"init", "site/p.trvx", "--web", "site/pages", "--template", "site/tpl"};
     EXPECT_EQ(RunCli(dir.Path(), init).status, 0);
     const std::string written =
-        Project({"pages/a.htm", "pages/b.html"}, {"tpl/menu.tpl", "tpl/s/n"});
+        Project({"pages/a.htm", "pages/b.html"}, {"tpl/menu.tpl", "tpl/s/n"}, "keep");
     EXPECT_EQ(ReadBytes(dir / "site/p.trvx"), written);
     init.insert(init.begin() + 3, "other/o.htm");
     EXPECT_EQ(RunCli(dir.Path(), init).status, 2);
@@ -214,6 +218,47 @@ TEST(CliTest, DeletedEndLineKeepsThePageAndBothCommandsReportIt) {
     EXPECT_EQ(RunCli(dir.Path(), args).status, 0);
     args.push_back("--strict");
     EXPECT_EQ(RunCli(dir.Path(), args).status, 1);
+}
+
+// A site kept in git with LF: only the block's lines change, and CI's
+// "--check" passes on a checkout that is up to date.
+TEST(CliTest, LfSiteKeepsItsLineEnds) {
+    TempDir dir;
+    const std::string page = Lines({"<p>top</p>", kMenuStart, "old", kMenuEnd, "<p>end</p>"}, "\n");
+    Put(dir, {{"page.html", page},
+              {"menu.tpl", Lines({kMenuStart, "one", "two", kMenuEnd})},
+              {"crlf.trvx", Project({"page.html"}, {"menu.tpl"})},
+              {"keep.trvx", Project({"page.html"}, {"menu.tpl"}, "keep")}});
+    const std::string converted =
+        Lines({"<p>top</p>", kMenuStart, "one", "two", kMenuEnd, "<p>end</p>"}, "\n");
+    EXPECT_EQ(RunCli(dir.Path(), {"dynamize", "keep.trvx", "--check"}).status, 1);
+    EXPECT_EQ(RunCli(dir.Path(), {"dynamize", "keep.trvx", "--quiet"}).status, 0);
+    EXPECT_EQ(ReadBytes(dir / "page.html"), converted);
+    for (const Args& args : {Args{"dynamize", "keep.trvx", "--check", "--diff"},
+                             Dynamize({"page.html"}, {"menu.tpl"}, {"--check"}),
+                             Args{"dynamize", "crlf.trvx", "--check", "--line-ends", "keep"}}) {
+        const Outcome run = RunCli(dir.Path(), args);
+        EXPECT_EQ(run.status, 0) << args[1];
+        EXPECT_EQ(run.out, "Conversion done! 0 would be updated, 1 unchanged.\n") << args[1];
+    }
+    // The project's CR LF, or the option, rewrites every line.
+    EXPECT_EQ(RunCli(dir.Path(), {"dynamize", "crlf.trvx", "--check"}).status, 1);
+    EXPECT_EQ(
+        RunCli(dir.Path(), {"dynamize", "keep.trvx", "--line-ends", "crlf", "--quiet"}).status, 0);
+    EXPECT_EQ(ReadBytes(dir / "page.html"),
+              Lines({"<p>top</p>", kMenuStart, "one", "two", kMenuEnd, "<p>end</p>"}));
+    // A one-line template change is a one-line hunk.
+    Put(dir, {{"page.html", converted}, {"menu.tpl", Lines({kMenuStart, "one", "2", kMenuEnd})}});
+    const Outcome diff = RunCli(dir.Path(), {"dynamize", "keep.trvx", "--diff", "--quiet"});
+    std::string changed;
+    for (const std::string_view line : quillstamper::SplitLines(diff.out)) {
+        if ((line.starts_with("-") || line.starts_with("+")) && !line.starts_with("---") &&
+            !line.starts_with("+++")) {
+            changed += std::string(line) + "\n";
+        }
+    }
+    EXPECT_EQ(changed, "-two\n+2\n") << diff.out;
+    EXPECT_EQ(RunCli(dir.Path(), {"dynamize", "keep.trvx", "--line-ends", "cr"}).status, 2);
 }
 
 TEST(CliTest, RefusedProjectFilesAndFileErrorsExitTwoNamingTheCause) {
@@ -324,6 +369,8 @@ TEST(CliTest, InitLeavesOutTemplatesAndExcludedPathsAndSaysWhy) {
                                         "drafts/", "--exclude", "*.bak.html"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, Lines({"wrote site.trvx (7 web files, 2 template files)",
+                              "line ends: keep (every page keeps its own; --line-ends crlf or lf "
+                              "to change)",
                               "left out drafts/: matches --exclude drafts/",
                               "left out foot.html: it is a template file",
                               "left out pages/old.bak.html: matches --exclude *.bak.html",
@@ -338,7 +385,7 @@ TEST(CliTest, InitLeavesOutTemplatesAndExcludedPathsAndSaysWhy) {
     EXPECT_EQ(ReadBytes(dir / "site/site.trvx"),
               Project({"index.html", "pages/a.html", "pages/b.php", "pages/c.pl", "pages/d.htm",
                        "pages/e.html", "pages/f.html"},
-                      {"templates/menu.html", "shared/foot.html"}));
+                      {"templates/menu.html", "shared/foot.html"}, "keep"));
 
     // A project file takes its lists as they are; excludes belong to folder searches.
     Outcome mixed = RunCli(dir / "site", {"check", "site.trvx", "--exclude", "drafts"});

@@ -22,6 +22,7 @@ void ExpectLoads(const std::string& bytes, const ProjectData& expected) {
     EXPECT_EQ(parsed.data.webFiles, expected.webFiles) << bytes;
     EXPECT_EQ(parsed.data.templateFiles, expected.templateFiles) << bytes;
     EXPECT_EQ(parsed.data.identifiers, expected.identifiers) << bytes;
+    EXPECT_EQ(parsed.data.lineEnds, expected.lineEnds) << bytes;
 }
 
 TEST(ProjectFileTest, WritesExactBytesAndReadsThemBack) {
@@ -38,6 +39,24 @@ TEST(ProjectFileTest, WritesExactBytesAndReadsThemBack) {
     std::string lfOnly = bytes;
     lfOnly.erase(std::remove(lfOnly.begin(), lfOnly.end(), '\r'), lfOnly.end());
     ExpectLoads(lfOnly, data);
+}
+
+// Only a setting other than CR LF adds a line, after the closing "[EOL]",
+// where readers of older files stop; anything else there is ignored.
+TEST(ProjectFileTest, LineEndsLineRoundTripsAndOlderFilesMeanCrLf) {
+    const std::string identifiers = "<!-- Trelvonix \r\n end -->\r\n# Trelvonix \r\n end -->\r\n// "
+                                    "Trelvonix \r\n end -->\r\n\r\n\r\n[EOL]\r\n";
+    const std::string base = kHead + "a.html\r\n[EOL]\r\n[EOL]\r\n" + identifiers;
+    const std::pair<LineEnds, std::string> settings[] = {{LineEnds::CrLf, ""},
+                                                         {LineEnds::Lf, "Line ends: LF\r\n"},
+                                                         {LineEnds::Keep, "Line ends: keep\r\n"}};
+    for (const auto& [lineEnds, line] : settings) {
+        const ProjectData data{{"a.html"}, {}, DefaultIdentifiers(), lineEnds};
+        EXPECT_EQ(FormatProjectFile(data), base + line);
+        ExpectLoads(base + line, data);
+        ExpectLoads(base + "# a later program's line\r\n" + line, data);
+    }
+    ExpectLoads(base + "Line ends: sideways\r\n", {{"a.html"}, {}, DefaultIdentifiers()});
 }
 
 TEST(ProjectFileTest, ReadsLenientlyAfterTheHeader) {
