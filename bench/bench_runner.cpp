@@ -123,11 +123,12 @@ std::string SiteFor(const RunnerSettings& settings, int pages) {
 }
 
 struct Series {
-    std::vector<double> copy, dynamize, again, check, inPlace, safe;
+    std::vector<double> copy, dynamize, keep, again, check, inPlace, safe;
     long dynamizePeak = 0, againPeak = 0, checkPeak = 0;
 };
 
-Series MeasureSite(const RunnerSettings& settings, int pages) {
+// withKeep: also a run on a fresh copy that keeps each page's line ends.
+Series MeasureSite(const RunnerSettings& settings, int pages, bool withKeep = false) {
     const fs::path site = SiteFor(settings, pages);
     const fs::path run = fs::path(settings.workFolder) / "run";
     const std::string project = (run / "site.trvx").string();
@@ -139,6 +140,12 @@ Series MeasureSite(const RunnerSettings& settings, int pages) {
         const Sample check = Measure({settings.cli, "check", project});
         const Sample inPlace = Measure({settings.self, "floor-inplace", project});
         const Sample safe = Measure({settings.self, "floor-safe", project});
+        if (withKeep) {
+            FreshCopy(site, run);
+            series.keep.push_back(
+                Measure({settings.cli, "dynamize", project, "--quiet", "--line-ends", "keep"})
+                    .seconds);
+        }
         series.dynamize.push_back(first.seconds);
         series.again.push_back(second.seconds);
         series.check.push_back(check.seconds);
@@ -275,7 +282,7 @@ int RunBenchmarks(const RunnerSettings& settings) {
     const int mainPages = settings.scalePages.front();
     std::printf("measuring %d pages ...\n", mainPages);
     std::fflush(stdout);
-    const Series main = MeasureSite(settings, mainPages);
+    const Series main = MeasureSite(settings, mainPages, true);
     const double dynamize = Median(main.dynamize);
     const double again = Median(main.again);
     const double check = Median(main.check);
@@ -288,6 +295,7 @@ int RunBenchmarks(const RunnerSettings& settings) {
     const std::pair<const char*, double> rows[] = {
         {"copy of the site (not counted)", Median(main.copy)},
         {"dynamize, every page changing", dynamize},
+        {"the same, keeping each page's line ends", Median(main.keep)},
         {"dynamize again, nothing to change", again},
         {"check", check},
         {"in-place floor (read, truncate, rewrite)", inPlace},
@@ -326,6 +334,11 @@ int RunBenchmarks(const RunnerSettings& settings) {
     FreshCopy(small, engineRun);
     const double referenceInstructions = CountInstructions(referenceCommand);
     const double engineInstructions = CountInstructions(engineCommand);
+    FreshCopy(small, engineRun);
+    std::vector<std::string> keepCommand = engineCommand;
+    keepCommand.insert(keepCommand.end(), {"--line-ends", "keep"});
+    const double keepInstructions = CountInstructions(keepCommand);
+    const double keepRatio = engineInstructions > 0 ? keepInstructions / engineInstructions : 0;
 
     const WindowFigures window = MeasureWindow(settings, mainPages);
 
@@ -349,6 +362,12 @@ int RunBenchmarks(const RunnerSettings& settings) {
            << Verdict(dynamize / safe <= 1.25) << " |\n"
            << "| dynamize / in-place floor (reported) | " << Format("%.2f", dynamize / inPlace)
            << " | |\n"
+           << "| keeping line ends / CR LF, instructions on " << settings.referencePages
+           << " pages <= 1.05 | " << Format("%.3f", keepRatio) << " ("
+           << Format("%.3g", keepInstructions) << " / " << Format("%.3g", engineInstructions)
+           << "; wall time on " << mainPages << " pages "
+           << Format("%.2f", Median(main.keep) / dynamize) << ") | "
+           << Verdict(keepRatio > 0 && keepRatio <= 1.05) << " |\n"
            << "| dynamize again / in-place floor <= 0.5 | " << Format("%.2f", again / inPlace)
            << " | " << Verdict(again / inPlace <= 0.5) << " |\n"
            << "| check / in-place floor <= 1.0 | " << Format("%.2f", check / inPlace) << " | "

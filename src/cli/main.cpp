@@ -36,7 +36,13 @@ constexpr const char* kExcludeRules =
     "searched. Files named directly after --web or --template are never left out.\n\n";
 
 constexpr const char* kStatusFailure =
-    "  2  usage error, missing files, refused project file, or a file error\n";
+    "  2  usage error, missing files, refused project file, a file error, or a file that is\n"
+    "     not a regular file or too large\n";
+constexpr const char* kStatusDynamize =
+    "  2  also: a page changed by another program while it was converted, twice\n"
+    "  3  a block was left unchanged because its end line is missing\n"
+    "  129, 130, 143  stopped by SIGHUP, SIGINT (Ctrl-C) or SIGTERM; pages not reached are\n"
+    "     left as they were\n";
 
 std::string Footer(const std::string& statuses, const std::string& purpose,
                    const std::string& example) {
@@ -191,12 +197,11 @@ int RunCommandLine(int argc, char** argv) {
             "how written lines end: crlf, lf, or keep each page's own (the default without "
             "a project; a project's setting otherwise)")
         ->type_name("crlf|lf|keep")
-        ->check(CLI::IsMember({"crlf", "lf", "keep"}));
+        ->check(CLI::IsMember({"crlf", "lf", "keep"}).description(""));
     dynamize->footer(kExcludeRules +
                      Footer("  0  success: every web file is up to date or was updated\n"
                             "  1  --check: some web file would change\n" +
-                                std::string(kStatusFailure) +
-                                "  3  a block was left unchanged because its end line is missing\n",
+                                std::string(kStatusFailure) + kStatusDynamize,
                             "show what would change, writing nothing",
                             std::string(kProgram) + " dynamize site.trvx --dry-run --diff"));
 
@@ -231,7 +236,7 @@ int RunCommandLine(int argc, char** argv) {
     init->add_option("--line-ends", initLineEnds,
                      "the project's line ends: crlf, lf, or keep each page's own (the default)")
         ->type_name("crlf|lf|keep")
-        ->check(CLI::IsMember({"crlf", "lf", "keep"}));
+        ->check(CLI::IsMember({"crlf", "lf", "keep"}).description(""));
     init->footer(kExcludeRules +
                  Footer("  0  the project file was written\n"
                         "  2  usage error, a missing path, the project file exists (without "
@@ -244,8 +249,7 @@ int RunCommandLine(int argc, char** argv) {
     app.footer(Footer("  0  success\n"
                       "  1  check found reports (or notes, with --strict), or dynamize --check\n"
                       "     found a web file that would change\n" +
-                          std::string(kStatusFailure) +
-                          "  3  dynamize left a block unchanged because its end line is missing\n",
+                          std::string(kStatusFailure) + "dynamize:\n" + kStatusDynamize,
                       "make a project file for the site in this folder",
                       std::string(kProgram) + " init site.trvx --web . --template templates") +
                "\nRun '" + kProgram + " COMMAND --help' for the options of a command.\n");

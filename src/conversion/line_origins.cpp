@@ -87,15 +87,27 @@ std::string JoinKeepingLineBreaks(const LineViews& lines, const LineOrigins& ori
     const std::vector<LineOrigins::Run>& runs = origins.Runs();
     std::string_view lineBreak = "\r\n";
     for (std::size_t r = 0; r < runs.size(); ++r) {
-        const std::size_t end = r + 1 < runs.size() ? runs[r + 1].begin : lines.size();
-        for (std::size_t i = runs[r].begin; i < end && i < lines.size(); ++i) {
-            bytes.append(lines[i]);
-            if (runs[r].origin != LineOrigins::kInserted) {
-                lineBreak = LineBreakAfter(originalLines[runs[r].origin + (i - runs[r].begin)],
-                                           originalBytes);
-            }
-            bytes.append(lineBreak);
+        const std::size_t begin = runs[r].begin;
+        const std::size_t end =
+            std::min(r + 1 < runs.size() ? runs[r + 1].begin : lines.size(), lines.size());
+        if (begin >= end) {
+            continue;
         }
+        if (runs[r].origin == LineOrigins::kInserted) {
+            for (std::size_t i = begin; i < end; ++i) {
+                bytes.append(lines[i]);
+                bytes.append(lineBreak);
+            }
+            continue;
+        }
+        // The page's own lines stand in its bytes as they are, breaks and all:
+        // one copy for the whole run.
+        const std::string_view first = originalLines[runs[r].origin];
+        const std::string_view last = originalLines[runs[r].origin + (end - begin) - 1];
+        lineBreak = LineBreakAfter(last, originalBytes);
+        const char* from = first.data();
+        const char* to = last.data() + last.size() + lineBreak.size();
+        bytes.append(from, static_cast<std::size_t>(to - from));
     }
     return bytes;
 }
