@@ -18,8 +18,8 @@ std::size_t BlockCloser::ClosingEnd(std::size_t start) {
 }
 
 void BlockCloser::Scan(std::size_t start) {
-    const std::string_view startId = m_identifiers[static_cast<std::size_t>(2 * m_pair - 2)];
-    const std::string_view endId = m_identifiers[static_cast<std::size_t>(2 * m_pair - 1)];
+    const std::string_view startId = m_identifiers.StartId(m_pair);
+    const std::string_view endId = m_identifiers.EndId(m_pair);
     m_scanned = true;
     m_from = start;
     m_end = kNone;
@@ -38,8 +38,7 @@ void BlockCloser::Scan(std::size_t start) {
         // Whether it is a start line of that pair is asked only of the few
         // whose customary end line m_end might be.
         for (int pair = 1; pair <= kPairCount; ++pair) {
-            const std::string_view otherStart =
-                m_identifiers[static_cast<std::size_t>(2 * pair - 2)];
+            const std::string_view otherStart = m_identifiers.StartId(pair);
             if (pair != m_pair && !otherStart.empty() && BeginsWith(line, otherStart)) {
                 m_openers.push_back(i);
                 break;
@@ -70,8 +69,8 @@ bool BlockCloser::IsCustomaryEnd(std::size_t opener, std::size_t end) const {
     }
     const std::string_view rest = endLine.substr(stem.size());
     for (int pair = 1; pair <= kPairCount; ++pair) {
-        const std::string_view startId = m_identifiers[static_cast<std::size_t>(2 * pair - 2)];
-        const std::string_view endId = m_identifiers[static_cast<std::size_t>(2 * pair - 1)];
+        const std::string_view startId = m_identifiers.StartId(pair);
+        const std::string_view endId = m_identifiers.EndId(pair);
         if (pair != m_pair && !startId.empty() && rest == endId &&
             IsStartLine(m_lines[opener], startId, endId)) {
             return true;

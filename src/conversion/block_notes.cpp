@@ -6,18 +6,6 @@
 
 namespace quillstamper {
 
-namespace {
-
-std::string_view StartId(const IdentifierTable& identifiers, int pair) {
-    return identifiers[static_cast<std::size_t>(2 * pair - 2)];
-}
-
-std::string_view EndId(const IdentifierTable& identifiers, int pair) {
-    return identifiers[static_cast<std::size_t>(2 * pair - 1)];
-}
-
-} // namespace
-
 bool IsIndentedMarker(std::string_view line, const IdentifierTable& identifiers) {
     const std::size_t text = line.find_first_not_of(" \t");
     if (text == std::string_view::npos) {
@@ -25,7 +13,7 @@ bool IsIndentedMarker(std::string_view line, const IdentifierTable& identifiers)
     }
     const std::string_view rest = line.substr(text);
     for (int pair = 1; pair <= kPairCount; ++pair) {
-        if (!StartId(identifiers, pair).empty() && BeginsWith(rest, StartId(identifiers, pair))) {
+        if (!identifiers.StartId(pair).empty() && BeginsWith(rest, identifiers.StartId(pair))) {
             return true;
         }
     }
@@ -44,9 +32,9 @@ std::vector<ConversionNote> FindMarkerNotes(const std::string& entry, const Line
     std::array<bool, 256> endsLike{};
     for (int pair = 1; pair <= kPairCount; ++pair) {
         // A pair without both identifiers has no customary end line to go astray.
-        if (!StartId(identifiers, pair).empty() && !EndId(identifiers, pair).empty()) {
-            pairs.push_back({StartId(identifiers, pair), EndId(identifiers, pair)});
-            endsLike[static_cast<unsigned char>(EndId(identifiers, pair).back())] = true;
+        if (!identifiers.StartId(pair).empty() && !identifiers.EndId(pair).empty()) {
+            pairs.push_back({identifiers.StartId(pair), identifiers.EndId(pair)});
+            endsLike[static_cast<unsigned char>(identifiers.EndId(pair).back())] = true;
         }
     }
     std::vector<ConversionNote> notes;
@@ -133,12 +121,12 @@ void NoteCollector::AddTemplateFile(const FileIdentity& fileIdentity, const std:
         }
     }
     for (int pair = 1; pair <= kPairCount; ++pair) {
-        const std::string_view startId = StartId(m_identifiers, pair);
+        const std::string_view startId = m_identifiers.StartId(pair);
         if (startId.empty()) {
             continue;
         }
         for (std::size_t i = 0; i < lines.size(); ++i) {
-            if (IsStartLine(lines[i], startId, EndId(m_identifiers, pair))) {
+            if (IsStartLine(lines[i], startId, m_identifiers.EndId(pair))) {
                 m_templateStarts.push_back({identity, pair, i + 1, std::string(lines[i])});
             }
         }

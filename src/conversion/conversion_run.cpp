@@ -67,7 +67,7 @@ using Overlay = std::unordered_map<FileIdentity, SharedBytes, FileIdentityHash>;
 // The first pair with a start identifier, or 0 when no pair has one.
 int FirstPassPair(const IdentifierTable& identifiers) {
     for (int pair = 1; pair <= kPairCount; ++pair) {
-        if (!identifiers[static_cast<std::size_t>(2 * pair - 2)].empty()) {
+        if (!identifiers.StartId(pair).empty()) {
             return pair;
         }
     }
@@ -438,10 +438,8 @@ private:
         std::vector<SharedBytes> viewed{original};
         bool modified = false;
         for (int pair = 1; pair <= kPairCount; ++pair) {
-            const std::string& startId =
-                m_request.identifiers[static_cast<std::size_t>(2 * pair - 2)];
-            const std::string& endId =
-                m_request.identifiers[static_cast<std::size_t>(2 * pair - 1)];
+            const std::string& startId = m_request.identifiers.StartId(pair);
+            const std::string& endId = m_request.identifiers.EndId(pair);
             if (startId.empty()) {
                 continue;
             }

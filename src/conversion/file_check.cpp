@@ -42,8 +42,8 @@ std::vector<CheckReport> CheckFiles(const FileList& webFiles, const FileList& te
         const LineViews lines = SplitLines(bytes);
         for (std::size_t i = 0; i < lines.size(); ++i) {
             int count = 0;
-            for (int pair = 0; pair < kPairCount; ++pair) {
-                const std::string& startId = identifiers[static_cast<std::size_t>(2 * pair)];
+            for (int pair = 1; pair <= kPairCount; ++pair) {
+                const std::string& startId = identifiers.StartId(pair);
                 if (!startId.empty() && BeginsWith(lines[i], startId)) {
                     ++count;
                 }
@@ -75,10 +75,9 @@ std::vector<CheckReport> CheckFiles(const FileList& webFiles, const FileList& te
     for (const MarkerLine& marker : markers) {
         const std::string_view line = text(marker);
         int startCount = 0;
-        for (int pair = 0; pair < kPairCount; ++pair) {
+        for (int pair = 1; pair <= kPairCount; ++pair) {
             // Pairs with an empty start identifier take part here too.
-            if (IsStartLine(line, identifiers[static_cast<std::size_t>(2 * pair)],
-                            identifiers[static_cast<std::size_t>(2 * pair + 1)])) {
+            if (IsStartLine(line, identifiers.StartId(pair), identifiers.EndId(pair))) {
                 ++startCount;
             }
         }
@@ -87,9 +86,9 @@ std::vector<CheckReport> CheckFiles(const FileList& webFiles, const FileList& te
         }
         const std::string_view stem = BlockStem(line);
         bool found = false;
-        for (int pair = 0; pair < kPairCount && !found; ++pair) {
+        for (int pair = 1; pair <= kPairCount && !found; ++pair) {
             expected.assign(stem);
-            expected.append(identifiers[static_cast<std::size_t>(2 * pair + 1)]);
+            expected.append(identifiers.EndId(pair));
             found = present.count(expected) != 0;
         }
         if (found) {

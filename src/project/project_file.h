@@ -15,12 +15,7 @@ inline constexpr std::string_view kProjectFileSuffix = ".trvx";
 inline constexpr std::string_view kDefaultProjectName = "My dynamic website.trvx";
 
 // What a project file keeps.
-struct ProjectData {
-    FileList webFiles;
-    FileList templateFiles;
-    IdentifierTable identifiers;
-    LineEnds lineEnds = LineEnds::CrLf;
-};
+using ProjectData = SiteDefinition;
 
 // The bytes of a project file: header, separator, empty line, the web list,
 // "[EOL]", the template list, "[EOL]", the eight identifiers, "[EOL]"; every

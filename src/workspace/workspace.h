@@ -8,11 +8,50 @@
 
 namespace quillstamper {
 
-// Entries 2k and 2k+1 are the start and end identifier of pair k+1.
-using IdentifierTable = std::array<std::string, 8>;
 using FileList = std::vector<std::string>;
 
 inline constexpr int kPairCount = 4;
+
+// The marker table: pair n, counted from 1 to kPairCount, is a start and an
+// end identifier. The entries keep the order of the project file and the
+// Options dialog: start 1, end 1, start 2, end 2, ...
+struct IdentifierTable {
+    std::array<std::string, 2 * kPairCount> entries;
+
+    const std::string& StartId(int pair) const {
+        return entries[Index(pair)];
+    }
+    const std::string& EndId(int pair) const {
+        return entries[Index(pair) + 1];
+    }
+    std::string& operator[](std::size_t entry) {
+        return entries[entry];
+    }
+    const std::string& operator[](std::size_t entry) const {
+        return entries[entry];
+    }
+    static constexpr std::size_t size() {
+        return 2 * kPairCount;
+    }
+    auto begin() {
+        return entries.begin();
+    }
+    auto end() {
+        return entries.end();
+    }
+    auto begin() const {
+        return entries.begin();
+    }
+    auto end() const {
+        return entries.end();
+    }
+    friend bool operator==(const IdentifierTable&, const IdentifierTable&) = default;
+
+private:
+    static std::size_t Index(int pair) {
+        return static_cast<std::size_t>(2 * (pair - 1));
+    }
+};
 inline constexpr std::int32_t kDefaultPathBreak = 32;
 
 IdentifierTable DefaultIdentifiers();
@@ -23,6 +62,15 @@ enum class LineEnds { CrLf, Lf, Keep };
 
 // "Web Files: %d        Template Files: %d" (eight blanks between the parts).
 std::string FormatCounts(std::size_t webCount, std::size_t templateCount);
+
+// What a site is made of for a run and for a project file: the two lists, the
+// marker table and how written lines end.
+struct SiteDefinition {
+    FileList webFiles;
+    FileList templateFiles;
+    IdentifierTable identifiers = DefaultIdentifiers();
+    LineEnds lineEnds = LineEnds::CrLf;
+};
 
 // Everything the main window keeps for the program's life, as plain data.
 struct Workspace {
