@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the normal build's
+# Installs what is missing, checks the format, builds, and runs every test: the normal build's
 # suite, each fuzzer for a short while (FUZZ_SECONDS, 15 by default), and the
 # suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+echo "== format"
+# Every tracked source as clang-format writes it.
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 echo "== default build"
 bash scripts/build.sh default
 echo "== default tests"

@@ -2,11 +2,10 @@
 // shown, then opens a project and runs Dynamize through the window, counting
 // how often the current-file line was painted with a new text.
 
-#include "app/platform.h"
 #include "app/quillstamper_dlg.h"
+#include "widgets/null_platform.h"
 
 #include <QApplication>
-#include <QDialog>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QLabel>
@@ -18,30 +17,16 @@
 namespace {
 
 // Answers the open dialog with the project and records messages.
-class ScriptedPlatform : public quillstamper::Platform {
+class ScriptedPlatform : public quillstamper::NullPlatform {
 public:
     explicit ScriptedPlatform(QString project) : m_project(std::move(project)) {}
 
     void ShowMessage(QWidget*, const QString&, const QString& text, Icon) override {
         m_lastMessage = text;
     }
-    QStringList AskOpenFileNames(QWidget*, const QString&) override {
-        return {};
-    }
     std::optional<QString> AskOpenFileName(QWidget*, const QString&) override {
         return m_project;
     }
-    std::optional<QString> AskSaveFileName(QWidget*, const QString&, const QString&,
-                                           const QString&) override {
-        return std::nullopt;
-    }
-    int RunDialog(QDialog&) override {
-        return QDialog::Rejected;
-    }
-    std::optional<QString> ReadSetupValue(const QString&) override {
-        return std::nullopt;
-    }
-    void OpenExternally(const QString&) override {}
 
     const QString& LastMessage() const {
         return m_lastMessage;

@@ -1,8 +1,8 @@
 // Shows the main window with the example project loaded, then the Options
 // dialog, and saves a picture of each, window frame included.
 
-#include "app/platform.h"
 #include "app/quillstamper_dlg.h"
+#include "widgets/null_platform.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -33,7 +33,7 @@ bool SaveWindowPicture(const QWidget& window, const QString& path) {
 
 // Answers the open dialog with the example project; shows modal dialogs long
 // enough to take their picture.
-class DemoPlatform : public quillstamper::Platform {
+class DemoPlatform : public quillstamper::NullPlatform {
 public:
     DemoPlatform(QString project, QString outputFolder)
         : m_project(std::move(project)), m_outputFolder(std::move(outputFolder)) {}
@@ -41,15 +41,8 @@ public:
     void ShowMessage(QWidget*, const QString&, const QString& text, Icon) override {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }
-    QStringList AskOpenFileNames(QWidget*, const QString&) override {
-        return {};
-    }
     std::optional<QString> AskOpenFileName(QWidget*, const QString&) override {
         return m_project;
-    }
-    std::optional<QString> AskSaveFileName(QWidget*, const QString&, const QString&,
-                                           const QString&) override {
-        return std::nullopt;
     }
     int RunDialog(QDialog& dialog) override {
         dialog.show();
@@ -58,10 +51,6 @@ public:
         dialog.reject();
         return QDialog::Rejected;
     }
-    std::optional<QString> ReadSetupValue(const QString&) override {
-        return std::nullopt;
-    }
-    void OpenExternally(const QString&) override {}
 
     bool Saved() const {
         return m_saved;
@@ -88,8 +77,8 @@ int main(int argc, char** argv) {
     window.show();
     window.OnOpenProject();
     Settle(1000);
-    const bool mainSaved =
-        SaveWindowPicture(window, QString::fromLocal8Bit(argv[2]) + QStringLiteral("/main-window.png"));
+    const bool mainSaved = SaveWindowPicture(window, QString::fromLocal8Bit(argv[2]) +
+                                                         QStringLiteral("/main-window.png"));
     window.OnOptions();
     return mainSaved && platform.Saved() ? 0 : 1;
 }

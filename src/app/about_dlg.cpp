@@ -1,6 +1,6 @@
 #include "app/about_dlg.h"
 
-#include "app/dialog_units.h"
+#include "widgets/dialog_units.h"
 
 #include <QIcon>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "app/quillstamper_app.h"
 
-#include "app/qt_platform.h"
 #include "app/quillstamper_dlg.h"
+#include "widgets/qt_platform.h"
 
 #include <QApplication>
 #include <QIcon>

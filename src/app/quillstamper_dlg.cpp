@@ -1,14 +1,14 @@
 #include "app/quillstamper_dlg.h"
 
 #include "app/about_dlg.h"
-#include "app/dialog_units.h"
-#include "app/system_menu.h"
-#include "app/text_edges.h"
 #include "conversion/conversion_run.h"
 #include "conversion/file_check.h"
 #include "options/options_dlg.h"
 #include "project/project_commands.h"
 #include "project/project_file.h"
+#include "widgets/dialog_units.h"
+#include "widgets/system_menu.h"
+#include "widgets/text_edges.h"
 #include "workspace/file_error.h"
 #include "workspace/shorten_path.h"
 
@@ -25,6 +25,8 @@
 #include <QShortcut>
 
 #include <exception>
+#include <string>
+#include <utility>
 
 namespace quillstamper {
 
@@ -377,14 +379,17 @@ void CQuillstamperDlg::OnDynamize() {
     ConversionRequest request{m_workspace.m_webFiles, m_workspace.m_templateFiles,
                               m_workspace.m_identifiers, ProjectBaseFolder(m_workspace)};
     request.lineEnds = m_workspace.m_lineEnds;
-    if (request.webFiles.empty() || request.templateFiles.empty()) {
+    // A refused run (a list is empty) has told the observer nothing: putting
+    // the activity back leaves the window as it was.
+    std::string activityBefore = std::exchange(m_workspace.m_activity, "Currently converting ...");
+    StatusObserver observer(m_workspace, [this] { RefreshStatus(); });
+    const ConversionResult result = RunConversion(request, &observer);
+    if (result.preconditionFailed) {
+        m_workspace.m_activity = std::move(activityBefore);
         ShowMessage(
             FormatPreconditionMessage(request.webFiles.size(), request.templateFiles.size()));
         return;
     }
-    m_workspace.m_activity = "Currently converting ...";
-    StatusObserver observer(m_workspace, [this] { RefreshStatus(); });
-    const ConversionResult result = RunConversion(request, &observer);
     if (!result.restored.empty()) {
         ShowMessage(FormatPageList("These pages were put back as they were before an interrupted "
                                    "run, then converted:",

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/platform.h"
+#include "widgets/platform.h"
 #include "workspace/workspace.h"
 
 #include <QDialog>

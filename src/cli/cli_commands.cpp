@@ -2,13 +2,14 @@
 
 #include "conversion/conversion_run.h"
 #include "conversion/file_check.h"
-#include "conversion/unified_diff.h"
+#include "diff/unified_diff.h"
 #include "project/project_file.h"
 #include "workspace/file_collection.h"
 #include "workspace/file_error.h"
 #include "workspace/path_resolution.h"
 #include "workspace/quote_path.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -19,13 +20,10 @@ namespace {
 
 constexpr std::string_view kProgram = "quillstamper-cli";
 
+// A site to run on, and the folder its relative entries are read below.
 struct Sources {
-    FileList webFiles;
-    FileList templateFiles;
-    IdentifierTable identifiers = DefaultIdentifiers();
+    SiteDefinition site;
     std::string baseFolder;
-    // Pages named on the command line are most likely kept in git: keep.
-    LineEnds lineEnds = LineEnds::Keep;
 };
 
 std::string_view LineEndsWord(LineEnds lineEnds) {
@@ -65,13 +63,45 @@ std::string DescribeLeftOut(const LeftOutPath& item) {
     return "matches --exclude " + item.pattern;
 }
 
+std::vector<std::string> ResolvePaths(const std::vector<std::string>& paths,
+                                      const std::string& workingFolder) {
+    std::vector<std::string> resolved;
+    resolved.reserve(paths.size());
+    for (const std::string& path : paths) {
+        resolved.push_back(ResolvePath(path, workingFolder));
+    }
+    return resolved;
+}
+
+// Paths below the working folder are printed and kept as relative to it, the
+// way they would be given when it is the current folder.
+void NameBelowWorkingFolder(ListExpansion& lists, const std::string& workingFolder) {
+    if (workingFolder.empty()) {
+        return;
+    }
+    const std::string prefix = workingFolder.ends_with('/') ? workingFolder : workingFolder + '/';
+    const auto nameBelow = [&prefix](std::string& path) {
+        if (path.starts_with(prefix)) {
+            path.erase(0, prefix.size());
+        }
+    };
+    for (FileList* list : {&lists.webFiles, &lists.templateFiles, &lists.missingPaths}) {
+        std::for_each(list->begin(), list->end(), nameBelow);
+    }
+    for (LeftOutPath& item : lists.leftOut) {
+        nameBelow(item.path);
+    }
+}
+
 // A missing path is a usage error rather than a file, so it is reported here
 // and gives nothing. Throws FileError.
 std::optional<ListExpansion> ExpandPaths(const std::vector<std::string>& webPaths,
                                          const std::vector<std::string>& templatePaths,
                                          const std::vector<std::string>& excludePatterns,
-                                         std::ostream& err) {
-    ListExpansion lists = ExpandLists(webPaths, templatePaths, excludePatterns);
+                                         const std::string& workingFolder, std::ostream& err) {
+    ListExpansion lists = ExpandLists(ResolvePaths(webPaths, workingFolder),
+                                      ResolvePaths(templatePaths, workingFolder), excludePatterns);
+    NameBelowWorkingFolder(lists, workingFolder);
     for (const std::string& path : lists.missingPaths) {
         err << kProgram << ": " << QuotePath(path) << ": no such file or folder\n";
     }
@@ -116,31 +146,30 @@ void PrintNextStep(std::ostream& out, const std::string& projectFile, const Proj
 // Throws FileError; a refused project file or a missing list is reported here and gives
 // nothing.
 std::optional<Sources> LoadSources(const SourceOptions& options, std::ostream& err) {
-    Sources sources;
     if (!options.projectFile.empty()) {
-        ProjectParseResult parsed = ReadProjectFile(options.projectFile, options.maxFileBytes);
+        const std::string projectPath = ResolvePath(options.projectFile, options.workingFolder);
+        ProjectParseResult parsed = ReadProjectFile(projectPath, options.maxFileBytes);
         if (parsed.status != ProjectParseResult::Status::Loaded) {
             err << kProgram << ": " << QuotePath(options.projectFile) << ": " << parsed.message
                 << '\n';
             return std::nullopt;
         }
-        sources.webFiles = std::move(parsed.data.webFiles);
-        sources.templateFiles = std::move(parsed.data.templateFiles);
-        sources.identifiers = std::move(parsed.data.identifiers);
-        sources.lineEnds = parsed.data.lineEnds;
-        sources.baseFolder = ParentFolder(options.projectFile);
-        return sources;
+        return Sources{std::move(parsed.data), ParentFolder(projectPath)};
     }
     std::optional<ListExpansion> lists =
-        ExpandPaths(options.webPaths, options.templatePaths, options.excludePatterns, err);
+        ExpandPaths(options.webPaths, options.templatePaths, options.excludePatterns,
+                    options.workingFolder, err);
     if (!lists) {
         return std::nullopt;
     }
-    sources.webFiles = std::move(lists->webFiles);
-    sources.templateFiles = std::move(lists->templateFiles);
+    // Pages named on the command line are most likely kept in git: keep.
+    Sources sources{{std::move(lists->webFiles), std::move(lists->templateFiles),
+                     DefaultIdentifiers(), LineEnds::Keep},
+                    options.workingFolder};
     // Both lists belong on the command line; one alone is the missing-files message.
     if (options.webPaths.empty() != options.templatePaths.empty()) {
-        err << FormatPreconditionMessage(sources.webFiles.size(), sources.templateFiles.size())
+        err << FormatPreconditionMessage(sources.site.webFiles.size(),
+                                         sources.site.templateFiles.size())
             << '\n';
         return std::nullopt;
     }
@@ -179,173 +208,187 @@ private:
     std::vector<std::string> m_diffs; // by web list index
 };
 
+// Every command ends on a file error the same way: the file and the cause on
+// stderr, and kExitFailure.
+template <typename Command> int RunGuarded(std::ostream& err, const Command& command) {
+    try {
+        return command();
+    } catch (const FileError& error) {
+        PrintFileError(err, error);
+        return kExitFailure;
+    }
+}
+
+int DynamizeSite(const SourceOptions& sourceOptions, const DynamizeOptions& options,
+                 std::ostream& out, std::ostream& err) {
+    const std::optional<Sources> sources = LoadSources(sourceOptions, err);
+    if (!sources) {
+        return kExitFailure;
+    }
+    const SiteDefinition& site = sources->site;
+    ConversionRequest request{site.webFiles, site.templateFiles, site.identifiers,
+                              sources->baseFolder, !(options.dryRun || options.check)};
+    request.maxFileBytes = sourceOptions.maxFileBytes;
+    request.interrupt = options.interrupt;
+    request.lineEnds = options.lineEnds.value_or(site.lineEnds);
+    DiffCollector diffs;
+    const ConversionResult result = RunConversion(request, options.diff ? &diffs : nullptr);
+    if (result.preconditionFailed) {
+        err << FormatPreconditionMessage(request.webFiles.size(), request.templateFiles.size())
+            << '\n';
+        return kExitFailure;
+    }
+    for (const std::string& page : result.restored) {
+        out << "restored " << QuotePath(page) << " from an interrupted run\n";
+    }
+    for (const std::string& page : result.recoverable) {
+        err << QuotePath(page)
+            << ": a run was interrupted while writing it in place; the next dynamize puts "
+               "its old content back first\n";
+    }
+    const bool dry = options.dryRun || options.check;
+    std::vector<bool> inPlace(result.outcomes.size(), false);
+    for (const std::size_t index : result.inPlace) {
+        if (index < inPlace.size()) {
+            inPlace[index] = true;
+        }
+    }
+    for (std::size_t i = 0; i < result.outcomes.size(); ++i) {
+        if (result.outcomes[i] != FileOutcome::Updated) {
+            continue;
+        }
+        if (!options.quiet) {
+            out << (dry ? "would update " : "updated ") << QuotePath(request.webFiles[i])
+                << (inPlace[i] ? " (in place: its folder takes no new file)" : "") << '\n';
+        }
+        out << diffs.DiffOf(i);
+    }
+    for (const auto& [page, links] : result.hardLinks) {
+        err << QuotePath(page) << ": has " << links
+            << " hard links; the others keep the old content\n";
+    }
+    for (const ConversionProblem& problem : result.problems) {
+        PrintProblem(err, problem.file, problem.line, problem.startLine);
+    }
+    for (const std::string& page : result.changedWhileConverting) {
+        err << QuotePath(page) << ": changed while converting; left as it is\n";
+    }
+    if (result.error) {
+        out.flush();
+        PrintFileError(err, *result.error);
+        return kExitFailure;
+    }
+    const std::size_t updated = result.CountUpdated();
+    if (result.interruptedBy != 0) {
+        out.flush();
+        err << "interrupted: " << updated << (dry ? " would be updated, " : " updated, ")
+            << request.webFiles.size() - result.outcomes.size() << " not converted\n";
+        return 128 + result.interruptedBy;
+    }
+    if (!options.quiet) {
+        out << "Conversion done! " << updated << (dry ? " would be updated, " : " updated, ")
+            << result.outcomes.size() - updated << " unchanged.";
+        if (!result.notes.empty()) {
+            out << ' ' << result.notes.size() << (result.notes.size() == 1 ? " note" : " notes")
+                << ": see " << kProgram << " check";
+        }
+        out << '\n';
+    }
+    if (!result.changedWhileConverting.empty()) {
+        return kExitFailure;
+    }
+    if (!result.problems.empty()) {
+        return kExitBlockLeftAlone;
+    }
+    return options.check && updated > 0 ? kExitFindings : kExitSuccess;
+}
+
+int CheckSite(const SourceOptions& sourceOptions, const CheckOptions& options, std::ostream& out,
+              std::ostream& err) {
+    const std::optional<Sources> sources = LoadSources(sourceOptions, err);
+    if (!sources) {
+        return kExitFailure;
+    }
+    const FileCheckResult result = CheckFilesAndBlocks(
+        sources->site.webFiles, sources->site.templateFiles, sources->site.identifiers,
+        sources->baseFolder, sourceOptions.maxFileBytes);
+    for (const CheckReport& report : result.reports) {
+        PrintProblem(out, report.file, report.line, report.startLine);
+    }
+    for (const ConversionNote& note : result.notes) {
+        out << FormatQuotedNote(note) << '\n';
+    }
+    for (const std::string& page : result.recoverable) {
+        out << QuotePath(page)
+            << ": a run was interrupted while writing it in place; the next dynamize puts "
+               "its old content back first\n";
+    }
+    if (!result.reports.empty() || !result.recoverable.empty()) {
+        return kExitFindings;
+    }
+    out << kCheckPassedMessage << '\n';
+    return options.strict && !result.notes.empty() ? kExitFindings : kExitSuccess;
+}
+
+int WriteProject(const InitOptions& options, std::ostream& out, std::ostream& err) {
+    const std::string projectPath = ResolvePath(options.projectFile, options.workingFolder);
+    std::error_code error;
+    if (!options.force && std::filesystem::symlink_status(projectPath, error).type() !=
+                              std::filesystem::file_type::not_found) {
+        err << kProgram << ": " << QuotePath(options.projectFile)
+            << " already exists (use --force to replace it)\n";
+        return kExitFailure;
+    }
+    const std::optional<ListExpansion> lists =
+        ExpandPaths(options.webPaths, options.templatePaths, options.excludePatterns,
+                    options.workingFolder, err);
+    if (!lists) {
+        return kExitFailure;
+    }
+    const std::string projectFolder = ParentFolder(projectPath);
+    const auto entryOf = [&](const std::string& path) {
+        return MakeEntryRelative(ResolvePath(path, options.workingFolder), projectFolder);
+    };
+    ProjectData data{{}, {}, DefaultIdentifiers(), options.lineEnds};
+    for (const std::string& path : lists->webFiles) {
+        data.webFiles.push_back(entryOf(path));
+    }
+    for (const std::string& path : lists->templateFiles) {
+        data.templateFiles.push_back(entryOf(path));
+    }
+    WriteProjectFile(projectPath, data);
+    out << "wrote " << QuotePath(options.projectFile) << " (" << data.webFiles.size()
+        << " web files, " << data.templateFiles.size() << " template files)\n";
+    out << "line ends: " << LineEndsWord(data.lineEnds)
+        << (data.lineEnds == LineEnds::Keep
+                ? " (every page keeps its own; --line-ends crlf or lf to change)\n"
+                : "\n");
+    for (const LeftOutPath& item : lists->leftOut) {
+        if (item.reason != LeftOutReason::LinkOutside) { // said on stderr already
+            out << "left out " << QuotePath(entryOf(item.path) + (item.isFolder ? "/" : "")) << ": "
+                << DescribeLeftOut(item) << '\n';
+        }
+    }
+    PrintListHead(out, "web files", data.webFiles);
+    PrintListHead(out, "template files", data.templateFiles);
+    PrintNextStep(out, options.projectFile, data);
+    return kExitSuccess;
+}
+
 } // namespace
 
 int RunDynamize(const SourceOptions& sourceOptions, const DynamizeOptions& options,
                 std::ostream& out, std::ostream& err) {
-    try {
-        const std::optional<Sources> sources = LoadSources(sourceOptions, err);
-        if (!sources) {
-            return kExitFailure;
-        }
-        ConversionRequest request{sources->webFiles, sources->templateFiles, sources->identifiers,
-                                  sources->baseFolder, !(options.dryRun || options.check)};
-        request.maxFileBytes = sourceOptions.maxFileBytes;
-        request.interrupt = options.interrupt;
-        request.lineEnds = options.lineEnds.value_or(sources->lineEnds);
-        DiffCollector diffs;
-        const ConversionResult result = RunConversion(request, options.diff ? &diffs : nullptr);
-        if (result.preconditionFailed) {
-            err << FormatPreconditionMessage(request.webFiles.size(), request.templateFiles.size())
-                << '\n';
-            return kExitFailure;
-        }
-        for (const std::string& page : result.restored) {
-            out << "restored " << QuotePath(page) << " from an interrupted run\n";
-        }
-        for (const std::string& page : result.recoverable) {
-            err << QuotePath(page)
-                << ": a run was interrupted while writing it in place; the next dynamize puts "
-                   "its old content back first\n";
-        }
-        const bool dry = options.dryRun || options.check;
-        std::vector<bool> inPlace(result.outcomes.size(), false);
-        for (const std::size_t index : result.inPlace) {
-            if (index < inPlace.size()) {
-                inPlace[index] = true;
-            }
-        }
-        for (std::size_t i = 0; i < result.outcomes.size(); ++i) {
-            if (result.outcomes[i] != FileOutcome::Updated) {
-                continue;
-            }
-            if (!options.quiet) {
-                out << (dry ? "would update " : "updated ") << QuotePath(request.webFiles[i])
-                    << (inPlace[i] ? " (in place: its folder takes no new file)" : "") << '\n';
-            }
-            out << diffs.DiffOf(i);
-        }
-        for (const auto& [page, links] : result.hardLinks) {
-            err << QuotePath(page) << ": has " << links
-                << " hard links; the others keep the old content\n";
-        }
-        for (const ConversionProblem& problem : result.problems) {
-            PrintProblem(err, problem.file, problem.line, problem.startLine);
-        }
-        for (const std::string& page : result.changedWhileConverting) {
-            err << QuotePath(page) << ": changed while converting; left as it is\n";
-        }
-        if (result.error) {
-            out.flush();
-            PrintFileError(err, *result.error);
-            return kExitFailure;
-        }
-        const std::size_t updated = result.CountUpdated();
-        if (result.interruptedBy != 0) {
-            out.flush();
-            err << "interrupted: " << updated << (dry ? " would be updated, " : " updated, ")
-                << request.webFiles.size() - result.outcomes.size() << " not converted\n";
-            return 128 + result.interruptedBy;
-        }
-        if (!options.quiet) {
-            out << "Conversion done! " << updated << (dry ? " would be updated, " : " updated, ")
-                << result.outcomes.size() - updated << " unchanged.";
-            if (!result.notes.empty()) {
-                out << ' ' << result.notes.size() << (result.notes.size() == 1 ? " note" : " notes")
-                    << ": see " << kProgram << " check";
-            }
-            out << '\n';
-        }
-        if (!result.changedWhileConverting.empty()) {
-            return kExitFailure;
-        }
-        if (!result.problems.empty()) {
-            return kExitBlockLeftAlone;
-        }
-        return options.check && updated > 0 ? kExitFindings : kExitSuccess;
-    } catch (const FileError& error) {
-        PrintFileError(err, error);
-        return kExitFailure;
-    }
+    return RunGuarded(err, [&] { return DynamizeSite(sourceOptions, options, out, err); });
 }
 
 int RunCheck(const SourceOptions& sourceOptions, const CheckOptions& options, std::ostream& out,
              std::ostream& err) {
-    try {
-        const std::optional<Sources> sources = LoadSources(sourceOptions, err);
-        if (!sources) {
-            return kExitFailure;
-        }
-        const FileCheckResult result =
-            CheckFilesAndBlocks(sources->webFiles, sources->templateFiles, sources->identifiers,
-                                sources->baseFolder, sourceOptions.maxFileBytes);
-        for (const CheckReport& report : result.reports) {
-            PrintProblem(out, report.file, report.line, report.startLine);
-        }
-        for (const ConversionNote& note : result.notes) {
-            out << FormatQuotedNote(note) << '\n';
-        }
-        for (const std::string& page : result.recoverable) {
-            out << QuotePath(page)
-                << ": a run was interrupted while writing it in place; the next dynamize puts "
-                   "its old content back first\n";
-        }
-        if (!result.reports.empty() || !result.recoverable.empty()) {
-            return kExitFindings;
-        }
-        out << kCheckPassedMessage << '\n';
-        return options.strict && !result.notes.empty() ? kExitFindings : kExitSuccess;
-    } catch (const FileError& error) {
-        PrintFileError(err, error);
-        return kExitFailure;
-    }
+    return RunGuarded(err, [&] { return CheckSite(sourceOptions, options, out, err); });
 }
 
 int RunInit(const InitOptions& options, std::ostream& out, std::ostream& err) {
-    try {
-        std::error_code error;
-        if (!options.force && std::filesystem::symlink_status(options.projectFile, error).type() !=
-                                  std::filesystem::file_type::not_found) {
-            err << kProgram << ": " << QuotePath(options.projectFile)
-                << " already exists (use --force to replace it)\n";
-            return kExitFailure;
-        }
-        const std::optional<ListExpansion> lists =
-            ExpandPaths(options.webPaths, options.templatePaths, options.excludePatterns, err);
-        if (!lists) {
-            return kExitFailure;
-        }
-        const std::string projectFolder = ParentFolder(options.projectFile);
-        ProjectData data{{}, {}, DefaultIdentifiers(), options.lineEnds};
-        for (const std::string& path : lists->webFiles) {
-            data.webFiles.push_back(MakeEntryRelative(path, projectFolder));
-        }
-        for (const std::string& path : lists->templateFiles) {
-            data.templateFiles.push_back(MakeEntryRelative(path, projectFolder));
-        }
-        WriteProjectFile(options.projectFile, data);
-        out << "wrote " << QuotePath(options.projectFile) << " (" << data.webFiles.size()
-            << " web files, " << data.templateFiles.size() << " template files)\n";
-        out << "line ends: " << LineEndsWord(data.lineEnds)
-            << (data.lineEnds == LineEnds::Keep
-                    ? " (every page keeps its own; --line-ends crlf or lf to change)\n"
-                    : "\n");
-        for (const LeftOutPath& item : lists->leftOut) {
-            if (item.reason != LeftOutReason::LinkOutside) { // said on stderr already
-                out << "left out "
-                    << QuotePath(MakeEntryRelative(item.path, projectFolder) +
-                                 (item.isFolder ? "/" : ""))
-                    << ": " << DescribeLeftOut(item) << '\n';
-            }
-        }
-        PrintListHead(out, "web files", data.webFiles);
-        PrintListHead(out, "template files", data.templateFiles);
-        PrintNextStep(out, options.projectFile, data);
-        return kExitSuccess;
-    } catch (const FileError& error) {
-        PrintFileError(err, error);
-        return kExitFailure;
-    }
+    return RunGuarded(err, [&] { return WriteProject(options, out, err); });
 }
 
 std::optional<LineEnds> ParseLineEnds(std::string_view word) {

@@ -31,6 +31,9 @@ struct SourceOptions {
     std::vector<std::string> excludePatterns;
     // Larger files, the project file among them, end the command.
     std::uint64_t maxFileBytes = kDefaultMaxFileBytes;
+    // Relative paths above are taken below it, and what is found below it is
+    // named relative to it; empty: the current folder.
+    std::string workingFolder;
 };
 
 struct DynamizeOptions {
@@ -56,6 +59,7 @@ struct InitOptions {
     std::vector<std::string> excludePatterns;
     bool force = false;
     LineEnds lineEnds = LineEnds::Keep;
+    std::string workingFolder; // as in SourceOptions
 };
 
 // "crlf", "lf" or "keep", as the option takes them; nothing for another word.

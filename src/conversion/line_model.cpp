@@ -1,8 +1,5 @@
 #include "conversion/line_model.h"
 
-#include "conversion/atomic_write.h"
-#include "conversion/file_io.h"
-
 #include <cstring>
 
 namespace quillstamper {
@@ -69,16 +66,6 @@ std::string_view LineBreakAfter(std::string_view line, std::string_view bytes) {
         return "\r\n";
     }
     return {};
-}
-
-Lines ReadLines(const std::string& path) {
-    const std::string bytes = ReadFileBytes(path);
-    const LineViews views = SplitLines(bytes);
-    return Lines(views.begin(), views.end());
-}
-
-void WriteLines(const std::string& path, const Lines& lines) {
-    WriteFileAtomic(path, JoinLines(lines));
 }
 
 } // namespace quillstamper

@@ -24,10 +24,4 @@ std::string JoinLines(const LineViews& lines, std::string_view lineBreak);
 // or nothing for a last line without one.
 std::string_view LineBreakAfter(std::string_view line, std::string_view bytes);
 
-// Reads a file into lines. Throws FileError.
-Lines ReadLines(const std::string& path);
-
-// Replaces a file atomically with lines, each ended by CR LF. Throws FileError.
-void WriteLines(const std::string& path, const Lines& lines);
-
 } // namespace quillstamper

@@ -1,8 +1,8 @@
 #include "options/options_dlg.h"
 
-#include "app/dialog_units.h"
-#include "app/text_edges.h"
 #include "options/number_text.h"
+#include "widgets/dialog_units.h"
+#include "widgets/text_edges.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -12,10 +12,19 @@
 
 #include <iterator>
 #include <utility>
+#include <vector>
 
 namespace quillstamper {
 
 namespace {
+
+constexpr int kFirstEditId = 1012;
+constexpr int kPathBreakEditId = 1020;
+
+// The identifier edits' control ids by table entry: pairs 1 and 3 sit on the
+// left, pairs 2 and 4 on the right, each start above its end.
+constexpr std::array<int, IdentifierTable::size()> kIdentifierEditIds = {1012, 1013, 1016, 1017,
+                                                                         1014, 1015, 1018, 1019};
 
 // The drop-down list's items, top to bottom.
 constexpr std::pair<const char*, LineEnds> kLineEndsChoices[] = {
@@ -36,6 +45,14 @@ QLabel* AddLabel(QWidget* parent, const DialogUnits& units, const QString& text,
     auto* label = new QLabel(text, parent);
     label->setGeometry(units.ToPixels(x, y, width, height));
     return label;
+}
+
+void ExchangeText(QLineEdit& edit, QString& member, bool saveAndValidate) {
+    if (saveAndValidate) {
+        member = edit.text();
+    } else {
+        edit.setText(member);
+    }
 }
 
 } // namespace
@@ -66,18 +83,22 @@ COptionsDlg::COptionsDlg(QWidget* parent) : QDialog(parent) {
 
     const Qt::Alignment left = Qt::AlignLeft;
     const Qt::Alignment right = Qt::AlignRight;
+    const auto addEdit = [&](int controlId, int x, int y, int width, Qt::Alignment alignment) {
+        m_edits[static_cast<std::size_t>(controlId - kFirstEditId)] =
+            AddEdit(this, units, x, y, width, alignment);
+    };
     AddLabel(this, units, QStringLiteral("Template Start/End #01"), 15, 23, 93, 9);
-    m_edit1012 = AddEdit(this, units, 15, 34, 70, left);
-    m_edit1013 = AddEdit(this, units, 27, 50, 70, right);
+    addEdit(1012, 15, 34, 70, left);
+    addEdit(1013, 27, 50, 70, right);
     AddLabel(this, units, QStringLiteral("Template Start/End #03"), 15, 73, 101, 9);
-    m_edit1014 = AddEdit(this, units, 15, 85, 70, left);
-    m_edit1015 = AddEdit(this, units, 27, 101, 70, right);
+    addEdit(1014, 15, 85, 70, left);
+    addEdit(1015, 27, 101, 70, right);
     AddLabel(this, units, QStringLiteral("Template Start/End #02"), 119, 23, 87, 9);
-    m_edit1016 = AddEdit(this, units, 119, 34, 70, left);
-    m_edit1017 = AddEdit(this, units, 131, 50, 70, right);
+    addEdit(1016, 119, 34, 70, left);
+    addEdit(1017, 131, 50, 70, right);
     AddLabel(this, units, QStringLiteral("Template Start/End #04"), 119, 74, 93, 9);
-    m_edit1018 = AddEdit(this, units, 119, 85, 70, left);
-    m_edit1019 = AddEdit(this, units, 131, 101, 71, right);
+    addEdit(1018, 119, 85, 70, left);
+    addEdit(1019, 131, 101, 71, right);
     // "..." after each start edit and before each end edit: a pair reads start ... end.
     for (const auto& [x, y] : {std::pair{87, 36},
                                {15, 52},
@@ -90,7 +111,7 @@ COptionsDlg::COptionsDlg(QWidget* parent) : QDialog(parent) {
         AddLabel(this, units, QStringLiteral("..."), x, y, 10, 8);
     }
     AddLabel(this, units, QStringLiteral("Long path break after ... characters"), 13, 144, 131, 10);
-    m_edit1020 = AddEdit(this, units, 173, 141, 33, right);
+    addEdit(kPathBreakEditId, 173, 141, 33, right);
     AddLabel(this, units, QStringLiteral("Line ends:"), 13, 211, 50, 10);
     m_lineEndsBox = new QComboBox(this);
     m_lineEndsBox->setGeometry(units.ToPixels(106, 208, 100, 12));
@@ -98,22 +119,29 @@ COptionsDlg::COptionsDlg(QWidget* parent) : QDialog(parent) {
         m_lineEndsBox->addItem(QString::fromLatin1(text));
     }
 
-    QWidget* order[] = {ok,         cancel,     m_edit1012, m_edit1013, m_edit1014, m_edit1015,
-                        m_edit1016, m_edit1017, m_edit1018, m_edit1019, m_edit1020, m_lineEndsBox};
+    // Tab stops in control id order.
+    std::vector<QWidget*> order = {ok, cancel};
+    order.insert(order.end(), m_edits.begin(), m_edits.end());
+    order.push_back(m_lineEndsBox);
     for (std::size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
     ok->setFocus();
 }
 
+QLineEdit* COptionsDlg::FindEdit(int controlId) const {
+    return m_edits[static_cast<std::size_t>(controlId - kFirstEditId)];
+}
+
 QLineEdit* COptionsDlg::IdentifierEdit(int entry) const {
-    QLineEdit* const edits[] = {m_edit1012, m_edit1013, m_edit1016, m_edit1017,
-                                m_edit1014, m_edit1015, m_edit1018, m_edit1019};
-    return entry >= 0 && entry < 8 ? edits[entry] : nullptr;
+    if (entry < 0 || entry >= static_cast<int>(kIdentifierEditIds.size())) {
+        return nullptr;
+    }
+    return FindEdit(kIdentifierEditIds[static_cast<std::size_t>(entry)]);
 }
 
 QLineEdit* COptionsDlg::PathBreakEdit() const {
-    return m_edit1020;
+    return FindEdit(kPathBreakEditId);
 }
 
 QComboBox* COptionsDlg::LineEndsBox() const {
@@ -121,14 +149,9 @@ QComboBox* COptionsDlg::LineEndsBox() const {
 }
 
 void COptionsDlg::OnInitDialog() {
-    m_start1 = TextToDisplay(m_identifiers[0]);
-    m_end1 = TextToDisplay(m_identifiers[1]);
-    m_start2 = TextToDisplay(m_identifiers[2]);
-    m_end2 = TextToDisplay(m_identifiers[3]);
-    m_start3 = TextToDisplay(m_identifiers[4]);
-    m_end3 = TextToDisplay(m_identifiers[5]);
-    m_start4 = TextToDisplay(m_identifiers[6]);
-    m_end4 = TextToDisplay(m_identifiers[7]);
+    for (std::size_t entry = 0; entry < m_identifierTexts.size(); ++entry) {
+        m_identifierTexts[entry] = TextToDisplay(m_identifiers[entry]);
+    }
     m_pathBreakText = QString::fromStdString(IntToText(m_pathBreak));
     m_lineEndsChoice = 0;
     for (std::size_t choice = 0; choice < std::size(kLineEndsChoices); ++choice) {
@@ -140,17 +163,11 @@ void COptionsDlg::OnInitDialog() {
 }
 
 void COptionsDlg::UpdateData(bool saveAndValidate) {
-    const std::pair<QLineEdit*, QString*> exchange[] = {
-        {m_edit1012, &m_start1}, {m_edit1016, &m_start2}, {m_edit1014, &m_start3},
-        {m_edit1018, &m_start4}, {m_edit1013, &m_end1},   {m_edit1017, &m_end2},
-        {m_edit1015, &m_end3},   {m_edit1019, &m_end4},   {m_edit1020, &m_pathBreakText}};
-    for (const auto& [edit, member] : exchange) {
-        if (saveAndValidate) {
-            *member = edit->text();
-        } else {
-            edit->setText(*member);
-        }
+    for (std::size_t entry = 0; entry < m_identifierTexts.size(); ++entry) {
+        ExchangeText(*FindEdit(kIdentifierEditIds[entry]), m_identifierTexts[entry],
+                     saveAndValidate);
     }
+    ExchangeText(*PathBreakEdit(), m_pathBreakText, saveAndValidate);
     if (saveAndValidate) {
         m_lineEndsChoice = m_lineEndsBox->currentIndex();
     } else {
@@ -164,12 +181,10 @@ void COptionsDlg::accept() {
 
 void COptionsDlg::OnOK() {
     UpdateData(true);
-    const QString* const texts[] = {&m_start1, &m_end1, &m_start2, &m_end2,
-                                    &m_start3, &m_end3, &m_start4, &m_end4};
-    for (std::size_t entry = 0; entry < m_identifiers.size(); ++entry) {
+    for (std::size_t entry = 0; entry < m_identifierTexts.size(); ++entry) {
         // An untouched field keeps its bytes, even those that are no UTF-8.
-        if (*texts[entry] != TextToDisplay(m_identifiers[entry])) {
-            m_identifiers[entry] = TextFromDisplay(*texts[entry]);
+        if (m_identifierTexts[entry] != TextToDisplay(m_identifiers[entry])) {
+            m_identifiers[entry] = TextFromDisplay(m_identifierTexts[entry]);
         }
     }
     m_pathBreak = ClampPathBreak(TextToInt(TextFromDisplay(m_pathBreakText)));

@@ -43,23 +43,15 @@ private:
     void OnOK();
     // true: edits to members, false: members to edits.
     void UpdateData(bool saveAndValidate);
+    QLineEdit* FindEdit(int controlId) const;
 
-    QString m_start1, m_start2, m_start3, m_start4;
-    QString m_end1, m_end2, m_end3, m_end4;
+    // In the identifier table's order, whatever the places of their edits.
+    std::array<QString, IdentifierTable::size()> m_identifierTexts;
     QString m_pathBreakText;
     int m_lineEndsChoice = 0;
 
-    // Edits by control id order of the data exchange: 1012, 1016, 1014,
-    // 1018, 1013, 1017, 1015, 1019, 1020.
-    QLineEdit* m_edit1012 = nullptr;
-    QLineEdit* m_edit1013 = nullptr;
-    QLineEdit* m_edit1014 = nullptr;
-    QLineEdit* m_edit1015 = nullptr;
-    QLineEdit* m_edit1016 = nullptr;
-    QLineEdit* m_edit1017 = nullptr;
-    QLineEdit* m_edit1018 = nullptr;
-    QLineEdit* m_edit1019 = nullptr;
-    QLineEdit* m_edit1020 = nullptr;
+    // By control id, 1012 to 1020; the last is the path break's.
+    std::array<QLineEdit*, 9> m_edits{};
     QComboBox* m_lineEndsBox = nullptr;
 };
 

@@ -8,6 +8,7 @@
 #include "conversion/line_model.h"
 #include "options/options_dlg.h"
 #include "project/project_file.h"
+#include "support/markers.h"
 #include "support/test_files.h"
 #include "workspace/shorten_path.h"
 
@@ -95,8 +96,8 @@ const QString kWebFilter =
     "HTM or other web files (*.htm;*.html;*.pl;*.php)|*.htm;*.html;*.pl;*.php";
 const QString kProjectFilter = "Trelvonix project files (*.trvx)|*.trvx";
 const QString kBar = " | ";
-const std::string kMenu = "<!-- Trelvonix menu -->";
-const std::string kMenuEnd = "<!-- Trelvonix menu end -->";
+using test::kMenu;
+using test::kMenuEnd;
 const std::string kMenuBlock = kMenu + "\nold\n" + kMenuEnd + "\n";
 
 QString Q(const std::string& text) {

@@ -1,14 +1,14 @@
 // quillstamper-cli on input that is wrong or extreme: a result or a clear
 // message, never a crash, and memory within a small multiple of the input.
 
+#include "support/cli_process.h"
+#include "support/markers.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
+#include <chrono>
 #include <functional>
-#include <spawn.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,47 +17,6 @@
 namespace {
 
 using namespace quillstamper::test;
-
-struct CliRun {
-    int status = -1;
-    long peakMegabytes = 0;
-    std::string out;
-    std::string err;
-};
-
-// A timed run ends after 10 seconds, with status 124, should the tool hang.
-CliRun RunCli(const TempDir& dir, std::vector<std::string> args, bool timed = false) {
-    args.insert(args.begin(), QUILLSTAMPER_CLI);
-    if (timed) {
-        args.insert(args.begin(), {"timeout", "10"});
-    }
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    const std::string out = dir / "stdout.txt";
-    const std::string err = dir / "stderr.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t child = -1;
-    CliRun run;
-    if (posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        struct rusage usage {};
-        ::wait4(child, &status, 0, &usage);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.peakMegabytes = usage.ru_maxrss / 1024;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    run.out = ReadBytes(out);
-    run.err = ReadBytes(err);
-    return run;
-}
 
 bool UnderSanitizer() {
 #if defined(__SANITIZE_ADDRESS__)
@@ -70,9 +29,6 @@ bool UnderSanitizer() {
     return false;
 }
 
-const std::string kMenu = "<!-- Trelvonix menu -->";
-const std::string kMenuEnd = "<!-- Trelvonix menu end -->";
-
 TEST(BadInputTest, BinaryBytesLoneCrAndInvalidUtf8PassThrough) {
     const TempDir dir;
     const std::string binary = std::string("\0\x01\xff\xfe", 4) + "\r\r\xc3\x28 lone CR\rstays\r\n";
@@ -81,8 +37,7 @@ TEST(BadInputTest, BinaryBytesLoneCrAndInvalidUtf8PassThrough) {
     // A name that is no UTF-8.
     WriteBytes(dir / "site/\xff\xfe-page.html", page);
     WriteBytes(dir / "menu.tpl", kMenu + "\r\n" + content + "\r\n" + kMenuEnd + "\r\n");
-    const CliRun run =
-        RunCli(dir, {"dynamize", "--web", dir / "site", "--template", dir / "menu.tpl"});
+    const CliRun run = RunCli({"dynamize", "--web", dir / "site", "--template", dir / "menu.tpl"});
     EXPECT_EQ(run.status, 0) << run.err;
     // The name is quoted, the bytes of the page are not.
     EXPECT_NE(run.out.find("updated \"" + (dir / R"(site/\377\376-page.html")")), std::string::npos)
@@ -102,7 +57,7 @@ TEST(BadInputTest, BrokenProjectFilesGiveAClearMessage) {
     };
     for (const auto& [bytes, message] : cases) {
         WriteBytes(dir / "p.trvx", bytes);
-        const CliRun run = RunCli(dir, {"check", dir / "p.trvx"});
+        const CliRun run = RunCli({"check", dir / "p.trvx"});
         EXPECT_EQ(run.status, 2) << bytes;
         EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
     }
@@ -110,7 +65,7 @@ TEST(BadInputTest, BrokenProjectFilesGiveAClearMessage) {
     const std::string longPath = "/" + std::string(10000, 'p') + ".html";
     WriteBytes(dir / "p.trvx", "Trelvonix Quillstamper Project\r\n==\r\n\r\n" + longPath +
                                    "\r\n[EOL]\r\nt.tpl\r\n[EOL]\r\n");
-    const CliRun run = RunCli(dir, {"check", dir / "p.trvx"});
+    const CliRun run = RunCli({"check", dir / "p.trvx"});
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("File name too long"), std::string::npos) << run.err.substr(0, 200);
 }
@@ -167,7 +122,8 @@ TEST(BadInputTest, FifosDevicesAndFilesOverTheLimitAreRefused) {
          overLimit + "100 bytes (--max-file-size)\n"},
     };
     for (const auto& c : cases) {
-        const CliRun run = RunCli(dir, c.args, true);
+        // Ended after 10 seconds, with status 124, should the tool wait on a FIFO.
+        const CliRun run = RunCli(c.args, {.timeout = std::chrono::seconds(10)});
         const std::string path = c.path.starts_with('/') ? c.path : dir / c.path;
         if (c.cause.empty()) {
             EXPECT_EQ(run.status, 0) << run.err;
@@ -179,7 +135,7 @@ TEST(BadInputTest, FifosDevicesAndFilesOverTheLimitAreRefused) {
     EXPECT_EQ(ReadBytes(dir / "site/page.html"), page);
     for (const char* size :
          {"", "K", "12KB", "1.5M", "-1", "99999999999999999999", "17179869184G"}) {
-        const CliRun run = RunCli(dir, {"check", dir / "p.trvx", "--max-file-size", size});
+        const CliRun run = RunCli({"check", dir / "p.trvx", "--max-file-size", size});
         EXPECT_EQ(run.status, 2) << size;
         EXPECT_NE(run.err.find("--max-file-size"), std::string::npos) << run.err;
     }
@@ -192,7 +148,7 @@ TEST(BadInputTest, FileNamesAreQuotedInOutput) {
     WriteBytes(dir / name, kMenu + "\r\nold\r\n" + kMenuEnd + "\r\n");
     WriteBytes(dir / "menu.tpl", kMenu + "\r\nnew\r\n" + kMenuEnd + "\r\n");
     const CliRun run =
-        RunCli(dir, {"dynamize", "--diff", "--web", dir / name, "--template", dir / "menu.tpl"});
+        RunCli({"dynamize", "--diff", "--web", dir / name, "--template", dir / "menu.tpl"});
     EXPECT_EQ(run.status, 0) << run.err;
     const std::string quoted = "\"" + (dir / R"(p\033]0;title\a\033[2J\nx.html")");
     EXPECT_TRUE(
@@ -238,11 +194,11 @@ TEST(BadInputTest, HugeLinesManyLinesAndHugeProjectFilesStayBounded) {
     });
     WriteBytes(dir / "menu.tpl", kMenu + "\r\nnew\r\n" + kMenuEnd + "\r\n");
     const CliRun huge =
-        RunCli(dir, {"dynamize", "--web", dir / "line.html", "--template", dir / "menu.tpl"});
+        RunCli({"dynamize", "--web", dir / "line.html", "--template", dir / "menu.tpl"});
     EXPECT_EQ(huge.status, 0) << huge.err;
     EXPECT_LT(huge.peakMegabytes, 3 * kLineMegabytes + 30);
     const CliRun many =
-        RunCli(dir, {"dynamize", "--web", dir / "many.html", "--template", dir / "menu.tpl"});
+        RunCli({"dynamize", "--web", dir / "many.html", "--template", dir / "menu.tpl"});
     EXPECT_EQ(many.status, 0) << many.err;
     EXPECT_LT(many.peakMegabytes, 100); // 6 MB of input, a million lines
                                         // Pages named on the command line keep their line ends.
@@ -257,7 +213,7 @@ TEST(BadInputTest, HugeLinesManyLinesAndHugeProjectFilesStayBounded) {
         }
         WriteBytes(dir / "big.trvx", project + "[EOL]\r\n[EOL]\r\n");
     });
-    const CliRun big = RunCli(dir, {"check", dir / "big.trvx"});
+    const CliRun big = RunCli({"check", dir / "big.trvx"});
     EXPECT_EQ(big.status, 2);
     EXPECT_NE(big.err.find("and-a-page-name.html"), std::string::npos);
     EXPECT_LT(big.peakMegabytes, 4 * kProjectMegabytes);

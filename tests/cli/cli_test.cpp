@@ -1,17 +1,20 @@
-// End-to-end runs of quillstamper-cli on small sites in temporary folders:
-// where the lists come from, what is printed, and the exit statuses.
+// quillstamper-cli on small sites in temporary folders: where the lists come
+// from, what is printed, and the exit statuses. Most tests run the command
+// line in this process, relative paths taken below the site's folder; those
+// about the program itself start it.
 
+#include "cli/command_line.h"
 #include "conversion/line_model.h"
+#include "support/cli_process.h"
+#include "support/markers.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
@@ -19,40 +22,23 @@ namespace {
 using namespace quillstamper::test;
 using Args = std::vector<std::string>;
 
-const std::string kMenuStart = "<!-- Trelvonix menu -->";
-const std::string kMenuEnd = "<!-- Trelvonix menu end -->";
 const std::string kMissing = ": End of template missing: ";
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
-
-// Runs the tool in folder; unprivileged runs drop to "nobody" so that
-// permission bits apply even when the tests run as root.
-Outcome RunCli(const std::string& folder, const Args& args, bool unprivileged = false) {
-    const TempDir capture;
-    std::string command = "cd " + Quoted(folder) + " && ";
-    if (unprivileged && IsPrivileged()) {
-        command += "setpriv --reuid=65534 --regid=65534 --clear-groups ";
-    }
-    command += Quoted(QUILLSTAMPER_CLI);
+// The command line run in this process, as if folder were the current one.
+CliRun RunInProcess(const std::string& folder, const Args& args) {
+    std::vector<const char*> argv = {"quillstamper-cli"};
     for (const std::string& arg : args) {
-        command += " " + Quoted(arg);
+        argv.push_back(arg.c_str());
     }
-    const int status = std::system(
-        (command + " >" + Quoted(capture / "out") + " 2>" + Quoted(capture / "err")).c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadBytes(capture / "out"),
-            ReadBytes(capture / "err")};
+    argv.push_back(nullptr);
+    std::ostringstream out;
+    std::ostringstream err;
+    CliRun run;
+    run.status = quillstamper::cli::RunCommandLine(static_cast<int>(argv.size() - 1), argv.data(),
+                                                   out, err, {.workingFolder = folder});
+    run.out = out.str();
+    run.err = err.str();
+    return run;
 }
 
 std::string Lines(const Args& lines, const std::string& eol = "\r\n") {
@@ -90,9 +76,9 @@ Args Dynamize(const Args& web, const Args& templates, const Args& flags = {}) {
     return args;
 }
 
-const std::string kOldPage = Lines({"top", kMenuStart, "old", kMenuEnd, "bottom"});
-const std::string kNewPage = Lines({"top", kMenuStart, "new1", "new2", kMenuEnd, "bottom"});
-const std::string kMenuTemplate = Lines({"x", kMenuStart, "new1", "new2", kMenuEnd, "y"}, "\n");
+const std::string kOldPage = Lines({"top", kMenu, "old", kMenuEnd, "bottom"});
+const std::string kNewPage = Lines({"top", kMenu, "new1", "new2", kMenuEnd, "bottom"});
+const std::string kMenuTemplate = Lines({"x", kMenu, "new1", "new2", kMenuEnd, "y"}, "\n");
 
 // Web folders give their web files, template folders every file, in byte
 // order; a project keeps entries below its folder relative to it.
@@ -104,26 +90,28 @@ TEST(CliTest, FoldersAndProjectFilesGiveTheLists) {
               {"site/tpl/menu.tpl", kMenuTemplate},
               {"site/tpl/s/n", "x\n"},
               {"other/o.htm", kOldPage}});
-    Outcome run = RunCli(dir.Path(), Dynamize({"site/pages"}, {"site/tpl"}, {"--dry-run"}));
+    // The program itself: relative paths are taken from its current folder.
+    const CliSetup inDir{.folder = dir.Path()};
+    CliRun run = RunCli(Dynamize({"site/pages"}, {"site/tpl"}, {"--dry-run"}), inDir);
     EXPECT_EQ(run.out, "would update site/pages/a.htm\nwould update site/pages/b.html\n"
                        "Conversion done! 2 would be updated, 0 unchanged.\n");
-    Outcome templatesOnly = RunCli(dir.Path(), {"dynamize", "--template", "site/tpl"});
+    CliRun templatesOnly = RunCli({"dynamize", "--template", "site/tpl"}, inDir);
     EXPECT_EQ(templatesOnly.status, 2);
     EXPECT_NE(templatesOnly.err.find("You added 0 Web Files and 2 Template Files!"),
               std::string::npos);
 
     Args init = {"init", "site/p.trvx", "--web", "site/pages", "--template", "site/tpl"};
-    EXPECT_EQ(RunCli(dir.Path(), init).status, 0);
+    EXPECT_EQ(RunCli(init, inDir).status, 0);
     const std::string written =
         Project({"pages/a.htm", "pages/b.html"}, {"tpl/menu.tpl", "tpl/s/n"}, "keep");
     EXPECT_EQ(ReadBytes(dir / "site/p.trvx"), written);
     init.insert(init.begin() + 3, "other/o.htm");
-    EXPECT_EQ(RunCli(dir.Path(), init).status, 2);
+    EXPECT_EQ(RunCli(init, inDir).status, 2);
     EXPECT_EQ(ReadBytes(dir / "site/p.trvx"), written);
     init.push_back("--force");
-    EXPECT_EQ(RunCli(dir.Path(), init).status, 0);
+    EXPECT_EQ(RunCli(init, inDir).status, 0);
     // Run from elsewhere: the page outside the project folder is kept absolute.
-    run = RunCli(dir / "site/tpl", {"dynamize", "../p.trvx"});
+    run = RunCli({"dynamize", "../p.trvx"}, {.folder = dir / "site/tpl"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "updated " + dir / "other/o.htm" +
                            "\nupdated pages/a.htm\n"
@@ -135,13 +123,13 @@ TEST(CliTest, FoldersAndProjectFilesGiveTheLists) {
 
 TEST(CliTest, DryRunCheckDiffAndQuiet) {
     TempDir dir;
-    const Args before = {"a", "b", "c", "d", kMenuStart, "old", kMenuEnd, "e", "f", "g", "h"};
+    const Args before = {"a", "b", "c", "d", kMenu, "old", kMenuEnd, "e", "f", "g", "h"};
     Args after = before;
     after[5] = "new";
-    Put(dir, {{"page.html", Lines(before)}, {"menu.tpl", Lines({kMenuStart, "new", kMenuEnd})}});
+    Put(dir, {{"page.html", Lines(before)}, {"menu.tpl", Lines({kMenu, "new", kMenuEnd})}});
     const std::string diff =
         "--- page.html\n+++ page.html\n@@ -3,7 +3,7 @@\n" +
-        Lines({" c", " d", " " + kMenuStart, "-old", "+new", " " + kMenuEnd, " e", " f"});
+        Lines({" c", " d", " " + kMenu, "-old", "+new", " " + kMenuEnd, " e", " f"});
     const std::string would = "would update page.html\n", done = "Conversion done!";
     // Outputs ending in the summary are compared up to its start, the others whole.
     const struct {
@@ -156,7 +144,7 @@ TEST(CliTest, DryRunCheckDiffAndQuiet) {
                  {{"--diff", "--quiet"}, 0, diff, Lines(after)},
                  {{"--check", "--quiet"}, 0, "", Lines(after)}};
     for (const auto& c : cases) {
-        Outcome run = RunCli(dir.Path(), Dynamize({"page.html"}, {"menu.tpl"}, c.flags));
+        CliRun run = RunInProcess(dir.Path(), Dynamize({"page.html"}, {"menu.tpl"}, c.flags));
         EXPECT_EQ(run.status, c.status) << testing::PrintToString(c.flags);
         EXPECT_TRUE(c.out.ends_with(done) ? run.out.starts_with(c.out) : run.out == c.out)
             << run.out;
@@ -167,20 +155,20 @@ TEST(CliTest, DryRunCheckDiffAndQuiet) {
 TEST(CliTest, CheckPrintsEachMissingEndWithItsPlace) {
     TempDir dir;
     const std::string odd = "<!-- Trelvonix m\xE4u -->";
-    Put(dir, {{"w.html", Lines({kMenuStart, "x", odd}, "\n")},
+    Put(dir, {{"w.html", Lines({kMenu, "x", odd}, "\n")},
               {"t.tpl", Lines({"x", "<!-- Trelvonix side -->"})},
-              {"ok.tpl", Lines({kMenuStart, kMenuEnd})}});
+              {"ok.tpl", Lines({kMenu, kMenuEnd})}});
 
-    Outcome run = RunCli(dir.Path(), {"check", "--web", "w.html", "--template", "t.tpl"});
+    CliRun run = RunInProcess(dir.Path(), {"check", "--web", "w.html", "--template", "t.tpl"});
     EXPECT_EQ(run.status, 1);
     // Reports first, then the notes.
-    EXPECT_EQ(run.out, Lines({"w.html:1" + kMissing + kMenuStart, "w.html:3" + kMissing + odd,
+    EXPECT_EQ(run.out, Lines({"w.html:1" + kMissing + kMenu, "w.html:3" + kMissing + odd,
                               "t.tpl:2" + kMissing + "<!-- Trelvonix side -->",
-                              "w.html:1: no template holds this block: " + kMenuStart,
+                              "w.html:1: no template holds this block: " + kMenu,
                               "w.html:3: no template holds this block: " + odd,
                               "t.tpl:2: no web file uses this block: <!-- Trelvonix side -->"},
                              "\n"));
-    Outcome clean = RunCli(dir.Path(), {"check", "--web", "ok.tpl", "--template", "ok.tpl"});
+    CliRun clean = RunInProcess(dir.Path(), {"check", "--web", "ok.tpl", "--template", "ok.tpl"});
     EXPECT_EQ(clean.status, 0);
     EXPECT_EQ(clean.out, "No errors found in files, file checking done!\n");
 }
@@ -193,14 +181,14 @@ TEST(CliTest, DeletedEndLineKeepsThePageAndBothCommandsReportIt) {
     const std::string nav = "<!-- Trelvonix nav -->";
     const Args typo{"<!-- Trelvonix Nav -->", "x", "<!-- Trelvonix Nav end -->"};
     const std::string page =
-        Lines({nav, "<a>old</a>", "<main>", "text", "</main>", kMenuStart, "old", kMenuEnd}) +
+        Lines({nav, "<a>old</a>", "<main>", "text", "</main>", kMenu, "old", kMenuEnd}) +
         Lines(typo);
-    Put(dir, {{"p.html", page},
-              {"t.tpl",
-               Lines({nav, "<a>new</a>", "<!-- Trelvonix nav end -->", kMenuStart, "old", kMenuEnd},
-                     "\n")}});
+    Put(dir,
+        {{"p.html", page},
+         {"t.tpl",
+          Lines({nav, "<a>new</a>", "<!-- Trelvonix nav end -->", kMenu, "old", kMenuEnd}, "\n")}});
     Args args{"dynamize", "--web", "p.html", "--template", "t.tpl"};
-    const Outcome dynamize = RunCli(dir.Path(), args);
+    const CliRun dynamize = RunInProcess(dir.Path(), args);
     EXPECT_EQ(dynamize.status, 3);
     EXPECT_EQ(dynamize.err, "p.html:1" + kMissing + nav + "\n");
     EXPECT_EQ(dynamize.out, "Conversion done! 0 updated, 1 unchanged. 1 note: see "
@@ -208,48 +196,49 @@ TEST(CliTest, DeletedEndLineKeepsThePageAndBothCommandsReportIt) {
     EXPECT_EQ(ReadBytes(dir / "p.html"), page);
 
     args[0] = "check";
-    const Outcome check = RunCli(dir.Path(), args);
+    const CliRun check = RunInProcess(dir.Path(), args);
     EXPECT_EQ(check.status, 1);
     EXPECT_EQ(check.out, Lines({"p.html:1" + kMissing + nav,
                                 "p.html:9: no template holds this block: " + typo[0]},
                                "\n"));
     // Notes alone pass, unless --strict.
     Put(dir, {{"p.html", Lines(typo)}});
-    EXPECT_EQ(RunCli(dir.Path(), args).status, 0);
+    EXPECT_EQ(RunInProcess(dir.Path(), args).status, 0);
     args.push_back("--strict");
-    EXPECT_EQ(RunCli(dir.Path(), args).status, 1);
+    EXPECT_EQ(RunInProcess(dir.Path(), args).status, 1);
 }
 
 // A site kept in git with LF: only the block's lines change, and CI's
 // "--check" passes on a checkout that is up to date.
 TEST(CliTest, LfSiteKeepsItsLineEnds) {
     TempDir dir;
-    const std::string page = Lines({"<p>top</p>", kMenuStart, "old", kMenuEnd, "<p>end</p>"}, "\n");
+    const std::string page = Lines({"<p>top</p>", kMenu, "old", kMenuEnd, "<p>end</p>"}, "\n");
     Put(dir, {{"page.html", page},
-              {"menu.tpl", Lines({kMenuStart, "one", "two", kMenuEnd})},
+              {"menu.tpl", Lines({kMenu, "one", "two", kMenuEnd})},
               {"crlf.trvx", Project({"page.html"}, {"menu.tpl"})},
               {"keep.trvx", Project({"page.html"}, {"menu.tpl"}, "keep")}});
     const std::string converted =
-        Lines({"<p>top</p>", kMenuStart, "one", "two", kMenuEnd, "<p>end</p>"}, "\n");
-    EXPECT_EQ(RunCli(dir.Path(), {"dynamize", "keep.trvx", "--check"}).status, 1);
-    EXPECT_EQ(RunCli(dir.Path(), {"dynamize", "keep.trvx", "--quiet"}).status, 0);
+        Lines({"<p>top</p>", kMenu, "one", "two", kMenuEnd, "<p>end</p>"}, "\n");
+    EXPECT_EQ(RunInProcess(dir.Path(), {"dynamize", "keep.trvx", "--check"}).status, 1);
+    EXPECT_EQ(RunInProcess(dir.Path(), {"dynamize", "keep.trvx", "--quiet"}).status, 0);
     EXPECT_EQ(ReadBytes(dir / "page.html"), converted);
     for (const Args& args : {Args{"dynamize", "keep.trvx", "--check", "--diff"},
                              Dynamize({"page.html"}, {"menu.tpl"}, {"--check"}),
                              Args{"dynamize", "crlf.trvx", "--check", "--line-ends", "keep"}}) {
-        const Outcome run = RunCli(dir.Path(), args);
+        const CliRun run = RunInProcess(dir.Path(), args);
         EXPECT_EQ(run.status, 0) << args[1];
         EXPECT_EQ(run.out, "Conversion done! 0 would be updated, 1 unchanged.\n") << args[1];
     }
     // The project's CR LF, or the option, rewrites every line.
-    EXPECT_EQ(RunCli(dir.Path(), {"dynamize", "crlf.trvx", "--check"}).status, 1);
-    EXPECT_EQ(
-        RunCli(dir.Path(), {"dynamize", "keep.trvx", "--line-ends", "crlf", "--quiet"}).status, 0);
+    EXPECT_EQ(RunInProcess(dir.Path(), {"dynamize", "crlf.trvx", "--check"}).status, 1);
+    EXPECT_EQ(RunInProcess(dir.Path(), {"dynamize", "keep.trvx", "--line-ends", "crlf", "--quiet"})
+                  .status,
+              0);
     EXPECT_EQ(ReadBytes(dir / "page.html"),
-              Lines({"<p>top</p>", kMenuStart, "one", "two", kMenuEnd, "<p>end</p>"}));
+              Lines({"<p>top</p>", kMenu, "one", "two", kMenuEnd, "<p>end</p>"}));
     // A one-line template change is a one-line hunk.
-    Put(dir, {{"page.html", converted}, {"menu.tpl", Lines({kMenuStart, "one", "2", kMenuEnd})}});
-    const Outcome diff = RunCli(dir.Path(), {"dynamize", "keep.trvx", "--diff", "--quiet"});
+    Put(dir, {{"page.html", converted}, {"menu.tpl", Lines({kMenu, "one", "2", kMenuEnd})}});
+    const CliRun diff = RunInProcess(dir.Path(), {"dynamize", "keep.trvx", "--diff", "--quiet"});
     std::string changed;
     for (const std::string_view line : quillstamper::SplitLines(diff.out)) {
         if ((line.starts_with("-") || line.starts_with("+")) && !line.starts_with("---") &&
@@ -258,7 +247,7 @@ TEST(CliTest, LfSiteKeepsItsLineEnds) {
         }
     }
     EXPECT_EQ(changed, "-two\n+2\n") << diff.out;
-    EXPECT_EQ(RunCli(dir.Path(), {"dynamize", "keep.trvx", "--line-ends", "cr"}).status, 2);
+    EXPECT_EQ(RunInProcess(dir.Path(), {"dynamize", "keep.trvx", "--line-ends", "cr"}).status, 2);
 }
 
 TEST(CliTest, RefusedProjectFilesAndFileErrorsExitTwoNamingTheCause) {
@@ -271,37 +260,38 @@ TEST(CliTest, RefusedProjectFilesAndFileErrorsExitTwoNamingTheCause) {
         const std::pair<const char*, const char*> cases[] = {
             {"lower.trvx", "No project file!"}, {"cut.trvx", "cut.trvx"}, {"no.trvx", "no.trvx"}};
         for (const auto& [project, cause] : cases) {
-            Outcome run = RunCli(dir.Path(), {command, project});
+            CliRun run = RunInProcess(dir.Path(), {command, project});
             EXPECT_EQ(run.status, 2) << command << ' ' << project;
             EXPECT_NE(run.err.find(cause), std::string::npos) << run.err;
         }
     }
-    // A page that cannot be written ends the run.
+    // A page that cannot be written ends the run; as root only another user's process is refused.
     for (const char* page : {"a.html", "b.html", "c.html"}) {
         WriteBytes(dir / page, kOldPage);
         ::chmod((dir / page).c_str(), page[0] == 'b' ? 0444 : 0666);
     }
-    Outcome run = RunCli(dir.Path(), Dynamize({"a.html", "b.html", "c.html"}, {"menu.tpl"}), true);
+    CliRun run = RunCli(Dynamize({"a.html", "b.html", "c.html"}, {"menu.tpl"}),
+                        {.folder = dir.Path(), .unprivileged = true});
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("b.html"), std::string::npos) << run.err;
 }
 
 TEST(CliTest, MissingEndLinesLeaveBlocksAndExitThree) {
     TempDir dir;
-    Put(dir, {{"open.html", Lines({"top", kMenuStart, "old"})},
+    Put(dir, {{"open.html", Lines({"top", kMenu, "old"})},
               {"menu.tpl", kMenuTemplate},
-              {"open.tpl", Lines({kMenuStart, "new"})},
+              {"open.tpl", Lines({kMenu, "new"})},
               {"a.html", kOldPage},
               {"b.html", "drift\n"}});
-    Outcome web = RunCli(dir.Path(), Dynamize({"open.html"}, {"menu.tpl"}));
+    CliRun web = RunInProcess(dir.Path(), Dynamize({"open.html"}, {"menu.tpl"}));
     EXPECT_EQ(web.status, 3);
-    EXPECT_EQ(web.err, "open.html:2" + kMissing + kMenuStart + "\n");
+    EXPECT_EQ(web.err, "open.html:2" + kMissing + kMenu + "\n");
 
     // An unclosed template block is reported once, and outranks --check's drift.
-    Outcome tpl =
-        RunCli(dir.Path(), Dynamize({"a.html", "b.html", "a.html"}, {"open.tpl"}, {"--check"}));
+    CliRun tpl = RunInProcess(dir.Path(),
+                              Dynamize({"a.html", "b.html", "a.html"}, {"open.tpl"}, {"--check"}));
     EXPECT_EQ(tpl.status, 3);
-    EXPECT_EQ(tpl.err, "open.tpl:1" + kMissing + kMenuStart + "\n");
+    EXPECT_EQ(tpl.err, "open.tpl:1" + kMissing + kMenu + "\n");
 }
 
 TEST(CliTest, UsageErrorsAndVersion) {
@@ -311,18 +301,18 @@ TEST(CliTest, UsageErrorsAndVersion) {
                              Args{"dynamize", "p.trvx", "--web", "page.html"},
                              Args{"dynamize", "p.trvx", "--dry-run", "--check"},
                              Args{"dynamize", "p.trvx", "--bogus"}}) {
-        Outcome run = RunCli(dir.Path(), args);
+        CliRun run = RunCli(args, {.folder = dir.Path()});
         EXPECT_EQ(run.status, 2) << testing::PrintToString(args);
         EXPECT_NE(run.err, "") << testing::PrintToString(args);
     }
-    Outcome webOnly = RunCli(dir.Path(), {"dynamize", "--web", "page.html"});
+    CliRun webOnly = RunCli({"dynamize", "--web", "page.html"}, {.folder = dir.Path()});
     EXPECT_EQ(webOnly.status, 2);
     EXPECT_NE(webOnly.err.find("You added 1 Web Files and 0 Template Files!\n\nYou need one of "
                                "each at least for starting the conversion process!"),
               std::string::npos);
     EXPECT_EQ(ReadBytes(dir / "page.html"), kOldPage);
 
-    Outcome version = RunCli(dir.Path(), {"--version"});
+    CliRun version = RunCli({"--version"}, {.folder = dir.Path()});
     EXPECT_EQ(version.status, 0);
     EXPECT_TRUE(std::regex_search(version.out, std::regex("[0-9]+\\.[0-9]+"))) << version.out;
 }
@@ -341,7 +331,7 @@ TEST(CliTest, MissingPathsAreUsageErrors) {
         {{"init", "p.trvx", "--web", ".", "--template", "gone"}, "gone"},
     };
     for (const auto& [args, path] : cases) {
-        Outcome run = RunCli(dir.Path(), args);
+        CliRun run = RunInProcess(dir.Path(), args);
         EXPECT_EQ(run.status, 2) << testing::PrintToString(args);
         EXPECT_EQ(run.err, "quillstamper-cli: " + path + ": no such file or folder\n");
         EXPECT_EQ(run.out, "");
@@ -364,9 +354,9 @@ TEST(CliTest, InitLeavesOutTemplatesAndExcludedPathsAndSaysWhy) {
         WriteBytes(dir / ("site/" + std::string(page)), kOldPage);
     }
     ASSERT_EQ(::symlink("shared/foot.html", (dir / "site/foot.html").c_str()), 0);
-    Outcome run = RunCli(dir / "site", {"init", "site.trvx", "--web", ".", "--template",
-                                        "templates", "pages/../shared/foot.html", "--exclude",
-                                        "drafts/", "--exclude", "*.bak.html"});
+    CliRun run = RunInProcess(dir / "site", {"init", "site.trvx", "--web", ".", "--template",
+                                             "templates", "pages/../shared/foot.html", "--exclude",
+                                             "drafts/", "--exclude", "*.bak.html"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, Lines({"wrote site.trvx (7 web files, 2 template files)",
                               "line ends: keep (every page keeps its own; --line-ends crlf or lf "
@@ -388,7 +378,7 @@ TEST(CliTest, InitLeavesOutTemplatesAndExcludedPathsAndSaysWhy) {
                       {"templates/menu.html", "shared/foot.html"}, "keep"));
 
     // A project file takes its lists as they are; excludes belong to folder searches.
-    Outcome mixed = RunCli(dir / "site", {"check", "site.trvx", "--exclude", "drafts"});
+    CliRun mixed = RunInProcess(dir / "site", {"check", "site.trvx", "--exclude", "drafts"});
     EXPECT_EQ(mixed.status, 2);
     EXPECT_NE(mixed.err.find("--exclude"), std::string::npos) << mixed.err;
 }
@@ -413,7 +403,7 @@ TEST(CliTest, DynamizeSearchesLeaveOutExcludedPathsAndTemplates) {
     for (const auto& [excludes, updates] : cases) {
         Args flags = {"--dry-run"};
         flags.insert(flags.end(), excludes.begin(), excludes.end());
-        Outcome run = RunCli(dir.Path(), Dynamize({"."}, {"./keep/../tpl"}, flags));
+        CliRun run = RunInProcess(dir.Path(), Dynamize({"."}, {"./keep/../tpl"}, flags));
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_TRUE(run.out.starts_with(updates + "Conversion done!")) << run.out;
     }
@@ -434,7 +424,7 @@ TEST(CliTest, FolderSearchesSkipLinksToOutsideAndSaySo) {
         {Dynamize({"site/out.html"}, {"menu.tpl"}, {"--dry-run"}), ""},
     };
     for (const auto& [args, err] : cases) {
-        Outcome run = RunCli(dir.Path(), args);
+        CliRun run = RunInProcess(dir.Path(), args);
         EXPECT_EQ(run.status, 0) << testing::PrintToString(args);
         EXPECT_EQ(run.err, err);
         EXPECT_EQ(run.out.find("site/out.html") != std::string::npos, err.empty()) << run.out;
@@ -449,17 +439,17 @@ TEST(CliTest, HelpNamesTheProgramAndGivesExitStatusesAndAnExample) {
         if (!command.empty()) {
             args.insert(args.begin(), command);
         }
-        Outcome run = RunCli(dir.Path(), args);
+        CliRun run = RunCli(args, {.folder = dir.Path()});
         const std::string name =
             command.empty() ? "quillstamper-cli" : "quillstamper-cli " + command;
         EXPECT_EQ(run.status, 0) << command;
         EXPECT_NE(run.out.find("Usage: " + name + " "), std::string::npos) << run.out;
-        EXPECT_EQ(run.out.find(QUILLSTAMPER_CLI), std::string::npos) << run.out;
+        EXPECT_EQ(run.out.find(CliProgram()), std::string::npos) << run.out;
         EXPECT_NE(run.out.find("Exit status:\n  0  "), std::string::npos) << run.out;
         EXPECT_TRUE(std::regex_search(run.out, std::regex("\nExample[^\n]*:\n  " + name + " ")))
             << run.out;
     }
-    Outcome unknown = RunCli(dir.Path(), {"--version", "frob", "--web", "x"});
+    CliRun unknown = RunCli({"--version", "frob", "--web", "x"}, {.folder = dir.Path()});
     EXPECT_EQ(unknown.status, 2);
     EXPECT_EQ(unknown.err, "quillstamper-cli: unknown command 'frob'; commands: dynamize, check, "
                            "init\n");

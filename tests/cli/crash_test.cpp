@@ -2,19 +2,17 @@
 // keeps either its old or its new content, at most one temporary file is
 // left, and the next run finishes the job.
 
+#include "support/cli_process.h"
+#include "support/markers.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <random>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -24,28 +22,8 @@ using namespace quillstamper::test;
 constexpr int kPages = 2000;
 constexpr int kRuns = 20;
 
-pid_t StartDynamize(const std::string& project, const std::string& errors = "/dev/null") {
-    std::vector<std::string> args = {QUILLSTAMPER_CLI, "dynamize", project, "--quiet"};
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t child = -1;
-    EXPECT_EQ(posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    return child;
-}
-
-int Wait(pid_t child) {
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return status;
+CliProcess StartDynamize(const std::string& project) {
+    return CliProcess({"dynamize", project, "--quiet"});
 }
 
 std::string PageName(int page) {
@@ -53,8 +31,8 @@ std::string PageName(int page) {
 }
 
 std::string OldPage(int page) {
-    return "<p>page " + std::to_string(page) + "</p>\r\n<!-- Trelvonix menu -->\r\nold menu\r\n" +
-           "<!-- Trelvonix menu end -->\r\n<p>" + std::string(1500, 'x') + "</p>\r\n";
+    return "<p>page " + std::to_string(page) + "</p>\r\n" + kMenu + "\r\nold menu\r\n" + kMenuEnd +
+           "\r\n<p>" + std::string(1500, 'x') + "</p>\r\n";
 }
 
 void LayOldPages(const TempDir& dir, int pages) {
@@ -72,9 +50,7 @@ std::string WriteSite(const TempDir& dir, int pages) {
     project +=
         "[EOL]\r\nmenu.tpl\r\n[EOL]\r\n<!-- Trelvonix \r\n end -->\r\n\r\n\r\n\r\n\r\n\r\n\r\n";
     WriteBytes(dir / "site.trvx", project);
-    WriteBytes(
-        dir / "menu.tpl",
-        "<!-- Trelvonix menu -->\r\n<a href=\"/\">new menu</a>\r\n<!-- Trelvonix menu end -->\r\n");
+    WriteBytes(dir / "menu.tpl", kMenu + "\r\n<a href=\"/\">new menu</a>\r\n" + kMenuEnd + "\r\n");
     return dir / "site.trvx";
 }
 
@@ -85,7 +61,7 @@ TEST(CrashTest, KilledRunsLeaveEveryPageOldOrNew) {
     // The new content, and how long a whole run takes.
     layOldPages();
     const auto begin = std::chrono::steady_clock::now();
-    ASSERT_EQ(Wait(StartDynamize(dir / "site.trvx")), 0);
+    ASSERT_EQ(StartDynamize(dir / "site.trvx").Wait().status, 0);
     const auto whole = std::chrono::steady_clock::now() - begin;
     std::vector<std::string> newPages;
     for (int page = 0; page < kPages; ++page) {
@@ -100,10 +76,10 @@ TEST(CrashTest, KilledRunsLeaveEveryPageOldOrNew) {
         layOldPages();
         const auto delay = std::chrono::duration_cast<std::chrono::microseconds>(whole) *
                            std::uniform_real_distribution<double>(0.0, 1.1)(random);
-        const pid_t child = StartDynamize(dir / "site.trvx");
+        CliProcess child = StartDynamize(dir / "site.trvx");
         std::this_thread::sleep_for(delay);
-        ::kill(child, SIGKILL);
-        Wait(child);
+        child.Signal(SIGKILL);
+        child.Wait();
 
         int converted = 0;
         for (int page = 0; page < kPages; ++page) {
@@ -121,7 +97,7 @@ TEST(CrashTest, KilledRunsLeaveEveryPageOldOrNew) {
         temporariesLeft += left;
 
         // The next run completes the job.
-        ASSERT_EQ(Wait(StartDynamize(dir / "site.trvx")), 0) << "run " << run;
+        ASSERT_EQ(StartDynamize(dir / "site.trvx").Wait().status, 0) << "run " << run;
         EXPECT_EQ(ListFolder(dir / "pages").size(), names.size()) << "run " << run;
         for (const std::string& name : names) {
             if (name.rfind(".qs-", 0) == 0) {
@@ -147,10 +123,10 @@ TEST(CrashTest, TwoRunsAtOnceBothSucceed) {
     const std::string project = WriteSite(dir, 400);
     for (int round = 0; round < kRounds; ++round) {
         LayOldPages(dir, 400);
-        const pid_t first = StartDynamize(project);
-        const pid_t second = StartDynamize(project);
-        ASSERT_EQ(Wait(first), 0) << "round " << round;
-        ASSERT_EQ(Wait(second), 0) << "round " << round;
+        CliProcess first = StartDynamize(project);
+        CliProcess second = StartDynamize(project);
+        ASSERT_EQ(first.Wait().status, 0) << "round " << round;
+        ASSERT_EQ(second.Wait().status, 0) << "round " << round;
         for (int page = 0; page < 400; ++page) {
             ASSERT_NE(ReadBytes(dir / PageName(page)).find("new menu"), std::string::npos)
                 << "round " << round << ", page " << page;
@@ -168,23 +144,24 @@ TEST(CrashTest, InterruptedRunsStopCleanly) {
     const std::string project = WriteSite(dir, kPages);
     LayOldPages(dir, kPages);
     const auto begin = std::chrono::steady_clock::now();
-    ASSERT_EQ(Wait(StartDynamize(project)), 0);
+    ASSERT_EQ(StartDynamize(project).Wait().status, 0);
     const auto whole = std::chrono::steady_clock::now() - begin;
     std::mt19937 random(7);
     int interrupted = 0;
     for (int round = 0; round < kRounds; ++round) {
         LayOldPages(dir, kPages);
         const int signal = round % 2 == 0 ? SIGINT : SIGTERM;
-        const pid_t child = StartDynamize(project, dir / "errors.txt");
+        CliProcess child = StartDynamize(project);
         std::this_thread::sleep_for(std::chrono::duration_cast<std::chrono::microseconds>(whole) *
                                     std::uniform_real_distribution<double>(0.1, 1.0)(random));
-        ::kill(child, signal);
-        const int status = Wait(child);
-        ASSERT_TRUE(WIFEXITED(status)) << "round " << round;
-        const std::string errors = ReadBytes(dir / "errors.txt");
-        if (WEXITSTATUS(status) != 0) {
+        child.Signal(signal);
+        const CliRun stopped = child.Wait();
+        const int status = stopped.status;
+        ASSERT_NE(status, -1) << "round " << round; // it exited, not killed by the signal
+        const std::string& errors = stopped.err;
+        if (status != 0) {
             ++interrupted;
-            EXPECT_EQ(WEXITSTATUS(status), 128 + signal) << errors;
+            EXPECT_EQ(status, 128 + signal) << errors;
             EXPECT_EQ(errors.rfind("interrupted: ", 0), 0u) << errors;
         }
         int converted = 0;
@@ -195,7 +172,7 @@ TEST(CrashTest, InterruptedRunsStopCleanly) {
             converted += isNew ? 1 : 0;
         }
         ASSERT_EQ(ListFolder(dir / "pages").size(), static_cast<std::size_t>(kPages));
-        if (WEXITSTATUS(status) != 0) {
+        if (status != 0) {
             // The count it gave is the count on disk.
             EXPECT_NE(errors.find("interrupted: " + std::to_string(converted) + " updated, "),
                       std::string::npos)

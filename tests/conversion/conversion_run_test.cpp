@@ -1,4 +1,5 @@
 #include "conversion/conversion_run.h"
+#include "support/markers.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +12,6 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-const std::string kMenu = "<!-- Trelvonix menu -->";
-const std::string kMenuEnd = "<!-- Trelvonix menu end -->";
 const std::string kFoot = "<!-- Trelvonix foot -->";
 const std::string kHashFoot = "# Trelvonix foot";
 

@@ -166,7 +166,7 @@ int ExpectOtherLineEnds(const GeneratedCase& input, const TempDir& engine) {
                 continue; // not a converted page, or lines LF cannot carry
             ++compared;
             EXPECT_EQ(LinesOf(got), lines) << name;
-                        if (lineEnds == LineEnds::Lf) {
+            if (lineEnds == LineEnds::Lf) {
                 EXPECT_TRUE(AllLinesEndWith(got, "\n")) << name;
             } else if (AllLinesEndWith(original, "\n")) {
                 EXPECT_EQ(got, JoinLines(SplitLines(crLf), "\n")) << name;
@@ -220,7 +220,7 @@ TEST(DifferentialTest, EngineAndItsDryRunMatchStepByStepReferences) {
         ASSERT_EQ(result.problems.empty(), !expected.leftAlone);
         ExpectSameFolders(reference.Path(), engine);
         ExpectDryRunForesees(input, engine, dryResult, dry, result);
-                if (seed % 2 == 0) // half the cases suffice, and each costs two more sites
+        if (seed % 2 == 0) // half the cases suffice, and each costs two more sites
             otherLineEnds += ExpectOtherLineEnds(input, engine);
         if (expected.leftAlone) {
             ++leftAlone;
@@ -239,7 +239,7 @@ TEST(DifferentialTest, EngineAndItsDryRunMatchStepByStepReferences) {
     EXPECT_GT(compared, kCases * 9 / 10);
     EXPECT_GT(leftAlone, kCases / 10);
     EXPECT_GT(compared - leftAlone, kCases / 2);
-        EXPECT_GT(otherLineEnds, static_cast<int>(kCases / 2));
+    EXPECT_GT(otherLineEnds, static_cast<int>(kCases / 2));
 }
 
 } // namespace

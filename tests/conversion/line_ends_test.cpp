@@ -1,6 +1,7 @@
 // How written lines end: CR LF, LF, or kept as each page line had them.
 
 #include "conversion/conversion_run.h"
+#include "support/markers.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -10,9 +11,6 @@
 
 namespace quillstamper::test {
 namespace {
-
-const std::string kMenu = "<!-- Trelvonix menu -->";
-const std::string kMenuEnd = "<!-- Trelvonix menu end -->";
 
 struct Case {
     const char* name;

@@ -2,6 +2,7 @@
 
 #include "conversion/line_model.h"
 #include "conversion/markers.h"
+#include "reference_conversion.h"
 
 #include "support/test_files.h"
 #include "workspace/file_error.h"
@@ -30,6 +31,8 @@ TEST(LineModelTest, SplitsAtLfWithOptionalCrAndJoinsWithCrLf) {
 }
 
 TEST(LineModelTest, FilesRoundTripToCrLf) {
+    using test::ReadLines;
+    using test::WriteLines;
     const test::TempDir dir;
     const std::string path = dir / "page.html";
     test::WriteBytes(path, "a\r\nb\n\nc");

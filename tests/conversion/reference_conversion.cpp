@@ -1,11 +1,23 @@
 #include "reference_conversion.h"
 
+#include "conversion/atomic_write.h"
+#include "conversion/file_io.h"
 #include "conversion/line_model.h"
 #include "conversion/markers.h"
 
 #include <fstream>
 
 namespace quillstamper::test {
+
+Lines ReadLines(const std::string& path) {
+    const std::string bytes = ReadFileBytes(path);
+    const LineViews views = SplitLines(bytes);
+    return Lines(views.begin(), views.end());
+}
+
+void WriteLines(const std::string& path, const Lines& lines) {
+    WriteFileAtomic(path, JoinLines(lines));
+}
 
 namespace {
 

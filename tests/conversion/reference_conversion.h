@@ -1,8 +1,14 @@
 #pragma once
 
+#include "conversion/line_model.h"
 #include "workspace/workspace.h"
 
 namespace quillstamper::test {
+
+// The line model on files, as the plain steps read and write them: a file
+// read into lines, and lines written back each ended by CR LF. Throw FileError.
+Lines ReadLines(const std::string& path);
+void WriteLines(const std::string& path, const Lines& lines);
 
 // The conversion run done the plain way, step by step: every file is read from
 // disk anew for every pass and every start line, the two run states live for

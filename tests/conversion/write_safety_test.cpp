@@ -6,6 +6,7 @@
 #include "conversion/atomic_write.h"
 #include "conversion/conversion_run.h"
 #include "conversion/recovery_store.h"
+#include "support/markers.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -20,9 +21,6 @@
 
 namespace quillstamper::test {
 namespace {
-
-const std::string kMenu = "<!-- Trelvonix menu -->";
-const std::string kMenuEnd = "<!-- Trelvonix menu end -->";
 
 std::string Page(const std::string& menu, const std::string& tail = "") {
     return kMenu + "\r\n" + menu + "\r\n" + kMenuEnd + "\r\n" + tail;

@@ -1,5 +1,5 @@
-#include "app/dialog_units.h"
 #include "options/options_dlg.h"
+#include "widgets/dialog_units.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "app/qt_platform.h"
+#include "widgets/qt_platform.h"
 
 #include <QDesktopServices>
 #include <QDialog>

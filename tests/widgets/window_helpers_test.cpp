@@ -1,6 +1,6 @@
-#include "app/dialog_units.h"
-#include "app/qt_platform.h"
-#include "app/system_menu.h"
+#include "widgets/dialog_units.h"
+#include "widgets/qt_platform.h"
+#include "widgets/system_menu.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "app/system_menu.h"
+#include "widgets/system_menu.h"
 
 #include <QWidget>
 

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "app/platform.h"
+#include "widgets/platform.h"
 
 namespace quillstamper {
 
-// The platform operations on Qt: QMessageBox, QFileDialog, QSettings in the
-// system scope and QDesktopServices.
-class QtPlatform : public Platform {
+// A platform that shows nothing and answers every question as cancelled or
+// absent, for programs that drive the window by themselves: they override
+// only the operations they script.
+class NullPlatform : public Platform {
 public:
     void ShowMessage(QWidget* owner, const QString& caption, const QString& text,
                      Icon icon) override;
@@ -19,8 +20,5 @@ public:
     std::optional<QString> ReadSetupValue(const QString& name) override;
     void OpenExternally(const QString& text) override;
 };
-
-// "description (a;b)|a;b" as the Qt name filter "description (a b)".
-QString ToQtNameFilter(const QString& filter);
 
 } // namespace quillstamper

@@ -1,4 +1,4 @@
-#include "app/text_edges.h"
+#include "widgets/text_edges.h"
 
 #include <QFile>
 

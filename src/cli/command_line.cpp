@@ -1,0 +1,290 @@
+#include "cli/command_line.h"
+
+#include "cli/cli_commands.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cctype>
+#include <cstdint>
+#include <limits>
+#include <new>
+#include <ostream>
+
+namespace quillstamper::cli {
+
+namespace {
+
+constexpr const char* kProgram = "quillstamper-cli";
+
+constexpr const char* kWebHelp = "web files, or folders to search for .htm .html .pl .php files";
+constexpr const char* kTemplateHelp =
+    "template files, or folders whose files are all templates (kept out of web file searches)";
+constexpr const char* kExcludeHelp =
+    "leave out what a folder search finds if it matches GLOB (see below); may be repeated";
+
+constexpr const char* kMaxFileSizeHelp =
+    "refuse files larger than BYTES; K, M, G: KiB, MiB, GiB (default 1G)";
+
+constexpr const char* kExcludeRules =
+    "--exclude GLOB is matched with fnmatch(3) against the path of each file and folder below\n"
+    "the searched folder, e.g. drafts/old.html; * ? and [...] never match '/'. A GLOB without\n"
+    "'/' is matched against the last name only, at any depth; a leading '/' anchors it to the\n"
+    "searched folder; a trailing '/' makes it match folders only. A folder that matches is not\n"
+    "searched. Files named directly after --web or --template are never left out.\n\n";
+
+constexpr const char* kStatusFailure =
+    "  2  usage error, missing files, refused project file, a file error, or a file that is\n"
+    "     not a regular file or too large\n";
+constexpr const char* kStatusDynamize =
+    "  2  also: a page changed by another program while it was converted, twice\n"
+    "  3  a block was left unchanged because its end line is missing\n"
+    "  129, 130, 143  stopped by SIGHUP, SIGINT (Ctrl-C) or SIGTERM; pages not reached are\n"
+    "     left as they were\n";
+
+std::string Footer(const std::string& statuses, const std::string& purpose,
+                   const std::string& example) {
+    return "Exit status:\n" + statuses + "\nExample, " + purpose + ":\n  " + example + "\n";
+}
+
+CLI::Option* AddExcludeOption(CLI::App& command, std::vector<std::string>& patterns) {
+    return command.add_option("--exclude", patterns, kExcludeHelp)
+        ->type_name("GLOB")
+        ->allow_extra_args(false);
+}
+
+// Rewrites "64K", "16M", "2G" or plain digits as the number of bytes.
+std::string ToByteCount(std::string& text) {
+    std::uint64_t unit = 1;
+    std::string_view digits = text;
+    if (!digits.empty() && !std::isdigit(static_cast<unsigned char>(digits.back()))) {
+        const char suffix =
+            static_cast<char>(std::toupper(static_cast<unsigned char>(digits.back())));
+        const std::string_view suffixes = "KMG";
+        const std::size_t power = suffixes.find(suffix);
+        if (power == std::string_view::npos) {
+            return "give BYTES as digits, optionally followed by K, M or G";
+        }
+        unit = std::uint64_t{1} << (10 * (power + 1));
+        digits.remove_suffix(1);
+    }
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) {
+        return "give BYTES as digits, optionally followed by K, M or G";
+    }
+    const std::uint64_t most = std::numeric_limits<std::uint64_t>::max() / unit;
+    std::uint64_t count = 0;
+    for (const char digit : digits) {
+        const auto value = static_cast<std::uint64_t>(digit - '0');
+        if (count > (most - value) / 10) {
+            return "BYTES is too large";
+        }
+        count = count * 10 + value;
+    }
+    text = std::to_string(count * unit);
+    return {};
+}
+
+void AddSourceOptions(CLI::App& command, SourceOptions& sources) {
+    command.add_option("PROJECT", sources.projectFile,
+                       "project file (.trvx) that holds the lists; or give --web and --template");
+    command.add_option("--web", sources.webPaths, kWebHelp)->type_name("PATH")->expected(1, -1);
+    command.add_option("--template", sources.templatePaths, kTemplateHelp)
+        ->type_name("PATH")
+        ->expected(1, -1);
+    AddExcludeOption(command, sources.excludePatterns);
+    command.add_option("--max-file-size", sources.maxFileBytes, kMaxFileSizeHelp)
+        ->type_name("BYTES")
+        ->transform(CLI::Validator(ToByteCount, ""));
+}
+
+// Checked here rather than with CLI11's excludes(), whose notes would crowd
+// the help lines. The lists of a project file are taken as they are.
+void RejectMixedSources(const SourceOptions& sources) {
+    if (sources.projectFile.empty()) {
+        return;
+    }
+    if (!sources.webPaths.empty() || !sources.templatePaths.empty()) {
+        throw CLI::ExcludesError("PROJECT", "--web and --template");
+    }
+    if (!sources.excludePatterns.empty()) {
+        throw CLI::ExcludesError("PROJECT", "--exclude");
+    }
+}
+
+bool HasSource(const SourceOptions& sources) {
+    return !sources.projectFile.empty() || !sources.webPaths.empty() ||
+           !sources.templatePaths.empty();
+}
+
+// The first argument that is no option names the command; CLI11 would only
+// call it unexpected, which does not tell a new user what to type instead.
+bool ReportUnknownCommand(const CLI::App& app, int argc, const char* const* argv,
+                          std::ostream& err) {
+    std::string_view command;
+    for (int i = 1; i < argc && command.empty(); ++i) {
+        if (argv[i][0] != '-') {
+            command = argv[i];
+        }
+    }
+    if (command.empty()) {
+        return false;
+    }
+    std::string names;
+    for (const CLI::App* sub : app.get_subcommands(nullptr)) {
+        if (sub->get_name() == command) {
+            return false;
+        }
+        names += (names.empty() ? "" : ", ") + sub->get_name();
+    }
+    err << kProgram << ": unknown command '" << command << "'; commands: " << names << '\n';
+    return true;
+}
+
+int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+               const CommandLineEnvironment& environment) {
+    CLI::App app{"Quillstamper: fills the template blocks of web pages from template files.",
+                 kProgram};
+    app.set_version_flag("--version", std::string(kProgram) + " " + QUILLSTAMPER_VERSION);
+    app.require_subcommand(1);
+
+    SourceOptions dynamizeSources;
+    DynamizeOptions dynamizeOptions;
+    CLI::App* dynamize =
+        app.add_subcommand("dynamize", "rewrite every web file with the current template blocks");
+    AddSourceOptions(*dynamize, dynamizeSources);
+    dynamize->add_flag("--dry-run", dynamizeOptions.dryRun,
+                       "write nothing; list the files that would change");
+    dynamize->add_flag("--check", dynamizeOptions.check,
+                       "write nothing; exit 1 when any file would change (not with --dry-run)");
+    dynamize->add_flag("--diff", dynamizeOptions.diff, "print a unified diff of every change");
+    dynamize->add_flag("--quiet", dynamizeOptions.quiet, "print no 'updated' lines and no summary");
+    std::string dynamizeLineEnds;
+    dynamize
+        ->add_option(
+            "--line-ends", dynamizeLineEnds,
+            "how written lines end: crlf, lf, or keep each page's own (the default without "
+            "a project; a project's setting otherwise)")
+        ->type_name("crlf|lf|keep")
+        ->check(CLI::IsMember({"crlf", "lf", "keep"}).description(""));
+    dynamize->footer(kExcludeRules +
+                     Footer("  0  success: every web file is up to date or was updated\n"
+                            "  1  --check: some web file would change\n" +
+                                std::string(kStatusFailure) + kStatusDynamize,
+                            "show what would change, writing nothing",
+                            std::string(kProgram) + " dynamize site.trvx --dry-run --diff"));
+
+    SourceOptions checkSources;
+    CheckOptions checkOptions;
+    CLI::App* checkCommand =
+        app.add_subcommand("check", "report start lines whose end line is missing");
+    AddSourceOptions(*checkCommand, checkSources);
+    checkCommand->add_flag(
+        "--strict", checkOptions.strict,
+        "also exit 1 when the check has notes (blocks no template fills, and the like)");
+    checkCommand->footer(kExcludeRules +
+                         Footer("  0  no reports (with --strict: no notes either)\n"
+                                "  1  the check found reports (with --strict: or notes)\n" +
+                                    std::string(kStatusFailure),
+                                "check the pages below pages/ against the templates in templates/",
+                                std::string(kProgram) + " check --web pages --template templates"));
+
+    InitOptions initOptions;
+    CLI::App* init =
+        app.add_subcommand("init", "write a project file for the given files and folders");
+    init->add_option("PROJECT", initOptions.projectFile,
+                     "project file to write (.trvx); it stores paths relative to its folder")
+        ->required();
+    init->add_option("--web", initOptions.webPaths, kWebHelp)->type_name("PATH")->expected(1, -1);
+    init->add_option("--template", initOptions.templatePaths, kTemplateHelp)
+        ->type_name("PATH")
+        ->expected(1, -1);
+    AddExcludeOption(*init, initOptions.excludePatterns);
+    init->add_flag("--force", initOptions.force, "replace an existing project file");
+    std::string initLineEnds = "keep";
+    init->add_option("--line-ends", initLineEnds,
+                     "the project's line ends: crlf, lf, or keep each page's own (the default)")
+        ->type_name("crlf|lf|keep")
+        ->check(CLI::IsMember({"crlf", "lf", "keep"}).description(""));
+    init->footer(kExcludeRules +
+                 Footer("  0  the project file was written\n"
+                        "  2  usage error, a missing path, the project file exists (without "
+                        "--force), or a file error\n",
+                        "a project for the site in this folder, without the drafts folder",
+                        std::string(kProgram) +
+                            " init site.trvx --web . --template templates --exclude drafts"));
+
+    // Set last: subcommands copy their parent's footer when they are added.
+    app.footer(Footer("  0  success\n"
+                      "  1  check found reports (or notes, with --strict), or dynamize --check\n"
+                      "     found a web file that would change\n" +
+                          std::string(kStatusFailure) + "dynamize:\n" + kStatusDynamize,
+                      "make a project file for the site in this folder",
+                      std::string(kProgram) + " init site.trvx --web . --template templates") +
+               "\nRun '" + kProgram + " COMMAND --help' for the options of a command.\n");
+
+    if (ReportUnknownCommand(app, argc, argv, err)) {
+        return kExitFailure;
+    }
+    try {
+        app.parse(argc, argv);
+        RejectMixedSources(dynamizeSources);
+        RejectMixedSources(checkSources);
+        if (dynamizeOptions.dryRun && dynamizeOptions.check) {
+            throw CLI::ExcludesError("--dry-run", "--check");
+        }
+        if ((dynamize->parsed() && !HasSource(dynamizeSources)) ||
+            (checkCommand->parsed() && !HasSource(checkSources))) {
+            throw CLI::RequiredError("PROJECT or --web/--template");
+        }
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e, out, err);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e, out, err);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e, out, err);
+    } catch (const CLI::ParseError& e) {
+        // A pointer to the help rather than the help itself, which would push
+        // the message off the screen.
+        const std::vector<CLI::App*> selected = app.get_subcommands();
+        err << kProgram << ": " << e.what() << "\nRun '" << kProgram
+            << (selected.empty() ? "" : " " + selected.front()->get_name())
+            << " --help' for the options, the exit statuses and an example.\n";
+        return kExitFailure;
+    }
+
+    if (!dynamizeLineEnds.empty()) {
+        dynamizeOptions.lineEnds = ParseLineEnds(dynamizeLineEnds);
+    }
+    initOptions.lineEnds = ParseLineEnds(initLineEnds).value_or(LineEnds::Keep);
+    dynamizeSources.workingFolder = environment.workingFolder;
+    checkSources.workingFolder = environment.workingFolder;
+    initOptions.workingFolder = environment.workingFolder;
+    int status = kExitFailure;
+    if (dynamize->parsed()) {
+        if (environment.catchStopSignals) {
+            dynamizeOptions.interrupt = environment.catchStopSignals();
+        }
+        status = RunDynamize(dynamizeSources, dynamizeOptions, out, err);
+    } else if (checkCommand->parsed()) {
+        status = RunCheck(checkSources, checkOptions, out, err);
+    } else if (init->parsed()) {
+        status = RunInit(initOptions, out, err);
+    }
+    out.flush();
+    return status;
+}
+
+} // namespace
+
+int RunCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+                   const CommandLineEnvironment& environment) {
+    try {
+        return RunCommand(argc, argv, out, err, environment);
+    } catch (const std::bad_alloc&) {
+        err << kProgram << ": out of memory\n";
+    } catch (const std::exception& error) {
+        err << kProgram << ": " << error.what() << '\n';
+    }
+    return kExitFailure;
+}
+
+} // namespace quillstamper::cli

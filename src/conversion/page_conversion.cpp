@@ -1,0 +1,231 @@
+#include "conversion/page_conversion.h"
+
+#include "conversion/block_closer.h"
+#include "conversion/block_notes.h"
+#include "conversion/line_model.h"
+#include "conversion/line_origins.h"
+#include "conversion/markers.h"
+#include "workspace/file_error.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace quillstamper {
+
+int FirstPassPair(const IdentifierTable& identifiers) {
+    for (int pair = 1; pair <= kPairCount; ++pair) {
+        if (!identifiers.StartId(pair).empty()) {
+            return pair;
+        }
+    }
+    return 0;
+}
+
+namespace {
+
+// True when writing lines back, each ended by lineBreak, would give exactly
+// these bytes (into which the lines point).
+bool IsCanonical(const LineViews& lines, std::string_view bytes, std::string_view lineBreak) {
+    std::size_t expected = 0;
+    for (const std::string_view line : lines) {
+        expected += line.size() + lineBreak.size();
+    }
+    if (expected != bytes.size()) {
+        return false;
+    }
+    for (const std::string_view line : lines) {
+        if (std::string_view(line.data() + line.size(), lineBreak.size()) != lineBreak) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The passes over one page. The lines are views into the page and the
+// template files; the page's bytes are put together once, at the end.
+class PageConverter {
+public:
+    PageConverter(const PageInput& page, TemplateSet& templates, const IdentifierTable& identifiers,
+                  PageOutput& output)
+        : m_page(page), m_templates(templates), m_identifiers(identifiers), m_output(output) {}
+
+    // True when some block got template content (which may equal what it had).
+    bool RunPasses(LineViews& lines, const std::function<void(int pair)>& onPass) {
+        std::vector<SharedBytes>& viewed = m_viewed;
+        viewed.push_back(m_page.bytes);
+        bool modified = false;
+        const int firstPair = FirstPassPair(m_identifiers);
+        for (int pair = firstPair; pair >= 1 && pair <= kPairCount; ++pair) {
+            if (m_identifiers.StartId(pair).empty()) {
+                continue;
+            }
+            onPass(pair);
+            if (m_page.isTemplate) {
+                // As a template the page is what the previous pass made of it.
+                if (modified) {
+                    viewed.push_back(std::make_shared<const std::string>(JoinLines(lines)));
+                    lines = SplitLines(*viewed.back());
+                }
+                m_templates.Override(m_page.identity, viewed.back(), lines);
+            }
+            LineViews next;
+            if (RunPass(lines, pair, pair == firstPair, next)) {
+                lines.swap(next);
+                m_templates.CollectBuffers(viewed);
+                modified = true;
+            }
+        }
+        return modified;
+    }
+
+    const LineOrigins& Origins() const {
+        return m_origins;
+    }
+
+private:
+    // One pass of one pair. A block whose end line is missing, or closes
+    // another block, is left as it is.
+    bool RunPass(const LineViews& lines, int pair, bool firstPass, LineViews& output) {
+        const std::string_view startId = m_identifiers.StartId(pair);
+        const std::string_view endId = m_identifiers.EndId(pair);
+        output.clear();
+        output.reserve(lines.size());
+        const TemplateIndex* index = nullptr;
+        BlockCloser closer(lines, pair, m_identifiers);
+        OriginsBuilder origins(m_origins);
+        bool changed = false;
+        // The page's own notes come from the passes, which look at every line.
+        const bool indents = m_page.takesNotes && firstPass;
+        const bool strays = m_page.takesNotes && !endId.empty();
+        bool open = false; // since the last end line, a start line came
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const std::string_view line = lines[i];
+            output.push_back(line);
+            if (indents && !line.empty() && (line.front() == ' ' || line.front() == '\t') &&
+                IsIndentedMarker(line, m_identifiers)) {
+                AddNote(ConversionNote::Kind::IndentedMarker, i, line);
+            }
+            if (IsEndLine(line, endId)) {
+                if (strays && !open && BeginsWith(line, startId)) {
+                    AddNote(ConversionNote::Kind::EndWithoutStart, i, line);
+                }
+                open = false;
+                continue;
+            }
+            if (!BeginsWith(line, startId)) {
+                continue;
+            }
+            open = true;
+            if (index == nullptr) {
+                index = &m_templates.IndexFor(pair, m_identifiers);
+            }
+            const TemplateIndex::Entry* block = index->Find(line);
+            if (block == nullptr) {
+                if (m_page.takesNotes) {
+                    AddNote(ConversionNote::Kind::NoTemplate, i, line);
+                }
+                continue;
+            }
+            m_output.usedStartLines.emplace_back(pair, line);
+            if (block->unclosed) {
+                m_output.unclosedTemplates.push_back(
+                    {block->unclosedSource, block->unclosedLine, std::string(line)});
+                continue;
+            }
+            const std::size_t end = closer.ClosingEnd(i);
+            if (end == BlockCloser::kNone) {
+                m_output.problems.push_back({ConversionProblem::Place::WebFile, m_page.entry,
+                                             ReportedLine(i), std::string(line)});
+                continue;
+            }
+            origins.Copy(i + 1, output.size());
+            for (const TemplateIndex::Span& span : block->spans) {
+                const LineViews& source = m_templates.LinesOf(span.source);
+                for (std::size_t k = span.begin; k < span.end; ++k) {
+                    SpendGrowth(source[k].size() + 2);
+                }
+                output.insert(output.end(),
+                              source.begin() + static_cast<std::ptrdiff_t>(span.begin),
+                              source.begin() + static_cast<std::ptrdiff_t>(span.end));
+            }
+            origins.Insert(end, output.size());
+            i = end - 1; // the end line is copied next
+            changed = true;
+        }
+        if (changed) {
+            origins.Finish(lines.size(), output.size());
+        }
+        return changed;
+    }
+
+    void AddNote(ConversionNote::Kind kind, std::size_t index, std::string_view line) {
+        m_output.notes.push_back({kind, m_page.entry, ReportedLine(index), std::string(line)});
+    }
+
+    // Where a reported line stands in the page as read; a line that a
+    // template put there is named where it stands now.
+    std::size_t ReportedLine(std::size_t index) const {
+        const std::size_t line = m_origins.OriginalLine(index);
+        return line != 0 ? line : index + 1;
+    }
+
+    // A site grows a page by a few blocks, while a page that is its own
+    // template can square its size with every pass. The budget rests on sizes
+    // the run cannot inflate: the template files as first read, and the page.
+    void SpendGrowth(std::size_t bytes) {
+        constexpr std::size_t kAtLeast = std::size_t{64} << 20;
+        constexpr std::size_t kFactor = 16;
+        const std::size_t budget =
+            std::max(kAtLeast, kFactor * (m_templates.InitialBytes() + m_page.firstSeenBytes));
+        if (!m_growthLeft) {
+            m_growthLeft = budget;
+        }
+        if (bytes > *m_growthLeft) {
+            throw FileError(m_page.path, "the converted page would grow by more than " +
+                                             std::to_string(budget >> 20) +
+                                             " MB; is a page its own template?");
+        }
+        *m_growthLeft -= bytes;
+    }
+
+    const PageInput& m_page;
+    TemplateSet& m_templates;
+    const IdentifierTable& m_identifiers;
+    PageOutput& m_output;
+    std::optional<std::size_t> m_growthLeft; // set at the first insertion
+    LineOrigins m_origins;
+    // Every buffer the lines may point into, kept until they are joined.
+    std::vector<SharedBytes> m_viewed;
+};
+
+} // namespace
+
+PageOutput ConvertPage(const PageInput& page, TemplateSet& templates,
+                       const IdentifierTable& identifiers, LineEnds lineEnds,
+                       const std::function<void(int pair)>& onPass) {
+    PageOutput output;
+    const std::string_view oldBytes = *page.bytes;
+    LineViews lines = SplitLines(oldBytes);
+    PageConverter converter(page, templates, identifiers, output);
+    const bool modified = converter.RunPasses(lines, onPass);
+    if (lines.empty()) {
+        return output; // an empty page is not written
+    }
+    if (lineEnds == LineEnds::Keep) {
+        // Unchanged lines keep their bytes: only what a pass put in is new.
+        if (modified) {
+            output.newBytes =
+                JoinKeepingLineBreaks(lines, converter.Origins(), SplitLines(oldBytes), oldBytes);
+            output.changed = output.newBytes != oldBytes;
+        }
+        return output;
+    }
+    const std::string_view lineBreak = lineEnds == LineEnds::Lf ? "\n" : "\r\n";
+    if (modified || !IsCanonical(lines, oldBytes, lineBreak)) {
+        output.newBytes = JoinLines(lines, lineBreak);
+        output.changed = output.newBytes != oldBytes;
+    }
+    return output;
+}
+
+} // namespace quillstamper

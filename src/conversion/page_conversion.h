@@ -1,0 +1,58 @@
+#pragma once
+
+#include "conversion/conversion_run.h"
+#include "conversion/template_set.h"
+#include "workspace/workspace.h"
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quillstamper {
+
+// One page to convert, as read.
+struct PageInput {
+    std::string entry; // the list entry, for reports
+    std::string path;  // to open, for errors
+    SharedBytes bytes;
+    FileIdentity identity;
+    bool isTemplate = false; // also in the template list
+    bool takesNotes = false; // its notes are not in yet
+                             // The page's size when this run first read it, which the run's own
+    // writes cannot inflate; it bounds how much template content the passes
+    // may add.
+    std::size_t firstSeenBytes = 0;
+};
+
+// A template block with that start line whose end line is missing.
+struct UnclosedTemplateBlock {
+    std::size_t source = 0; // template list index
+    std::size_t line = 0;   // counted from 1
+    std::string startLine;
+};
+
+struct PageOutput {
+    bool changed = false; // newBytes differ from the page's bytes
+    std::string newBytes;
+    std::vector<ConversionProblem> problems;
+    std::vector<UnclosedTemplateBlock> unclosedTemplates;
+    std::vector<ConversionNote> notes;
+    // Start lines found in the template index, by pair.
+    std::vector<std::pair<int, std::string>> usedStartLines;
+};
+
+// Runs every pass of the identifier table over one page, in memory: bytes
+// in, bytes, problems and notes out. The template set is read as far as
+// lookups need it. onPass is told of each pass before it runs. Throws
+// FileError when a template cannot be read or the page would outgrow its
+// budget.
+PageOutput ConvertPage(const PageInput& page, TemplateSet& templates,
+                       const IdentifierTable& identifiers, LineEnds lineEnds,
+                       const std::function<void(int pair)>& onPass);
+
+// The first pair with a start identifier, or 0 when no pair has one.
+int FirstPassPair(const IdentifierTable& identifiers);
+
+} // namespace quillstamper

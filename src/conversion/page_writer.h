@@ -1,0 +1,60 @@
+#pragma once
+
+#include "conversion/atomic_write.h"
+#include "conversion/file_io.h"
+#include "conversion/template_set.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace quillstamper {
+
+// Where converted pages go: staged for an atomic replacement in a real run,
+// kept in memory in a dry run. It answers whether a file is still to be
+// written, so that whoever reads it can commit first, or read what a dry run
+// would have written; it knows nothing of templates or pages.
+class PageWriter {
+public:
+    PageWriter(bool writeFiles, RecoveryStore recovery);
+
+    // The new bytes of web list entry index, read with state.
+    void Stage(std::size_t index, const std::string& path, const FileIdentity& identity,
+               std::string_view bytes, const FileState& state);
+
+    // Staged and not yet renamed (a real run).
+    bool IsPending(const FileIdentity& identity) const;
+    // What a dry run would have written to the file, or nothing.
+    SharedBytes WouldHaveWritten(const FileIdentity& identity) const;
+    bool IsDue() const;
+
+    struct Written {
+        std::size_t index = 0; // web list entry
+        FileIdentity identity; // as read
+        std::string path;
+        WriteOutcome outcome = WriteOutcome::Pending;
+        std::size_t links = 1;
+    };
+    // Replaces what is staged and tells, into done, what became of each file.
+    // On a failure the files before the failing one are in done and replaced,
+    // the FileError is thrown, and FirstPendingIndex names the failing page.
+    void Commit(std::vector<Written>& done);
+    // Drops what waits; those pages stay as they were.
+    void Discard();
+    // The web list entry of the first file still waiting, or nothing.
+    std::optional<std::size_t> FirstPendingIndex() const;
+
+private:
+    bool m_writeFiles;
+    AtomicWriteBatch m_batch;
+    std::vector<Written> m_staged; // one per batch file, in staging order
+    std::unordered_set<FileIdentity, FileIdentityHash> m_pending;
+    std::unordered_map<FileIdentity, SharedBytes, FileIdentityHash> m_wouldHaveWritten;
+    std::optional<std::size_t> m_failedIndex; // the page whose commit failed
+};
+
+} // namespace quillstamper

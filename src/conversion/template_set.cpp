@@ -1,0 +1,157 @@
+#include "conversion/template_set.h"
+
+#include "workspace/file_error.h"
+#include "workspace/path_resolution.h"
+
+#include <algorithm>
+
+namespace quillstamper {
+
+TemplateSet::TemplateSet(const FileList& entries, const std::string& baseFolder, FileSource& source,
+                         NoteCollector& notes)
+    : m_source(source), m_notes(notes) {
+    m_files.reserve(entries.size());
+    for (const std::string& entry : entries) {
+        TemplateFile file;
+        file.entry = entry;
+        file.resolved = ResolvePath(entry, baseFolder);
+        file.identity = LookUpIdentity(file.resolved);
+        m_files.push_back(std::move(file));
+    }
+}
+
+const std::string& TemplateSet::EntryOf(std::size_t source) const {
+    return m_files[source].entry;
+}
+
+const LineViews& TemplateSet::LinesOf(std::size_t source) const {
+    return m_files[source].lines;
+}
+
+bool TemplateSet::Holds(const FileIdentity& identity) const {
+    return std::any_of(m_files.begin(), m_files.end(),
+                       [&](const TemplateFile& file) { return file.identity == identity; });
+}
+
+std::size_t TemplateSet::InitialBytes() const {
+    return m_initialBytes;
+}
+
+void TemplateSet::CollectBuffers(std::vector<SharedBytes>& buffers) const {
+    for (const TemplateFile& file : m_files) {
+        if (file.bytes && std::find(buffers.begin(), buffers.end(), file.bytes) == buffers.end()) {
+            buffers.push_back(file.bytes);
+        }
+    }
+}
+
+const TemplateIndex& TemplateSet::IndexFor(int pair, const IdentifierTable& identifiers) {
+    std::optional<TemplateIndex>& index = m_indexes[static_cast<std::size_t>(pair - 1)];
+    if (!index) {
+        LoadAll();
+        std::vector<const LineViews*> sources;
+        sources.reserve(m_files.size());
+        for (const TemplateFile& file : m_files) {
+            sources.push_back(&file.lines);
+        }
+        index.emplace(sources, identifiers.StartId(pair), identifiers.EndId(pair));
+    }
+    return *index;
+}
+
+void TemplateSet::Override(const FileIdentity& identity, const SharedBytes& bytes,
+                           const LineViews& lines) {
+    for (TemplateFile& file : m_files) {
+        if (file.identity == identity) {
+            file.bytes = bytes;
+            file.lines = lines;
+            file.loaded = true;
+        }
+    }
+    DropIndexes();
+}
+
+void TemplateSet::Reload(const FileIdentity& oldIdentity,
+                         const std::optional<FileIdentity>& newIdentity) {
+    bool any = false;
+    for (TemplateFile& file : m_files) {
+        if (file.identity == oldIdentity) {
+            file.identity = newIdentity;
+            file.loaded = false;
+            file.bytes.reset();
+            file.lines.clear();
+            any = true;
+        }
+    }
+    if (any) {
+        DropIndexes();
+    }
+}
+
+void TemplateSet::ReadUnreadForNotes(std::uint64_t maxFileBytes) {
+    for (const TemplateFile& file : m_files) {
+        if (file.identity && m_notes.HasTemplateFile(*file.identity)) {
+            continue;
+        }
+        try {
+            const FileSnapshot snapshot = ReadFileSnapshot(file.resolved, maxFileBytes);
+            m_notes.AddTemplateFile(snapshot.identity, file.entry, SplitLines(snapshot.bytes));
+        } catch (const FileError&) {
+            // the check reads every listed file and reports it
+        }
+    }
+}
+
+void TemplateSet::DropIndexes() {
+    for (auto& index : m_indexes) {
+        index.reset();
+    }
+}
+
+// A read may make the run commit what waits for its rename, which tells this
+// set about renamed files: so the next file to load is looked for afresh
+// after each read.
+void TemplateSet::LoadAll() {
+    for (;;) {
+        const auto unloaded = std::find_if(m_files.begin(), m_files.end(),
+                                           [](const TemplateFile& file) { return !file.loaded; });
+        if (unloaded == m_files.end()) {
+            break;
+        }
+        TemplateFile& file = *unloaded;
+        if (const TemplateFile* twin =
+                FindLoadedTwin(static_cast<std::size_t>(unloaded - m_files.begin()))) {
+            file.bytes = twin->bytes;
+            file.lines = twin->lines;
+        } else {
+            FileSnapshot snapshot = m_source.Read(file.resolved);
+            file.identity = snapshot.identity;
+            file.bytes = std::make_shared<const std::string>(std::move(snapshot.bytes));
+            file.lines = SplitLines(*file.bytes);
+            m_notes.AddTemplateFile(snapshot.identity, file.entry, file.lines);
+        }
+        file.loaded = true;
+    }
+    if (!m_initialBytesKnown) {
+        m_initialBytesKnown = true;
+        for (const TemplateFile& file : m_files) {
+            m_initialBytes += file.bytes->size();
+        }
+    }
+}
+
+// The same file listed before, already in memory.
+const TemplateSet::TemplateFile* TemplateSet::FindLoadedTwin(std::size_t index) const {
+    const TemplateFile& file = m_files[index];
+    if (!file.identity) {
+        return nullptr;
+    }
+    for (std::size_t i = 0; i < index; ++i) {
+        if (m_files[i].loaded && m_files[i].identity == file.identity) {
+            return &m_files[i];
+        }
+    }
+    return nullptr;
+}
+
+} // namespace quillstamper

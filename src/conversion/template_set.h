@@ -1,0 +1,81 @@
+#pragma once
+
+#include "conversion/block_notes.h"
+#include "conversion/file_io.h"
+#include "conversion/line_model.h"
+#include "conversion/template_index.h"
+#include "workspace/workspace.h"
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillstamper {
+
+using SharedBytes = std::shared_ptr<const std::string>;
+
+// How the run reads a file: what a read sees depends on what the run has
+// written, or in a dry run would have written.
+class FileSource {
+public:
+    virtual ~FileSource() = default;
+    // Throws FileError.
+    virtual FileSnapshot Read(const std::string& path) = 0;
+};
+
+// The template files of a run: each read at most once, when the first start
+// line is looked up, and again only after the run itself has rewritten it.
+class TemplateSet {
+public:
+    // Reads through source; each file read is handed to notes once.
+    TemplateSet(const FileList& entries, const std::string& baseFolder, FileSource& source,
+                NoteCollector& notes);
+
+    const std::string& EntryOf(std::size_t source) const;
+    const LineViews& LinesOf(std::size_t source) const;
+    bool Holds(const FileIdentity& identity) const;
+    // The size of the template files when they were first read.
+    std::size_t InitialBytes() const;
+    // Keeps the template files' bytes alive for lines that point into them.
+    void CollectBuffers(std::vector<SharedBytes>& buffers) const;
+
+    // Reads the template files not in memory yet. Throws FileError.
+    const TemplateIndex& IndexFor(int pair, const IdentifierTable& identifiers);
+
+    // A web file that is also a template file: while its passes run, the
+    // template is what the previous pass produced.
+    void Override(const FileIdentity& identity, const SharedBytes& bytes, const LineViews& lines);
+    // The run rewrote a file, or will: read it again when next needed.
+    void Reload(const FileIdentity& oldIdentity, const std::optional<FileIdentity>& newIdentity);
+
+    // Template files that no page made the run read still have notes. They
+    // are advice: a template the run did not need cannot end it.
+    void ReadUnreadForNotes(std::uint64_t maxFileBytes);
+
+private:
+    struct TemplateFile {
+        std::string entry;
+        std::string resolved;
+        std::optional<FileIdentity> identity;
+        SharedBytes bytes;
+        LineViews lines;
+        bool loaded = false;
+    };
+
+    void DropIndexes();
+    void LoadAll();
+    const TemplateFile* FindLoadedTwin(std::size_t index) const;
+
+    FileSource& m_source;
+    NoteCollector& m_notes;
+    std::vector<TemplateFile> m_files;
+    std::array<std::optional<TemplateIndex>, kPairCount> m_indexes;
+    std::size_t m_initialBytes = 0;
+    bool m_initialBytesKnown = false;
+};
+
+} // namespace quillstamper

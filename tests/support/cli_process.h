@@ -1,0 +1,55 @@
+#pragma once
+
+#include "support/test_files.h"
+
+#include <chrono>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace quillstamper::test {
+
+// How a run of quillstamper-cli ended and what it printed.
+struct CliRun {
+    int status = -1; // the exit status; -1 when a signal ended it
+    std::string out;
+    std::string err;
+    long peakMegabytes = 0; // the most memory it held at once
+};
+
+struct CliSetup {
+    std::string folder{}; // its current folder; empty: this process's
+    // As "nobody" (65534) through setpriv when the tests run as root, so that
+    // permission bits apply.
+    bool unprivileged = false;
+    // Killed once it has run this long, with status 124 as from timeout(1); 0: never.
+    std::chrono::seconds timeout{0};
+};
+
+// The path of the quillstamper-cli the tests start.
+const char* CliProgram();
+
+// quillstamper-cli started with args, reading nothing (stdin is /dev/null);
+// its stdout and stderr are kept in files of its own. A process not waited
+// for is killed when the object ends.
+class CliProcess {
+public:
+    explicit CliProcess(const std::vector<std::string>& args, const CliSetup& setup = {});
+    ~CliProcess();
+    CliProcess(const CliProcess&) = delete;
+    CliProcess& operator=(const CliProcess&) = delete;
+
+    void Signal(int signal) const;
+    // Waits for the end of the process (once).
+    CliRun Wait();
+
+private:
+    TempDir m_output;
+    std::chrono::seconds m_timeout;
+    pid_t m_pid = -1;
+};
+
+// Starts quillstamper-cli and waits for it.
+CliRun RunCli(const std::vector<std::string>& args, const CliSetup& setup = {});
+
+} // namespace quillstamper::test
