@@ -418,6 +418,9 @@ void CQuillstamperDlg::OnCheckFiles() {
     const FileCheckResult result =
         CheckFilesAndBlocks(m_workspace.m_webFiles, m_workspace.m_templateFiles,
                             m_workspace.m_identifiers, ProjectBaseFolder(m_workspace));
+    if (result.error) {
+        throw *result.error; // the activity line keeps "Currently checking ..."
+    }
     for (const CheckReport& report : result.reports) {
         m_workspace.m_currentFile = report.startLine;
         RefreshStatus();

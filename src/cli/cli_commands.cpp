@@ -275,8 +275,7 @@ int DynamizeSite(const SourceOptions& sourceOptions, const DynamizeOptions& opti
     }
     if (result.error) {
         out.flush();
-        PrintFileError(err, *result.error);
-        return kExitFailure;
+        throw *result.error; // the one handler reports it
     }
     const std::size_t updated = result.CountUpdated();
     if (result.interruptedBy != 0) {
@@ -312,6 +311,9 @@ int CheckSite(const SourceOptions& sourceOptions, const CheckOptions& options, s
     const FileCheckResult result = CheckFilesAndBlocks(
         sources->site.webFiles, sources->site.templateFiles, sources->site.identifiers,
         sources->baseFolder, sourceOptions.maxFileBytes);
+    if (result.error) {
+        throw *result.error; // the one handler reports it
+    }
     for (const CheckReport& report : result.reports) {
         PrintProblem(out, report.file, report.line, report.startLine);
     }

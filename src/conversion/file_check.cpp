@@ -118,11 +118,18 @@ FileCheckResult CheckFilesAndBlocks(const FileList& webFiles, const FileList& te
                                     const IdentifierTable& identifiers,
                                     const std::string& baseFolder, std::uint64_t maxFileBytes) {
     FileCheckResult result;
-    result.reports = CheckFiles(webFiles, templateFiles, identifiers, baseFolder, maxFileBytes);
+    try {
+        result.reports = CheckFiles(webFiles, templateFiles, identifiers, baseFolder, maxFileBytes);
+    } catch (const FileError& error) {
+        result.error = error;
+        return result;
+    }
     ConversionResult dryRun = RunConversion(
         ConversionRequest{webFiles, templateFiles, identifiers, baseFolder, false, maxFileBytes});
     if (dryRun.error) {
-        throw *dryRun.error;
+        result.reports.clear();
+        result.error = std::move(dryRun.error);
+        return result;
     }
     using Occurrence = std::tuple<std::string, std::size_t, std::string>;
     std::set<Occurrence> reported;

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "conversion/conversion_run.h"
+#include "workspace/file_error.h"
 #include "workspace/workspace.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,13 +45,16 @@ struct FileCheckResult {
     std::vector<ConversionNote> notes;
     // Pages a killed run left half written in place; Dynamize puts them back.
     std::vector<std::string> recoverable;
+    // A file that could not be read ended the check, as a file error ends a
+    // conversion run: nothing above was found.
+    std::optional<FileError> error;
 };
 
 // The notes for one message: at most 20 lines, then how many more there are.
 std::string FormatNotesMessage(const std::vector<ConversionNote>& notes);
 
 // CheckFiles, then a dry run of the conversion for its problems and notes.
-// With either list empty there is no dry run. Throws FileError.
+// With either list empty there is no dry run.
 FileCheckResult CheckFilesAndBlocks(const FileList& webFiles, const FileList& templateFiles,
                                     const IdentifierTable& identifiers,
                                     const std::string& baseFolder = {},
