@@ -90,7 +90,7 @@ void Require(bool condition) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
     ConversionRequest request;
-    request.identifiers =
+    request.site.identifiers =
         kTables[input.ConsumeIntegralInRange<std::size_t>(0, std::size(kTables) - 1)];
     std::vector<std::string> files(input.ConsumeIntegralInRange<std::size_t>(1, 4));
     for (std::string& bytes : files) {
@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             bytes.pop_back(); // no final line end
         }
     }
-    for (FileList* list : {&request.webFiles, &request.templateFiles}) {
+    for (FileList* list : {&request.site.webFiles, &request.site.templateFiles}) {
         for (std::size_t n = input.ConsumeIntegralInRange<std::size_t>(1, 3); n-- > 0;) {
             list->push_back("f" + std::to_string(input.ConsumeIntegralInRange<std::size_t>(
                                       0, files.size() - 1)));
@@ -124,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(real.error->Cause().find("its own template") != std::string::npos);
         return 0;
     }
-    Require(real.outcomes.size() == request.webFiles.size());
+    Require(real.outcomes.size() == request.site.webFiles.size());
     const std::vector<std::string> converted = Contents(engine, files.size());
     const ConversionResult second = Convert(again, request, true);
     Require(Contents(again, files.size()) == converted && second.outcomes == real.outcomes);
@@ -132,14 +132,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(Contents(dry, files.size()) == files && predicted.outcomes == real.outcomes);
 
     FileList web, templates;
-    for (const std::string& entry : request.webFiles) {
+    for (const std::string& entry : request.site.webFiles) {
         web.push_back((reference / entry).string());
     }
-    for (const std::string& entry : request.templateFiles) {
+    for (const std::string& entry : request.site.templateFiles) {
         templates.push_back((reference / entry).string());
     }
     const test::SafeReferenceOutcome expected =
-        test::ReferenceRunSafeConversion(web, templates, request.identifiers, 4000);
+        test::ReferenceRunSafeConversion(web, templates, request.site.identifiers, 4000);
     if (expected.comparable) {
         Require(real.problems.empty() == !expected.leftAlone);
         Require(Contents(reference, files.size()) == converted);

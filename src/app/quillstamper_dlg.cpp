@@ -376,9 +376,9 @@ void CQuillstamperDlg::OnSaveProjectAs() {
 }
 
 void CQuillstamperDlg::OnDynamize() {
-    ConversionRequest request{m_workspace.m_webFiles, m_workspace.m_templateFiles,
-                              m_workspace.m_identifiers, ProjectBaseFolder(m_workspace)};
-    request.lineEnds = m_workspace.m_lineEnds;
+    ConversionRequest request{{m_workspace.m_webFiles, m_workspace.m_templateFiles,
+                               m_workspace.m_identifiers, m_workspace.m_lineEnds},
+                              ProjectBaseFolder(m_workspace)};
     // A refused run (a list is empty) has told the observer nothing: putting
     // the activity back leaves the window as it was.
     std::string activityBefore = std::exchange(m_workspace.m_activity, "Currently converting ...");
@@ -386,8 +386,8 @@ void CQuillstamperDlg::OnDynamize() {
     const ConversionResult result = RunConversion(request, &observer);
     if (result.preconditionFailed) {
         m_workspace.m_activity = std::move(activityBefore);
-        ShowMessage(
-            FormatPreconditionMessage(request.webFiles.size(), request.templateFiles.size()));
+        ShowMessage(FormatPreconditionMessage(request.site.webFiles.size(),
+                                              request.site.templateFiles.size()));
         return;
     }
     if (!result.restored.empty()) {

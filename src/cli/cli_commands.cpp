@@ -226,15 +226,15 @@ int DynamizeSite(const SourceOptions& sourceOptions, const DynamizeOptions& opti
         return kExitFailure;
     }
     const SiteDefinition& site = sources->site;
-    ConversionRequest request{site.webFiles, site.templateFiles, site.identifiers,
-                              sources->baseFolder, !(options.dryRun || options.check)};
+    ConversionRequest request{site, sources->baseFolder, !(options.dryRun || options.check)};
     request.maxFileBytes = sourceOptions.maxFileBytes;
     request.interrupt = options.interrupt;
-    request.lineEnds = options.lineEnds.value_or(site.lineEnds);
+    request.site.lineEnds = options.lineEnds.value_or(site.lineEnds);
     DiffCollector diffs;
     const ConversionResult result = RunConversion(request, options.diff ? &diffs : nullptr);
     if (result.preconditionFailed) {
-        err << FormatPreconditionMessage(request.webFiles.size(), request.templateFiles.size())
+        err << FormatPreconditionMessage(request.site.webFiles.size(),
+                                         request.site.templateFiles.size())
             << '\n';
         return kExitFailure;
     }
@@ -258,7 +258,7 @@ int DynamizeSite(const SourceOptions& sourceOptions, const DynamizeOptions& opti
             continue;
         }
         if (!options.quiet) {
-            out << (dry ? "would update " : "updated ") << QuotePath(request.webFiles[i])
+            out << (dry ? "would update " : "updated ") << QuotePath(request.site.webFiles[i])
                 << (inPlace[i] ? " (in place: its folder takes no new file)" : "") << '\n';
         }
         out << diffs.DiffOf(i);
@@ -281,7 +281,7 @@ int DynamizeSite(const SourceOptions& sourceOptions, const DynamizeOptions& opti
     if (result.interruptedBy != 0) {
         out.flush();
         err << "interrupted: " << updated << (dry ? " would be updated, " : " updated, ")
-            << request.webFiles.size() - result.outcomes.size() << " not converted\n";
+            << request.site.webFiles.size() - result.outcomes.size() << " not converted\n";
         return 128 + result.interruptedBy;
     }
     if (!options.quiet) {

@@ -3,23 +3,14 @@
 #include "workspace/file_error.h"
 #include "workspace/path_resolution.h"
 
-#include <acl/libacl.h>
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <fcntl.h>
 #include <random>
-#include <sys/acl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/xattr.h>
-#include <unistd.h>
 
 namespace quillstamper {
 
 namespace {
 
-constexpr int kMaxLinkHops = 40;
 // Up to this many files are flushed one by one; a larger batch flushes each
 // file system once, as flushing each file costs more than writing it.
 constexpr std::size_t kFlushFilesOneByOne = 8;
@@ -43,73 +34,27 @@ bool Allowed(WriteStage stage, const std::string& path) {
     return true;
 }
 
-// Follows links to the file whose content is to change; a dangling link
-// resolves to the path it points at.
-std::string ResolveLinks(const std::string& path) {
-    std::string current = path;
-    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
-        struct stat info {};
-        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-            return current;
-        }
-        std::vector<char> buffer(
-            static_cast<std::size_t>(info.st_size > 0 ? info.st_size : PATH_MAX) + 1);
-        const ssize_t length = ::readlink(current.c_str(), buffer.data(), buffer.size());
-        if (length < 0) {
-            throw MakeFileError(path, "cannot follow link", errno);
-        }
-        const std::string target(buffer.data(), static_cast<std::size_t>(length));
-        current = ResolvePath(target, ParentFolder(current));
-    }
-    throw MakeFileError(path, "cannot follow link", ELOOP);
-}
-
 std::string BaseName(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool WriteAll(int fd, std::string_view bytes, off_t offset) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
-                                         offset + static_cast<off_t>(done));
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-bool ReadAll(int fd, std::string& bytes) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
+bool ReadAll(const os::Descriptor& file, std::string& bytes) {
+    const std::optional<os::FileStatus> status = os::StatFile(file);
+    if (!status) {
         return false;
     }
-    bytes.resize(static_cast<std::size_t>(info.st_size));
+    bytes.resize(static_cast<std::size_t>(status->state.size));
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t got =
-            ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
+        const std::int64_t got = os::ReadAt(file, bytes.data() + done, bytes.size() - done,
+                                            static_cast<std::int64_t>(done));
         if (got <= 0) {
             return got == 0 && (bytes.resize(done), true);
         }
         done += static_cast<std::size_t>(got);
     }
     return true;
-}
-
-mode_t DefaultCreationMode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
 }
 
 // Short, so that it fits beside a page whose name is as long as names get.
@@ -123,64 +68,13 @@ std::string RandomName() {
     return name + ".tmp";
 }
 
-// A path to the file name in the folder handle that walks no folder name again.
-std::string PathInFolder(int folderFd, const std::string& name) {
-    return "/proc/self/fd/" + std::to_string(folderFd) + "/" + name;
-}
-
-// The access control list and the extended attributes a user may set: what
-// a rename would otherwise drop. The list must come along, or the page's
-// permissions would change; security.* only where the system lets us.
-void CopyAttributes(int folderFd, const std::string& name, int toFd, const std::string& path) {
-    const std::string from = PathInFolder(folderFd, name);
-    const ssize_t size = ::llistxattr(from.c_str(), nullptr, 0);
-    if (size <= 0) {
-        return; // none, or a file system without them
-    }
-    std::string names(static_cast<std::size_t>(size), '\0');
-    const ssize_t got = ::llistxattr(from.c_str(), names.data(), names.size());
-    if (got < 0) {
-        throw MakeFileError(path, "cannot read its extended attributes", errno);
-    }
-    names.resize(static_cast<std::size_t>(got));
-    for (std::size_t at = 0; at < names.size();) {
-        const std::string attribute = names.c_str() + at;
-        at += attribute.size() + 1;
-        if (attribute == "system.posix_acl_access") {
-            const acl_t acl = ::acl_get_file(from.c_str(), ACL_TYPE_ACCESS);
-            const bool copied = acl != nullptr && ::acl_set_fd(toFd, acl) == 0;
-            const int error = errno;
-            if (acl != nullptr) {
-                ::acl_free(acl);
-            }
-            if (!copied) {
-                throw MakeFileError(path, "cannot copy its access control list", error);
-            }
-            continue;
-        }
-        const bool user = attribute.rfind("user.", 0) == 0;
-        if (!user && attribute.rfind("security.", 0) != 0) {
-            continue;
-        }
-        const ssize_t length = ::lgetxattr(from.c_str(), attribute.c_str(), nullptr, 0);
-        std::string value(static_cast<std::size_t>(std::max<ssize_t>(length, 0)), '\0');
-        const bool copied =
-            length >= 0 &&
-            ::lgetxattr(from.c_str(), attribute.c_str(), value.data(), value.size()) >= 0 &&
-            ::fsetxattr(toFd, attribute.c_str(), value.data(), value.size(), 0) == 0;
-        if (!copied && user) {
-            throw MakeFileError(path, "cannot copy its extended attribute " + attribute, errno);
-        }
-    }
-}
-
 // Held open files are the limit on how many may wait for their rename.
 std::size_t MaxPending() {
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+    const std::optional<std::uint64_t> limit = os::MaxOpenFiles();
+    if (!limit) {
         return 1024;
     }
-    const auto room = static_cast<std::size_t>(limit.rlim_cur > 128 ? limit.rlim_cur - 128 : 0);
+    const auto room = static_cast<std::size_t>(*limit > 128 ? *limit - 128 : 0);
     return std::clamp<std::size_t>(room / 2, 8, 1024);
 }
 
@@ -188,12 +82,7 @@ std::size_t MaxPending() {
 
 struct AtomicWriteBatch::Folder {
     std::string path; // as resolved, for the recovery store
-    int fd = -1;
-    ~Folder() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
+    os::Descriptor handle;
 };
 
 AtomicWriteBatch::AtomicWriteBatch(RecoveryStore recovery)
@@ -211,8 +100,8 @@ std::shared_ptr<AtomicWriteBatch::Folder> AtomicWriteBatch::OpenFolder(const std
     }
     auto opened = std::make_shared<Folder>();
     opened->path = folder.empty() ? "." : folder;
-    opened->fd = ::open(opened->path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (opened->fd < 0) {
+    opened->handle = os::OpenFolder(opened->path);
+    if (!opened->handle) {
         throw MakeFileError(path, "cannot open its folder", errno);
     }
     cached = opened;
@@ -220,12 +109,9 @@ std::shared_ptr<AtomicWriteBatch::Folder> AtomicWriteBatch::OpenFolder(const std
 }
 
 void AtomicWriteBatch::Release(Staged& item) {
-    if (item.fd >= 0) {
-        ::close(item.fd);
-        item.fd = -1;
-    }
+    item.file = os::Descriptor();
     if (!item.temporaryName.empty()) {
-        ::unlinkat(item.folder->fd, item.temporaryName.c_str(), 0);
+        os::RemoveAt(item.folder->handle, item.temporaryName);
         item.temporaryName.clear();
     }
 }
@@ -253,108 +139,99 @@ namespace {
 
 // For folders that take no new file: overwrite where it is. The old bytes go
 // to the recovery store first, so that a kill in the middle can be undone.
-WriteOutcome WriteInPlace(const RecoveryStore& recovery, int folderFd, const std::string& name,
-                          const std::string& target, const std::string& path,
-                          std::string_view bytes, const std::optional<FileState>& expected) {
-    const int fd =
-        ::openat(folderFd, name.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_CREAT,
-                 DefaultCreationMode());
-    if (fd < 0) {
+WriteOutcome WriteInPlace(const RecoveryStore& recovery, const os::Descriptor& folder,
+                          const std::string& name, const std::string& target,
+                          const std::string& path, std::string_view bytes,
+                          const std::optional<FileState>& expected) {
+    const os::Descriptor file = os::OpenForUpdate(folder, name);
+    if (!file) {
         throw MakeFileError(path, "cannot open for writing", errno);
     }
-    struct stat info {};
+    const std::optional<os::FileStatus> status = os::StatFile(file);
+    const bool regular = status && status->kind == os::FileKind::Regular;
     std::string oldBytes;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !ReadAll(fd, oldBytes)) {
-        const int error = S_ISREG(info.st_mode) ? errno : EINVAL;
-        ::close(fd);
-        throw MakeFileError(path, "cannot read", error);
+    if (!regular || !ReadAll(file, oldBytes)) {
+        throw MakeFileError(path, "cannot read", regular ? errno : EINVAL);
     }
-    if (expected && !(StateOf(info) == *expected)) {
-        ::close(fd);
+    if (expected && !(status->state == *expected)) {
         return WriteOutcome::ChangedSinceRead;
     }
     std::string copy;
     try {
         copy = recovery.Save(AbsolutePath(target), oldBytes);
     } catch (const FileError& error) {
-        ::close(fd);
         throw FileError(path, error.Cause());
     }
-    if (!Allowed(WriteStage::Write, path) || !WriteAll(fd, bytes, 0) ||
-        ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 ||
-        !Allowed(WriteStage::Flush, path) || ::fsync(fd) != 0) {
+    if (!Allowed(WriteStage::Write, path) || !os::WriteAt(file, bytes, 0) ||
+        !os::Truncate(file, static_cast<std::int64_t>(bytes.size())) ||
+        !Allowed(WriteStage::Flush, path) || !os::FlushFile(file)) {
         const int error = errno;
-        if (WriteAll(fd, oldBytes, 0) &&
-            ::ftruncate(fd, static_cast<off_t>(oldBytes.size())) == 0 && ::fsync(fd) == 0) {
+        if (os::WriteAt(file, oldBytes, 0) &&
+            os::Truncate(file, static_cast<std::int64_t>(oldBytes.size())) && os::FlushFile(file)) {
             recovery.Remove(copy);
         }
-        ::close(fd);
         throw MakeFileError(path, "cannot write", error);
     }
-    ::close(fd);
     recovery.Remove(copy);
     return WriteOutcome::ReplacedInPlace;
 }
 
-int CreateNamedTemporary(int folderFd, std::string& name) {
+os::Descriptor CreateNamedTemporary(const os::Descriptor& folder, std::string& name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = RandomName();
-        const int fd = ::openat(folderFd, name.c_str(),
-                                O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd >= 0 || errno != EEXIST) {
-            if (fd < 0) {
+        os::Descriptor file = os::CreateNamedFile(folder, name);
+        if (file || errno != EEXIST) {
+            if (!file) {
                 name.clear();
             }
-            return fd;
+            return file;
         }
     }
     name.clear();
     errno = EEXIST;
-    return -1;
+    return os::Descriptor();
 }
 
 } // namespace
 
 WriteOutcome AtomicWriteBatch::Stage(const std::string& path, std::string_view bytes,
                                      const std::optional<FileState>& expected) {
-    const std::string target = ResolveLinks(path);
+    const std::optional<std::string> target = os::ResolveLinks(path);
+    if (!target) {
+        throw MakeFileError(path, "cannot follow link", errno);
+    }
     Staged item;
     item.path = path;
-    item.folder = OpenFolder(path, ParentFolder(target));
-    item.name = BaseName(target);
+    item.folder = OpenFolder(path, ParentFolder(*target));
+    item.name = BaseName(*target);
     item.expected = expected;
-    const int folderFd = item.folder->fd;
-    struct stat existing {};
-    const bool exists = ::fstatat(folderFd, item.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
-    if (exists) {
+    const os::Descriptor& folder = item.folder->handle;
+    const std::optional<os::FileStatus> existing = os::StatAt(folder, item.name);
+    if (existing) {
         // A link here was swapped in after the links were followed.
-        if (!S_ISREG(existing.st_mode)) {
+        if (existing->kind != os::FileKind::Regular) {
             throw FileError(path, "cannot write: not a regular file");
         }
-        const int probe =
-            ::openat(folderFd, item.name.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-        if (probe < 0) {
+        if (!os::OpenForWriting(folder, item.name)) {
             throw MakeFileError(path, "cannot open for writing", errno);
         }
-        ::close(probe);
-        item.links = existing.st_nlink;
+        item.links = static_cast<std::size_t>(existing->links);
     }
     item.stagedAt = std::chrono::steady_clock::now();
     // Left alone at once, but told in order by Commit.
-    if (expected && (!exists || !(StateOf(existing) == *expected))) {
+    if (expected && (!existing || !(existing->state == *expected))) {
         item.outcome = WriteOutcome::ChangedSinceRead;
         m_staged.push_back(std::move(item));
         return WriteOutcome::ChangedSinceRead;
     }
 
-    int fd = -1;
     if (Allowed(WriteStage::CreateTemporary, path)) {
-        fd = ::openat(folderFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-        if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-            fd = CreateNamedTemporary(folderFd, item.temporaryName);
+        item.file = os::CreateUnnamedFile(folder);
+        if (!item.file && errno == EOPNOTSUPP) {
+            item.file = CreateNamedTemporary(folder, item.temporaryName);
         }
     }
-    if (fd < 0) {
+    if (!item.file) {
         if (errno == EACCES || errno == EPERM) {
             // Written in place when its turn comes, so the order holds.
             item.inPlaceBytes = std::string(bytes);
@@ -363,35 +240,27 @@ WriteOutcome AtomicWriteBatch::Stage(const std::string& path, std::string_view b
         }
         throw MakeFileError(path, "cannot create a temporary file beside it", errno);
     }
-    item.fd = fd;
     const auto fail = [&](const std::string& action) {
         const int error = errno;
         Release(item);
         throw MakeFileError(path, action, error);
     };
-    if (!Allowed(WriteStage::Write, path) || !WriteAll(fd, bytes, 0)) {
+    if (!Allowed(WriteStage::Write, path) || !os::WriteAt(item.file, bytes, 0)) {
         fail("cannot write");
     }
-    if (exists) {
-        // Keeps owner and group where we may; a plain user cannot give files away.
-        (void)::fchown(fd, existing.st_uid, existing.st_gid);
-    }
-    if (::fchmod(fd, exists ? (existing.st_mode & 07777) : DefaultCreationMode()) != 0) {
+    if (existing) {
+        if (const std::optional<std::string> failed =
+                os::CopyOwnerModeAndAttributes(folder, item.name, *existing, item.file)) {
+            fail(*failed);
+        }
+    } else if (!os::SetDefaultMode(item.file)) {
         fail("cannot set permissions");
     }
-    if (exists) {
-        try {
-            CopyAttributes(folderFd, item.name, fd, path);
-        } catch (...) {
-            Release(item);
-            throw;
-        }
-    }
-    struct stat written {};
-    if (::fstat(fd, &written) != 0) {
+    const std::optional<os::FileStatus> written = os::StatFile(item.file);
+    if (!written) {
         fail("cannot write");
     }
-    item.device = written.st_dev;
+    item.device = written->state.identity.device;
     m_staged.push_back(std::move(item));
     return WriteOutcome::Pending;
 }
@@ -399,14 +268,11 @@ WriteOutcome AtomicWriteBatch::Stage(const std::string& path, std::string_view b
 // The temporary file gets a fresh name only now, so that a run killed
 // before this point leaves nothing, and one killed here leaves one file.
 void AtomicWriteBatch::RenameOver(Staged& item) {
-    const int folderFd = item.folder->fd;
+    const os::Descriptor& folder = item.folder->handle;
     if (item.temporaryName.empty()) {
-        const std::string self = "/proc/self/fd/" + std::to_string(item.fd);
         for (int attempt = 0; attempt < 100 && item.temporaryName.empty(); ++attempt) {
             const std::string name = RandomName();
-            if (::linkat(AT_FDCWD, self.c_str(), folderFd, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-                (errno == ENOENT &&
-                 ::linkat(item.fd, "", folderFd, name.c_str(), AT_EMPTY_PATH) == 0)) {
+            if (os::GiveName(item.file, folder, name)) {
                 item.temporaryName = name;
             } else if (errno != EEXIST) {
                 break;
@@ -417,7 +283,7 @@ void AtomicWriteBatch::RenameOver(Staged& item) {
             throw MakeFileError(item.path, "cannot replace", error);
         }
     }
-    if (::renameat(folderFd, item.temporaryName.c_str(), folderFd, item.name.c_str()) == 0) {
+    if (os::RenameWithin(folder, item.temporaryName, item.name)) {
         item.temporaryName.clear();
         Release(item);
         item.outcome = WriteOutcome::Replaced;
@@ -429,12 +295,12 @@ void AtomicWriteBatch::RenameOver(Staged& item) {
     }
     // A sticky folder lets only the owner rename over a file: write in place.
     std::string bytes;
-    if (!ReadAll(item.fd, bytes)) {
+    if (!ReadAll(item.file, bytes)) {
         throw MakeFileError(item.path, "cannot replace", error);
     }
     const std::string target = item.folder->path + "/" + item.name;
     item.outcome =
-        WriteInPlace(m_recovery, folderFd, item.name, target, item.path, bytes, item.expected);
+        WriteInPlace(m_recovery, folder, item.name, target, item.path, bytes, item.expected);
     Release(item);
 }
 
@@ -450,15 +316,15 @@ void AtomicWriteBatch::Commit() {
     const bool oneByOne = end - first <= kFlushFilesOneByOne;
     std::size_t durable = end;
     int flushError = 0;
-    std::vector<dev_t> flushed;
+    std::vector<std::uint64_t> flushed;
     for (std::size_t i = first; i < end && durable == end; ++i) {
         const Staged& item = m_staged[i];
-        if (item.fd < 0 || (!oneByOne && std::find(flushed.begin(), flushed.end(), item.device) !=
-                                             flushed.end())) {
+        if (!item.file || (!oneByOne && std::find(flushed.begin(), flushed.end(), item.device) !=
+                                            flushed.end())) {
             continue; // nothing written yet, or its file system is flushed
         }
         const bool done = Allowed(WriteStage::Flush, item.path) &&
-                          (oneByOne ? ::fsync(item.fd) : ::syncfs(item.fd)) == 0;
+                          (oneByOne ? os::FlushFile(item.file) : os::FlushFileSystem(item.file));
         flushError = errno;
         if (!done) {
             durable = i;
@@ -473,20 +339,19 @@ void AtomicWriteBatch::Commit() {
         }
         (void)Allowed(WriteStage::BeforeReplace, item.path);
         if (item.expected) {
-            struct stat now {};
-            const bool there =
-                ::fstatat(item.folder->fd, item.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
-            if (!there || !S_ISREG(now.st_mode) || !(StateOf(now) == *item.expected)) {
+            const std::optional<os::FileStatus> now = os::StatAt(item.folder->handle, item.name);
+            if (!now || now->kind != os::FileKind::Regular || !(now->state == *item.expected)) {
                 Release(item);
-                item.outcome = there && S_ISLNK(now.st_mode) ? WriteOutcome::LinkSwappedIn
-                                                             : WriteOutcome::ChangedSinceRead;
+                item.outcome = now && now->kind == os::FileKind::Link
+                                   ? WriteOutcome::LinkSwappedIn
+                                   : WriteOutcome::ChangedSinceRead;
                 ++m_committed;
                 continue;
             }
         }
         try {
             if (item.inPlaceBytes) {
-                item.outcome = WriteInPlace(m_recovery, item.folder->fd, item.name,
+                item.outcome = WriteInPlace(m_recovery, item.folder->handle, item.name,
                                             item.folder->path + "/" + item.name, item.path,
                                             *item.inPlaceBytes, item.expected);
                 item.inPlaceBytes.reset();

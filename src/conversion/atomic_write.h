@@ -1,17 +1,18 @@
 #pragma once
 
 #include "conversion/file_io.h"
+#include "conversion/os_files.h"
 #include "conversion/recovery_store.h"
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 #include <vector>
 
 namespace quillstamper {
@@ -29,9 +30,9 @@ enum class WriteOutcome {
 // its old or its new content, and nothing else of the program's behind.
 //
 // Stage resolves the file's links once, opens its real folder and writes the
-// new bytes to a temporary file there that has no name (O_TMPFILE; a named
-// one where the file system has no such files), with the old file's owner,
-// permission bits, access control list and extended attributes. Commit makes
+// new bytes to a temporary file there that has no name (a named one where
+// the file system has no such files), with the old file's owner, permission
+// bits, access control list and extended attributes. Commit makes
 // every staged file durable (one flush of each file system for a large
 // batch) and then, in the order staged, checks that the name still holds the
 // file that was read, gives the temporary file a fresh short name and
@@ -86,11 +87,11 @@ private:
         std::shared_ptr<Folder> folder;
         std::string name;          // in the folder
         std::string temporaryName; // empty while it has none
-        int fd = -1;               // the new content
+        os::Descriptor file;       // the new content
         std::optional<FileState> expected;
         // For a folder that takes no new file: the bytes to write in place.
         std::optional<std::string> inPlaceBytes;
-        dev_t device = 0;
+        std::uint64_t device = 0;
         std::size_t links = 1;
         WriteOutcome outcome = WriteOutcome::Pending;
         std::chrono::steady_clock::time_point stagedAt;

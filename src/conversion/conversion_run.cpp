@@ -61,14 +61,15 @@ class ConversionRun : public FileSource {
 public:
     ConversionRun(const ConversionRequest& request, ConversionObserver& observer,
                   ConversionResult& result)
-        : m_request(request), m_observer(observer), m_result(result), m_notes(request.identifiers),
-          m_templates(request.templateFiles, request.baseFolder, *this, m_notes),
+        : m_request(request), m_observer(observer), m_result(result),
+          m_notes(request.site.identifiers),
+          m_templates(request.site.templateFiles, request.baseFolder, *this, m_notes),
           m_writer(request.writeFiles,
                    RecoveryStore(request.recoveryFolder.empty() ? RecoveryStore::DefaultFolder()
                                                                 : request.recoveryFolder)) {}
 
     void Run() {
-        for (std::size_t index = 0; index < m_request.webFiles.size(); ++index) {
+        for (std::size_t index = 0; index < m_request.site.webFiles.size(); ++index) {
             if (m_request.interrupt != nullptr && m_request.interrupt->load() != 0) {
                 Interrupt();
                 return;
@@ -82,7 +83,7 @@ public:
         }
         CommitStaged();
         RetryChangedPages();
-        if (FirstPassPair(m_request.identifiers) != 0) {
+        if (FirstPassPair(m_request.site.identifiers) != 0) {
             m_templates.ReadUnreadForNotes(m_request.maxFileBytes);
         }
         m_result.notes = m_notes.Finish();
@@ -144,7 +145,8 @@ private:
                 break;
             }
             if (written.links > 1) {
-                m_result.hardLinks.emplace_back(m_request.webFiles[written.index], written.links);
+                m_result.hardLinks.emplace_back(m_request.site.webFiles[written.index],
+                                                written.links);
             }
             const std::optional<FileIdentity> renamed = LookUpIdentity(written.path);
             if (renamed) {
@@ -155,7 +157,7 @@ private:
     }
 
     void LeaveChangedPage(std::size_t index) {
-        m_result.changedWhileConverting.push_back(m_request.webFiles[index]);
+        m_result.changedWhileConverting.push_back(m_request.site.webFiles[index]);
         m_result.outcomes[index] = FileOutcome::Unchanged;
     }
 
@@ -179,8 +181,8 @@ private:
     }
 
     FileOutcome ConvertListedPage(std::size_t index) {
-        const std::string& entry = m_request.webFiles[index];
-        const int firstPair = FirstPassPair(m_request.identifiers);
+        const std::string& entry = m_request.site.webFiles[index];
+        const int firstPair = FirstPassPair(m_request.site.identifiers);
         if (firstPair == 0) {
             // No pass, so the file is not even read.
             m_observer.OnFileConverted(index, entry, {}, {}, FileOutcome::Unchanged);
@@ -200,8 +202,8 @@ private:
         page.takesNotes = m_notes.AddWebFile(page.identity, entry);
         page.firstSeenBytes = m_firstSeenBytes.emplace(page.path, page.bytes->size()).first->second;
 
-        const PageOutput output = ConvertPage(page, m_templates, m_request.identifiers,
-                                              m_request.lineEnds, [&](int pair) {
+        const PageOutput output = ConvertPage(page, m_templates, m_request.site.identifiers,
+                                              m_request.site.lineEnds, [&](int pair) {
                                                   if (pair != firstPair) {
                                                       m_observer.OnPassStarted(entry, pair);
                                                   }
@@ -268,7 +270,7 @@ void PutBackInterruptedWrites(const ConversionRequest& request, ConversionResult
     for (const RecoveryStore::Copy& copy : copies) {
         targets.push_back(LookUpIdentity(copy.target));
     }
-    for (const std::string& entry : request.webFiles) {
+    for (const std::string& entry : request.site.webFiles) {
         const std::optional<FileIdentity> page =
             LookUpIdentity(ResolvePath(entry, request.baseFolder));
         for (std::size_t i = 0; i < copies.size(); ++i) {
@@ -291,7 +293,7 @@ void PutBackInterruptedWrites(const ConversionRequest& request, ConversionResult
 
 ConversionResult RunConversion(const ConversionRequest& request, ConversionObserver* observer) {
     ConversionResult result;
-    if (request.webFiles.empty() || request.templateFiles.empty()) {
+    if (request.site.webFiles.empty() || request.site.templateFiles.empty()) {
         result.preconditionFailed = true;
         return result;
     }

@@ -14,9 +14,8 @@
 namespace quillstamper {
 
 struct ConversionRequest {
-    FileList webFiles;
-    FileList templateFiles;
-    IdentifierTable identifiers;
+    // The lists, the marker table and how written lines end.
+    SiteDefinition site;
     // Relative list entries are taken below this folder.
     std::string baseFolder;
     // False for a dry run: everything is computed, nothing is written.
@@ -26,7 +25,6 @@ struct ConversionRequest {
     // Set to a signal number by a handler: the run stops before the next
     // page, drops what waits for its rename, and says how far it got.
     const std::atomic<int>* interrupt = nullptr;
-    LineEnds lineEnds = LineEnds::CrLf;
     // Where pages rewritten in place keep their old bytes; empty: the default.
     std::string recoveryFolder{};
 };

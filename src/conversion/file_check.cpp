@@ -125,7 +125,7 @@ FileCheckResult CheckFilesAndBlocks(const FileList& webFiles, const FileList& te
         return result;
     }
     ConversionResult dryRun = RunConversion(
-        ConversionRequest{webFiles, templateFiles, identifiers, baseFolder, false, maxFileBytes});
+        ConversionRequest{{webFiles, templateFiles, identifiers}, baseFolder, false, maxFileBytes});
     if (dryRun.error) {
         result.reports.clear();
         result.error = std::move(dryRun.error);

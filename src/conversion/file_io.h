@@ -1,19 +1,18 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
-#include <sys/types.h>
 
 namespace quillstamper {
 
 // Which file a path names, after links: two spellings of one file compare equal.
 struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
 
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
@@ -26,13 +25,12 @@ struct FileIdentityHash {
 // in one of these, however quickly it was written.
 struct FileState {
     FileIdentity identity;
-    off_t size = 0;
-    timespec modified{};
-    timespec changed{};
+    std::int64_t size = 0;
+    std::timespec modified{};
+    std::timespec changed{};
 };
 
 bool operator==(const FileState& a, const FileState& b);
-FileState StateOf(const struct stat& info);
 
 struct FileSnapshot {
     std::string bytes;

@@ -48,7 +48,7 @@ struct Recorder : ConversionObserver {
 ConversionResult Convert(const TempDir& dir, FileList web, FileList templates,
                          ConversionObserver* observer = nullptr, bool write = true,
                          const IdentifierTable& ids = DefaultIdentifiers()) {
-    return RunConversion(ConversionRequest{web, templates, ids, dir.Path(), write}, observer);
+    return RunConversion(ConversionRequest{{web, templates, ids}, dir.Path(), write}, observer);
 }
 
 TEST(ConversionRunTest, EmptyListFailsPreconditionWithoutReadingAnyFile) {
@@ -56,7 +56,7 @@ TEST(ConversionRunTest, EmptyListFailsPreconditionWithoutReadingAnyFile) {
     for (const auto& [web, templates] :
          {std::pair<FileList, FileList>{{}, {"/none/t", "/none/u"}}, {{"/none/w"}, {}}}) {
         const ConversionResult result =
-            RunConversion(ConversionRequest{web, templates, DefaultIdentifiers(), ""}, &recorder);
+            RunConversion(ConversionRequest{{web, templates, DefaultIdentifiers()}, ""}, &recorder);
         EXPECT_TRUE(result.preconditionFailed);
         EXPECT_FALSE(result.error); // reading the missing files would have failed
         EXPECT_TRUE(result.outcomes.empty());
@@ -187,8 +187,8 @@ TEST(ConversionGrowthTest, APageThatIsItsOwnTemplateIsStoppedBeforeMemoryRunsOut
     for (int i = 0; i < 16; ++i)
         page += block;
     WriteBytes(dir / "self.html", page);
-    const ConversionResult result =
-        RunConversion({FileList(8, "self.html"), {"self.html"}, DefaultIdentifiers(), dir.Path()});
+    const ConversionResult result = RunConversion(
+        {{FileList(8, "self.html"), {"self.html"}, DefaultIdentifiers()}, dir.Path()});
     ASSERT_TRUE(result.error.has_value());
     EXPECT_EQ(result.error->File(), dir / "self.html");
     EXPECT_NE(result.error->Cause().find("its own template"), std::string::npos);

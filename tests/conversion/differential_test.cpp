@@ -153,8 +153,8 @@ int ExpectOtherLineEnds(const GeneratedCase& input, const TempDir& engine) {
     for (const LineEnds lineEnds : {LineEnds::Lf, LineEnds::Keep}) {
         const TempDir other;
         input.WriteTo(other.Path());
-        ConversionRequest request{input.web, input.templates, input.ids, other.Path()};
-        request.lineEnds = lineEnds;
+        ConversionRequest request{{input.web, input.templates, input.ids}, other.Path()};
+        request.site.lineEnds = lineEnds;
         EXPECT_FALSE(RunConversion(request).error);
         for (const auto& [name, original] : input.files) {
             const std::string crLf = ReadBytes(engine / name);
@@ -210,11 +210,11 @@ TEST(DifferentialTest, EngineAndItsDryRunMatchStepByStepReferences) {
                      << testing::PrintToString(input.files));
         LastBytes dry;
         const ConversionResult dryResult = RunConversion(
-            ConversionRequest{input.web, input.templates, input.ids, engine.Path(), false}, &dry);
+            ConversionRequest{{input.web, input.templates, input.ids}, engine.Path(), false}, &dry);
         for (const auto& [name, bytes] : input.files)
             ASSERT_EQ(ReadBytes(engine / name), bytes) << "dry run wrote " << name;
-        const ConversionResult result =
-            RunConversion(ConversionRequest{input.web, input.templates, input.ids, engine.Path()});
+        const ConversionResult result = RunConversion(
+            ConversionRequest{{input.web, input.templates, input.ids}, engine.Path()});
         ASSERT_FALSE(result.error);
         ASSERT_EQ(result.outcomes.size(), input.web.size());
         ASSERT_EQ(result.problems.empty(), !expected.leftAlone);

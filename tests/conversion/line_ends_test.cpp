@@ -51,8 +51,8 @@ TEST(LineEndsTest, WrittenLinesEndAsChosen) {
         // Pair 2 ends with an identifier of its own, so its block nests in pair 1's.
         IdentifierTable ids = DefaultIdentifiers();
         ids[3] = " stop";
-        ConversionRequest request{{"p.htm"}, {"t.htm"}, ids, dir.Path()};
-        request.lineEnds = c.lineEnds;
+        ConversionRequest request{{{"p.htm"}, {"t.htm"}, ids}, dir.Path()};
+        request.site.lineEnds = c.lineEnds;
         const ConversionResult result = RunConversion(request);
         ASSERT_FALSE(result.error);
         if (c.expected.empty()) {

@@ -105,13 +105,13 @@ TEST(UnclosedBlockTest, PageKeepsEveryLineAndOnlyClosedBlocksAreFilled) {
         WriteBytes(dir / "t.htm", Text(c.templateLines));
         WriteBytes(dir / "a.htm", Text(c.page));
         const ConversionResult result =
-            RunConversion(ConversionRequest{{"a.htm"}, {"t.htm"}, c.ids, dir.Path()});
+            RunConversion(ConversionRequest{{{"a.htm"}, {"t.htm"}, c.ids}, dir.Path()});
         ASSERT_FALSE(result.error);
         EXPECT_EQ(Split(ReadBytes(dir / "a.htm")), c.expected);
         EXPECT_EQ(Problems(result), c.problems);
         // A second run changes nothing more.
         const ConversionResult again =
-            RunConversion(ConversionRequest{{"a.htm"}, {"t.htm"}, c.ids, dir.Path()});
+            RunConversion(ConversionRequest{{{"a.htm"}, {"t.htm"}, c.ids}, dir.Path()});
         EXPECT_EQ(Split(ReadBytes(dir / "a.htm")), c.expected);
         EXPECT_EQ(again.CountUpdated(), 0u);
     }
@@ -150,7 +150,7 @@ TEST(MarkerNotesTest, RunNotesBlocksNoTemplateFillsAndTemplatesNoPageUses) {
     WriteBytes(dir / "b.htm", Text({kNav, "x", kNavEnd}));
     // A page listed twice has its notes once; web files come before templates.
     const ConversionResult result = RunConversion(ConversionRequest{
-        {"a.htm", "b.htm", "a.htm"}, {"t.htm"}, DefaultIdentifiers(), dir.Path()});
+        {{"a.htm", "b.htm", "a.htm"}, {"t.htm"}, DefaultIdentifiers()}, dir.Path()});
     ASSERT_FALSE(result.error);
     EXPECT_EQ(Notes(result.notes),
               (Strings{"a.htm:1: no template holds this block: <!-- Trelvonix Nav -->",

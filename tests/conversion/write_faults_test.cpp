@@ -63,7 +63,7 @@ TEST(WriteFaultTest, EachFailingStepStopsTheRunAtThePageInHand) {
         WriteBytes(dir / "menu.tpl", kTemplate);
         const FaultAt fault(stage, "b.html", ENOSPC);
         const ConversionResult result = RunConversion(
-            {{"a.html", "b.html", "c.html"}, {"menu.tpl"}, DefaultIdentifiers(), dir.Path()});
+            {{{"a.html", "b.html", "c.html"}, {"menu.tpl"}, DefaultIdentifiers()}, dir.Path()});
         ASSERT_TRUE(result.error.has_value());
         EXPECT_EQ(result.error->File(), dir / "b.html");
         EXPECT_NE(result.error->Cause().find(std::strerror(ENOSPC)), std::string::npos);
@@ -105,9 +105,9 @@ TEST(WriteFaultTest, FullFileSystemKeepsThePage) {
                                      std::string(40 * 1024, 'n') +
                                      "\r\n<!-- Trelvonix big end -->\r\n");
     const ConversionResult result =
-        RunConversion({{mountPoint + "/small.html", mountPoint + "/big.html"},
-                       {dir / "menu.tpl"},
-                       DefaultIdentifiers(),
+        RunConversion({{{mountPoint + "/small.html", mountPoint + "/big.html"},
+                        {dir / "menu.tpl"},
+                        DefaultIdentifiers()},
                        {}});
     const std::string small = ReadBytes(mountPoint + "/small.html");
     const std::string big = ReadBytes(mountPoint + "/big.html");

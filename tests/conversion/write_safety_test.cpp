@@ -47,7 +47,7 @@ struct Site {
         WriteBytes(dir / "menu.tpl", Page("new"));
     }
     ConversionResult Run(const FileList& pages) const {
-        ConversionRequest request{pages, {"menu.tpl"}, DefaultIdentifiers(), dir.Path()};
+        ConversionRequest request{{pages, {"menu.tpl"}, DefaultIdentifiers()}, dir.Path()};
         request.recoveryFolder = dir / "recovery";
         return RunConversion(request);
     }
@@ -196,7 +196,7 @@ TEST(WriteSafetyTest, InPlaceWriteKilledAtAnyStepIsPutBackByTheNextRun) {
         EXPECT_EQ(RecoveryStore(site.dir / "recovery").List().size(), 1u);
 
         ConversionRequest dry{
-            {"closed/a.html"}, {"menu.tpl"}, DefaultIdentifiers(), site.dir.Path(), false};
+            {{"closed/a.html"}, {"menu.tpl"}, DefaultIdentifiers()}, site.dir.Path(), false};
         dry.recoveryFolder = site.dir / "recovery";
         EXPECT_EQ(RunConversion(dry).recoverable, std::vector<std::string>{"closed/a.html"});
 

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "conversion/file_io.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The operating system's part of reading and replacing files, so that a port
+// to another platform has one implementation file to write. An operation that
+// fails returns false, nothing or -1 and leaves the error number in errno, so
+// that the caller's message names the system's reason.
+namespace quillstamper::os {
+
+// An open file or folder, closed when dropped; closing keeps errno.
+class Descriptor {
+public:
+    Descriptor() = default;
+    explicit Descriptor(int handle) : m_handle(handle) {}
+    ~Descriptor();
+    Descriptor(Descriptor&& other) noexcept;
+    Descriptor& operator=(Descriptor&& other) noexcept;
+
+    explicit operator bool() const {
+        return m_handle >= 0;
+    }
+    int Handle() const {
+        return m_handle;
+    }
+
+private:
+    int m_handle = -1;
+};
+
+enum class FileKind { Regular, Folder, Link, Other };
+
+struct FileStatus {
+    FileKind kind = FileKind::Other;
+    FileState state;
+    std::uint64_t links = 1;
+    // Only for CopyOwnerModeAndAttributes.
+    std::uint32_t owner = 0;
+    std::uint32_t group = 0;
+    std::uint32_t mode = 0;
+};
+
+// Follows links to the file whose content is to change; a dangling link
+// resolves to the path it points at.
+std::optional<std::string> ResolveLinks(const std::string& path);
+// The folder itself, for the operations below that take one; "" is not ".".
+Descriptor OpenFolder(const std::string& path);
+
+std::optional<FileStatus> StatFile(const Descriptor& file);
+// Never follows a link that name is.
+std::optional<FileStatus> StatAt(const Descriptor& folder, const std::string& name);
+// Follows links.
+std::optional<FileStatus> StatPath(const std::string& path);
+
+// The opening functions never wait: a FIFO opens at once, or fails. Only
+// reading follows a link in the last part of the path.
+Descriptor OpenForReading(const std::string& path);
+// Reads wait from now on, as one that cannot wait fails on a locked file.
+bool MakeBlocking(const Descriptor& file);
+// The file must exist.
+Descriptor OpenForWriting(const std::string& path);
+Descriptor OpenForWriting(const Descriptor& folder, const std::string& name);
+// For reading and writing, made with the default permissions if missing.
+Descriptor OpenForUpdate(const Descriptor& folder, const std::string& name);
+
+// A file without a name in folder, for its owner only; fails with
+// EOPNOTSUPP where the file system has no such files.
+Descriptor CreateUnnamedFile(const Descriptor& folder);
+// A new file for its owner only; fails with EEXIST when the name is taken.
+Descriptor CreateNamedFile(const Descriptor& folder, const std::string& name);
+// Gives an unnamed file a name in folder; fails with EEXIST when it is taken.
+bool GiveName(const Descriptor& file, const Descriptor& folder, const std::string& name);
+bool RenameWithin(const Descriptor& folder, const std::string& from, const std::string& to);
+void RemoveAt(const Descriptor& folder, const std::string& name);
+void RemoveFile(const std::string& path);
+
+// 0 at the end of the file, -1 on failure.
+std::int64_t ReadAt(const Descriptor& file, char* buffer, std::size_t size, std::int64_t offset);
+bool WriteAt(const Descriptor& file, std::string_view bytes, std::int64_t offset);
+bool Truncate(const Descriptor& file, std::int64_t size);
+bool FlushFile(const Descriptor& file);
+// Flushes every file on file's file system: cheaper than many FlushFile.
+bool FlushFileSystem(const Descriptor& file);
+
+// What a new file gets: read and write for all, less the user's mask.
+bool SetDefaultMode(const Descriptor& file);
+// Gives to the owner and group of from where allowed, its permission bits,
+// access control list and the extended attributes a user may set: what a
+// rename would drop. On a failure returns what could not be done ("cannot
+// set permissions"), errno telling why.
+std::optional<std::string> CopyOwnerModeAndAttributes(const Descriptor& folder,
+                                                      const std::string& name,
+                                                      const FileStatus& from, const Descriptor& to);
+
+// How many files the process may hold open; nothing when unlimited or unknown.
+std::optional<std::uint64_t> MaxOpenFiles();
+std::optional<std::string> WorkingFolder();
+
+// The folder and its missing parents, for the user only.
+bool MakeFolders(const std::string& path);
+// The names in the folder; none when it cannot be read.
+std::vector<std::string> ListFolder(const std::string& path);
+// Writes parts, one after the other, to a new file for the user only, and
+// makes it and then its name durable; an old file of that name is replaced
+// only once the new one is complete.
+bool WriteFileDurably(const std::string& folder, const std::string& name,
+                      std::initializer_list<std::string_view> parts);
+
+} // namespace quillstamper::os
