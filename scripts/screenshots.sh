@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Takes the README's pictures of the main window and the Options dialog under
+# Takes the README's pictures of the main window, the Options dialog and the
+# preview under
 # Xvfb, with Openbox drawing the window frames.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,4 +18,4 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c "
     sleep 1
     QT_QPA_PLATFORM=xcb '$tool' examples/site/site.trvx docs/screenshots
 "
-echo "Saved docs/screenshots/main-window.png and docs/screenshots/options-dialog.png"
+echo "Saved docs/screenshots/main-window.png, options-dialog.png and preview.png"

@@ -1,6 +1,8 @@
 // Shows the main window with the example project loaded, then the Options
-// dialog, and saves a picture of each, window frame included.
+// dialog and the preview of a Dynamize, and saves a picture of each, window
+// frame included.
 
+#include "app/preview_dlg.h"
 #include "app/quillstamper_dlg.h"
 #include "widgets/null_platform.h"
 
@@ -47,19 +49,22 @@ public:
     int RunDialog(QDialog& dialog) override {
         dialog.show();
         Settle(700);
-        m_saved = SaveWindowPicture(dialog, m_outputFolder + QStringLiteral("/options-dialog.png"));
+        const QString name = qobject_cast<quillstamper::CPreviewDlg*>(&dialog) != nullptr
+                                 ? QStringLiteral("/preview.png")
+                                 : QStringLiteral("/options-dialog.png");
+        m_saved += SaveWindowPicture(dialog, m_outputFolder + name) ? 1 : 0;
         dialog.reject();
         return QDialog::Rejected;
     }
 
-    bool Saved() const {
+    int Saved() const {
         return m_saved;
     }
 
 private:
     QString m_project;
     QString m_outputFolder;
-    bool m_saved = false;
+    int m_saved = 0;
 };
 
 } // namespace
@@ -80,5 +85,6 @@ int main(int argc, char** argv) {
     const bool mainSaved = SaveWindowPicture(window, QString::fromLocal8Bit(argv[2]) +
                                                          QStringLiteral("/main-window.png"));
     window.OnOptions();
-    return mainSaved && platform.Saved() ? 0 : 1;
+    window.OnPreviewChanges();
+    return mainSaved && platform.Saved() == 2 ? 0 : 1;
 }

@@ -2,9 +2,14 @@
 
 #include "app/quillstamper_dlg.h"
 #include "widgets/qt_platform.h"
+#include "widgets/text_edges.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
+#include <QStringList>
+
+#include <string>
 
 namespace quillstamper {
 
@@ -16,7 +21,12 @@ bool CQuillstamperApp::InitInstance(int& argc, char** argv) {
     QApplication::setWindowIcon(icon);
 
     QtPlatform platform;
-    CQuillstamperDlg dialog(platform);
+    // "quillstamper PROJECT": the desktop hands over the project file opened with it.
+    const QStringList arguments = QApplication::arguments();
+    CQuillstamperDlg dialog(platform,
+                            arguments.size() > 1
+                                ? PathFromDialog(QFileInfo(arguments.at(1)).absoluteFilePath())
+                                : std::string());
     dialog.setWindowIcon(icon);
     dialog.exec();
     return false;

@@ -1,6 +1,7 @@
 #include "app/quillstamper_dlg.h"
 
 #include "app/about_dlg.h"
+#include "app/preview_dlg.h"
 #include "conversion/conversion_run.h"
 #include "conversion/file_check.h"
 #include "options/options_dlg.h"
@@ -9,6 +10,7 @@
 #include "widgets/dialog_units.h"
 #include "widgets/system_menu.h"
 #include "widgets/text_edges.h"
+#include "workspace/file_collection.h"
 #include "workspace/file_error.h"
 #include "workspace/shorten_path.h"
 
@@ -20,10 +22,14 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QTimer>
+#include <QUrl>
 
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <utility>
@@ -80,7 +86,41 @@ std::string FormatPageList(std::string text, const std::vector<std::string>& pag
     return text;
 }
 
+// Each item carries its entry's place in the list, as the list box is sorted.
+void AddListItem(QListWidget* listBox, const QString& text, std::size_t place) {
+    auto* item = new QListWidgetItem(text);
+    item->setData(Qt::UserRole, QVariant::fromValue(static_cast<qulonglong>(place)));
+    listBox->addItem(item);
+}
+
+std::vector<std::string> LocalPaths(const QList<QUrl>& urls) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile()) {
+            paths.push_back(PathFromDialog(url.toLocalFile()));
+        }
+    }
+    return paths;
+}
+
+std::optional<std::string> FindProjectFile(const QList<QUrl>& urls) {
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile() &&
+            url.toLocalFile().endsWith(
+                QString::fromUtf8(kProjectFileSuffix.data(), kProjectFileSuffix.size()),
+                Qt::CaseInsensitive)) {
+            return PathFromDialog(url.toLocalFile());
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
+
+CQuillstamperDlg::CQuillstamperDlg(Platform& platform, std::string startProject, QWidget* parent)
+    : CQuillstamperDlg(platform, parent) {
+    m_startProject = std::move(startProject);
+}
 
 CQuillstamperDlg::CQuillstamperDlg(Platform& platform, QWidget* parent)
     : QDialog(parent), m_platform(platform) {
@@ -180,6 +220,7 @@ void CQuillstamperDlg::BindMessageTable() {
     struct MenuItem {
         const char* text; // nullptr: separator
         Handler handler;
+        const char* shortcut = nullptr;
     };
     const struct {
         const char* title;
@@ -196,7 +237,8 @@ void CQuillstamperDlg::BindMessageTable() {
         {"&Tools",
          {{"&Options", &CQuillstamperDlg::OnOptions},
           {nullptr, nullptr},
-          {"&Check Files for Errors", &CQuillstamperDlg::OnCheckFiles}}},
+          {"&Check Files for Errors", &CQuillstamperDlg::OnCheckFiles},
+          {"&Preview Changes...", &CQuillstamperDlg::OnPreviewChanges, "Ctrl+P"}}},
         {"&Help",
          {{"Show &Help File", &CQuillstamperDlg::OnShowHelpFile},
           {"Go to Trelvonix &Website", &CQuillstamperDlg::OnGoToWebsite},
@@ -212,6 +254,9 @@ void CQuillstamperDlg::BindMessageTable() {
                 continue;
             }
             QAction* action = popup->addAction(QString::fromUtf8(item.text));
+            if (item.shortcut != nullptr) {
+                action->setShortcut(QKeySequence(QString::fromUtf8(item.shortcut)));
+            }
             bind(action, &QAction::triggered, item.handler);
         }
     }
@@ -219,6 +264,21 @@ void CQuillstamperDlg::BindMessageTable() {
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     help->setContext(Qt::WindowShortcut);
     bind(help, &QShortcut::activated, &CQuillstamperDlg::OnHelpInfo);
+
+    // Each list box: Remove in its context menu and Delete drop the selected
+    // entries; files and folders dropped on it are added. The event filter
+    // takes the key and the drops, from the list box or its viewport.
+    for (QListWidget* listBox : {m_webListBox, m_templateListBox}) {
+        auto* remove = new QAction(QStringLiteral("Remove"), listBox);
+        listBox->addAction(remove);
+        listBox->setContextMenuPolicy(Qt::ActionsContextMenu);
+        connect(remove, &QAction::triggered, this,
+                [this, listBox] { Dispatch([this, listBox] { RemoveSelectedEntries(listBox); }); });
+        listBox->setAcceptDrops(true);
+        listBox->installEventFilter(this);
+        listBox->viewport()->installEventFilter(this);
+    }
+    setAcceptDrops(true); // a project file anywhere on the window
 }
 
 QAction* CQuillstamperDlg::MenuAction(const QString& text) const {
@@ -233,9 +293,13 @@ QAction* CQuillstamperDlg::MenuAction(const QString& text) const {
 // No exception may reach Qt's event loop: a failed command is reported here
 // and abandoned; the window keeps the state the handler left.
 void CQuillstamperDlg::Dispatch(Handler handler) {
+    Dispatch([this, handler] { (this->*handler)(); });
+}
+
+void CQuillstamperDlg::Dispatch(const std::function<void()>& command) {
     QString error;
     try {
-        (this->*handler)();
+        command();
         return;
     } catch (const FileError& fileError) {
         error = PathToDisplay(fileError.what());
@@ -259,6 +323,14 @@ void CQuillstamperDlg::showEvent(QShowEvent* event) {
         move(frame.topLeft());
     }
     AppendAboutToSystemMenu(*this);
+    if (!m_startProject.empty()) {
+        // Queued, so that a refused file's message comes after the window.
+        QTimer::singleShot(0, this, [this] {
+            Dispatch([path = std::exchange(m_startProject, {}), this] {
+                OpenProjectFrom([&path] { return std::optional(path); });
+            });
+        });
+    }
 }
 
 bool CQuillstamperDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
@@ -271,6 +343,36 @@ bool CQuillstamperDlg::nativeEvent(const QByteArray& eventType, void* message, q
 }
 
 bool CQuillstamperDlg::eventFilter(QObject* watched, QEvent* event) {
+    for (QListWidget* listBox : {m_webListBox, m_templateListBox}) {
+        if (watched != listBox && watched != listBox->viewport()) {
+            continue;
+        }
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+                Dispatch([this, listBox] { RemoveSelectedEntries(listBox); });
+                return true;
+            }
+            break;
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const QList<QUrl> urls = drop->mimeData()->urls();
+            if (!TakesDrop(listBox, urls)) {
+                drop->ignore();
+                return true;
+            }
+            drop->acceptProposedAction();
+            if (event->type() == QEvent::Drop) {
+                Dispatch([this, listBox, &urls] { DropFiles(listBox, urls); });
+            }
+            return true;
+        }
+        default:
+            break;
+        }
+    }
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
         if (auto* menu = qobject_cast<QMenu*>(watched)) {
             menu->close();
@@ -279,6 +381,20 @@ bool CQuillstamperDlg::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void CQuillstamperDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (TakesDrop(nullptr, event->mimeData()->urls())) {
+        event->acceptProposedAction();
+    }
+}
+
+void CQuillstamperDlg::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (TakesDrop(nullptr, urls)) {
+        event->acceptProposedAction();
+        Dispatch([this, &urls] { DropFiles(nullptr, urls); });
+    }
 }
 
 void CQuillstamperDlg::RefreshStatus() {
@@ -303,7 +419,8 @@ void CQuillstamperDlg::ShowMessage(const std::string& text) {
 void CQuillstamperDlg::AddFiles(const QString& filter, FileList& files, QListWidget* listBox) {
     for (const QString& chosen : m_platform.AskOpenFileNames(this, filter)) {
         const std::string path = PathFromDialog(chosen);
-        listBox->addItem(PathToDisplay(ShortenPath(path, m_workspace.m_pathBreak)));
+        AddListItem(listBox, PathToDisplay(ShortenPath(path, m_workspace.m_pathBreak)),
+                    files.size());
         files.push_back(path);
     }
     RefreshCounts(m_workspace);
@@ -319,14 +436,63 @@ void CQuillstamperDlg::OnAddTemplateFiles() {
 }
 
 void CQuillstamperDlg::RebuildListBoxes() {
-    const std::pair<QListWidget*, const FileList*> lists[] = {
-        {m_webListBox, &m_workspace.m_webFiles}, {m_templateListBox, &m_workspace.m_templateFiles}};
-    for (const auto& [listBox, files] : lists) {
-        listBox->clear();
-        for (const std::string& path : *files) {
-            listBox->addItem(PathToDisplay(ShortenPath(path, m_workspace.m_pathBreak)));
-        }
+    FillListBox(m_webListBox);
+    FillListBox(m_templateListBox);
+}
+
+FileList& CQuillstamperDlg::FilesOf(QListWidget* listBox) {
+    return listBox == m_webListBox ? m_workspace.m_webFiles : m_workspace.m_templateFiles;
+}
+
+void CQuillstamperDlg::FillListBox(QListWidget* listBox) {
+    listBox->clear();
+    const FileList& files = FilesOf(listBox);
+    for (std::size_t place = 0; place < files.size(); ++place) {
+        AddListItem(listBox, PathToDisplay(ShortenPath(files[place], m_workspace.m_pathBreak)),
+                    place);
     }
+}
+
+void CQuillstamperDlg::RemoveSelectedEntries(QListWidget* listBox) {
+    std::vector<std::size_t> places;
+    for (const QListWidgetItem* item : listBox->selectedItems()) {
+        places.push_back(item->data(Qt::UserRole).toULongLong());
+    }
+    if (places.empty()) {
+        return;
+    }
+    RemoveListEntries(FilesOf(listBox), places);
+    FillListBox(listBox);
+    RefreshCounts(m_workspace);
+    RefreshStatus();
+}
+
+bool CQuillstamperDlg::TakesDrop(QListWidget* listBox, const QList<QUrl>& urls) const {
+    if (FindProjectFile(urls)) {
+        return true;
+    }
+    return listBox != nullptr &&
+           std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+}
+
+// A project file among the drop opens as Open Project; otherwise a list box
+// takes the files and folders as quillstamper-cli does.
+void CQuillstamperDlg::DropFiles(QListWidget* listBox, const QList<QUrl>& urls) {
+    if (const std::optional<std::string> project = FindProjectFile(urls)) {
+        OpenProjectFrom([&project] { return project; });
+        return;
+    }
+    const bool web = listBox == m_webListBox;
+    const ListExpansion expansion =
+        web ? ExpandLists(LocalPaths(urls), {}, {}) : ExpandLists({}, LocalPaths(urls), {});
+    FileList& files = FilesOf(listBox);
+    for (const std::string& path : web ? expansion.webFiles : expansion.templateFiles) {
+        AddListItem(listBox, PathToDisplay(ShortenPath(path, m_workspace.m_pathBreak)),
+                    files.size());
+        files.push_back(path);
+    }
+    RefreshCounts(m_workspace);
+    RefreshStatus();
 }
 
 void CQuillstamperDlg::OnNewProject() {
@@ -337,15 +503,19 @@ void CQuillstamperDlg::OnNewProject() {
 }
 
 void CQuillstamperDlg::OnOpenProject() {
+    OpenProjectFrom([this]() -> std::optional<std::string> {
+        const std::optional<QString> chosen = m_platform.AskOpenFileName(this, kProjectFilter);
+        if (!chosen) {
+            return std::nullopt;
+        }
+        return PathFromDialog(*chosen);
+    });
+}
+
+void CQuillstamperDlg::OpenProjectFrom(
+    const std::function<std::optional<std::string>()>& askForPath) {
     OnNewProject();
-    const OpenProjectResult result =
-        OpenProject(m_workspace, [this]() -> std::optional<std::string> {
-            const std::optional<QString> chosen = m_platform.AskOpenFileName(this, kProjectFilter);
-            if (!chosen) {
-                return std::nullopt;
-            }
-            return PathFromDialog(*chosen);
-        });
+    const OpenProjectResult result = OpenProject(m_workspace, askForPath);
     if (result.outcome == OpenProjectResult::Outcome::Refused) {
         ShowMessage(result.message);
         return;
@@ -438,6 +608,23 @@ void CQuillstamperDlg::OnCheckFiles() {
     m_workspace.m_activity.clear();
     m_workspace.m_currentFile.clear();
     RefreshStatus();
+}
+
+// A dry run shown before anything is written; its Dynamize! runs the real one.
+void CQuillstamperDlg::OnPreviewChanges() {
+    ConversionRequest request{{m_workspace.m_webFiles, m_workspace.m_templateFiles,
+                               m_workspace.m_identifiers, m_workspace.m_lineEnds},
+                              ProjectBaseFolder(m_workspace)};
+    PreviewData preview = CollectPreview(std::move(request));
+    if (preview.preconditionFailed) {
+        ShowMessage(FormatPreconditionMessage(m_workspace.m_webFiles.size(),
+                                              m_workspace.m_templateFiles.size()));
+        return;
+    }
+    CPreviewDlg dialog(std::move(preview), m_workspace.m_pathBreak, this);
+    if (m_platform.RunDialog(dialog) == QDialog::Accepted) {
+        Dispatch(&CQuillstamperDlg::OnDynamize);
+    }
 }
 
 void CQuillstamperDlg::OnOptions() {

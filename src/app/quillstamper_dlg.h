@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include <functional>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -12,6 +14,7 @@ class QLabel;
 class QListWidget;
 class QMenuBar;
 class QPushButton;
+class QUrl;
 
 namespace quillstamper {
 
@@ -24,6 +27,8 @@ class CQuillstamperDlg : public QDialog {
 
 public:
     explicit CQuillstamperDlg(Platform& platform, QWidget* parent = nullptr);
+    // Opens this project file as Open Project would, once the window has appeared.
+    CQuillstamperDlg(Platform& platform, std::string startProject, QWidget* parent = nullptr);
 
     const Workspace& GetWorkspace() const {
         return m_workspace;
@@ -38,6 +43,7 @@ public:
     void OnSaveProjectAs();
     void OnDynamize();
     void OnCheckFiles();
+    void OnPreviewChanges();
     void OnOptions();
     void OnShowHelpFile();
     void OnGoToWebsite();
@@ -74,6 +80,8 @@ protected:
     void showEvent(QShowEvent* event) override;
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     using Handler = void (CQuillstamperDlg::*)();
@@ -82,6 +90,7 @@ private:
     void BindMessageTable();
     void PlaceMenuBar();
     void Dispatch(Handler handler);
+    void Dispatch(const std::function<void()>& command);
 
     // Pushes the three status texts into their labels and paints them now,
     // so that a long run shows the file in hand.
@@ -91,6 +100,13 @@ private:
     void OpenSetupValue(const QString& name);
     void AddFiles(const QString& filter, FileList& files, QListWidget* listBox);
     void RebuildListBoxes();
+    FileList& FilesOf(QListWidget* listBox);
+    void FillListBox(QListWidget* listBox);
+    void RemoveSelectedEntries(QListWidget* listBox);
+    // A drop is taken when it holds a project file, or files for a list box.
+    bool TakesDrop(QListWidget* listBox, const QList<QUrl>& urls) const;
+    void DropFiles(QListWidget* listBox, const QList<QUrl>& urls);
+    void OpenProjectFrom(const std::function<std::optional<std::string>()>& askForPath);
     void SaveProjectFile(bool askForName);
 
     Platform& m_platform;
@@ -107,6 +123,7 @@ private:
     QLabel* m_activityLabel = nullptr;          // 1007
     QLabel* m_countsLabel = nullptr;            // 1008
     bool m_shown = false;
+    std::string m_startProject;
 };
 
 } // namespace quillstamper

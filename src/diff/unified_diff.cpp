@@ -133,6 +133,16 @@ std::string Range(std::size_t start, std::size_t count) {
 
 } // namespace
 
+std::size_t CountChangedLines(std::string_view oldBytes, std::string_view newBytes) {
+    if (oldBytes == newBytes) {
+        return 0;
+    }
+    const std::vector<Edit> edits =
+        ComputeEdits(SplitKeepingEnds(oldBytes), SplitKeepingEnds(newBytes));
+    return static_cast<std::size_t>(std::count_if(
+        edits.begin(), edits.end(), [](const Edit& edit) { return edit.op != Op::Keep; }));
+}
+
 std::string FormatUnifiedDiff(std::string_view label, std::string_view oldBytes,
                               std::string_view newBytes, int context) {
     if (oldBytes == newBytes) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -12,5 +13,9 @@ namespace quillstamper {
 // as QuotePath does, so that a file name cannot break or steer the output.
 std::string FormatUnifiedDiff(std::string_view label, std::string_view oldBytes,
                               std::string_view newBytes, int context = 3);
+
+// The lines FormatUnifiedDiff marks with "-" or "+", without formatting them:
+// the size of a change, for a list of many files.
+std::size_t CountChangedLines(std::string_view oldBytes, std::string_view newBytes);
 
 } // namespace quillstamper

@@ -2,6 +2,8 @@
 
 #include "workspace/path_resolution.h"
 
+#include <utility>
+
 namespace quillstamper {
 
 IdentifierTable DefaultIdentifiers() {
@@ -30,6 +32,26 @@ void NewProject(Workspace& workspace) {
     workspace.m_templateFiles.clear();
     workspace.m_lineEnds = LineEnds::CrLf;
     RefreshCounts(workspace);
+}
+
+void RemoveListEntries(FileList& files, const std::vector<std::size_t>& places) {
+    std::vector<bool> removed(files.size(), false);
+    for (const std::size_t place : places) {
+        if (place < removed.size()) {
+            removed[place] = true;
+        }
+    }
+    std::size_t kept = 0;
+    for (std::size_t place = 0; place < files.size(); ++place) {
+        if (removed[place]) {
+            continue;
+        }
+        if (kept != place) { // a string moved onto itself would be emptied
+            files[kept] = std::move(files[place]);
+        }
+        ++kept;
+    }
+    files.resize(kept);
 }
 
 std::string ProjectBaseFolder(const Workspace& workspace) {

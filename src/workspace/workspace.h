@@ -92,6 +92,10 @@ void RefreshCounts(Workspace& workspace);
 // path, identifiers, path break and status lines.
 void NewProject(Workspace& workspace);
 
+// Removes the entries at the given places of a list, each place counted once
+// and places past its end ignored; the other entries keep their order.
+void RemoveListEntries(FileList& files, const std::vector<std::size_t>& places);
+
 // Folder against which relative list entries are resolved: the project file's
 // folder, or empty (the current folder) while no project path is set.
 std::string ProjectBaseFolder(const Workspace& workspace);

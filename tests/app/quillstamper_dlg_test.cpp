@@ -18,9 +18,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTest>
+#include <QUrl>
 
 #include <deque>
 #include <functional>
@@ -416,7 +418,154 @@ private slots:
         QCOMPARE(about, QString("About ...//Quillstamper Version 1.0/OK/ended"));
     }
 
+    // The list boxes are sorted: the selection is mapped back to the array,
+    // whose other entries keep their order.
+    void removeTakesTheSelectedEntriesOutOfTheirArrays() {
+        TempDir dir;
+        const std::string project = dir / "p.trvx";
+        Add(true, {"/w/d.htm", "/w/c.htm", "/w/a.htm", "/w/b.htm"});
+        Add(false, {"/t/x", "/t/y"});
+        const struct {
+            bool web;
+            QStringList selected;
+            bool byKey; // Delete, else the context menu's Remove
+            QStringList webLeft, templatesLeft;
+        } steps[] = {
+            {true, {}, true, {"/w/d.htm", "/w/c.htm", "/w/a.htm", "/w/b.htm"}, {"/t/x", "/t/y"}},
+            {true, {"/w/c.htm"}, false, {"/w/d.htm", "/w/a.htm", "/w/b.htm"}, {"/t/x", "/t/y"}},
+            {true, {"/w/b.htm", "/w/d.htm"}, true, {"/w/a.htm"}, {"/t/x", "/t/y"}},
+            {false, {"/t/x"}, false, {"/w/a.htm"}, {"/t/y"}},
+        };
+        for (const auto& step : steps) {
+            QListWidget* listBox = step.web ? m_dlg->WebListBox() : m_dlg->TemplateListBox();
+            for (const QString& text : step.selected) {
+                listBox->findItems(text, Qt::MatchExactly).first()->setSelected(true);
+            }
+            if (step.byKey) {
+                QTest::keyClick(listBox, Qt::Key_Delete);
+            } else {
+                QCOMPARE(listBox->actions().size(), qsizetype(1));
+                QCOMPARE(listBox->actions().first()->text(), QString("Remove"));
+                listBox->actions().first()->trigger();
+            }
+            QCOMPARE(ToList(Ws().m_webFiles), step.webLeft);
+            QCOMPARE(ToList(Ws().m_templateFiles), step.templatesLeft);
+            QCOMPARE(listBox->count(), (step.web ? step.webLeft : step.templatesLeft).size());
+            QCOMPARE(Status(), Idle(step.webLeft.size(), step.templatesLeft.size()));
+        }
+        m_fake->chosen = {{Q(project)}};
+        Trigger("&Save Project");
+        QCOMPARE(ReadBytes(project),
+                 FormatProjectFile({{"/w/a.htm"}, {"/t/y"}, DefaultIdentifiers()}));
+    }
+
+    // A folder gives what quillstamper-cli takes from it: web files only for
+    // the web list, every file for the template list, hidden ones skipped.
+    void droppedFilesAndFoldersAreAddedAsTheCommandLineTakesThem() {
+        TempDir dir;
+        for (const char* file :
+             {"site/b.htm", "site/a.html", "site/.hidden.htm", "site/sub/c.php", "site/note.txt",
+              "one.txt", "parts/menu.txt", "parts/.x", "parts/sub/y"}) {
+            WriteBytes(dir / file, "");
+        }
+        Add(true, {"/w/first.htm"});
+        QVERIFY(Drop(m_dlg->WebListBox(), {dir / "site", dir / "one.txt"}));
+        QVERIFY(Drop(m_dlg->TemplateListBox()->viewport(), {dir / "parts"}));
+        QVERIFY(!Drop(m_dlg->TemplateListBox(), {}, "https://example.org/a.htm"));
+        QCOMPARE(ToList(Ws().m_webFiles),
+                 ToList(FileList{"/w/first.htm", dir / "site/a.html", dir / "site/b.htm",
+                                 dir / "site/sub/c.php", dir / "one.txt"}));
+        QCOMPARE(ToList(Ws().m_templateFiles),
+                 ToList(FileList{dir / "parts/menu.txt", dir / "parts/sub/y"}));
+        QCOMPARE(m_dlg->WebListBox()->count(), 5);
+        QCOMPARE(Status(), Idle(5, 2));
+    }
+
+    // A project file dropped on the window or a list box opens as Open Project.
+    void droppedProjectFileOpensAsOpenProject() {
+        TempDir dir;
+        const std::string good = dir / "good.trvx", foreign = dir / "foreign.trvx";
+        WriteBytes(good, FormatProjectFile({{"/w/b.htm", "/w/a.htm"}, {"/t/x"}, {}}));
+        WriteBytes(foreign, "not a project\r\n");
+        QVERIFY(!Drop(m_dlg.get(), {dir / "page.htm"}));
+        QVERIFY(Drop(m_dlg.get(), {good}));
+        QCOMPARE(ListBoxes(), QStringList({"/w/a.htm", "/w/b.htm", "|", "/t/x"}));
+        QCOMPARE(Ws().m_projectPath, good);
+        QVERIFY(Drop(m_dlg->TemplateListBox(), {dir / "x.txt", foreign}));
+        QCOMPARE(TakeMessages(), QStringList({"No project file!"}));
+        QCOMPARE(ListBoxes(), QStringList());
+        QCOMPARE(Ws().m_projectPath, good);
+    }
+
+    // "quillstamper PROJECT" opens it once the window is there; a refused
+    // file's message comes after the window.
+    void projectGivenAtStartOpensAfterTheWindowAppears() {
+        TempDir dir;
+        const std::string good = dir / "good.trvx", foreign = dir / "foreign.trvx";
+        WriteBytes(good, FormatProjectFile({{"/w/a.htm"}, {"/t/x", "/t/y"}, {}}));
+        WriteBytes(foreign, "not a project\r\n");
+        const struct {
+            std::string project;
+            QStringList lists, messages;
+        } cases[] = {{good, {"/w/a.htm", "|", "/t/x", "/t/y"}, {}},
+                     {foreign, {}, {"No project file!"}}};
+        for (const auto& c : cases) {
+            m_dlg = std::make_unique<CQuillstamperDlg>(*m_fake, c.project);
+            m_fake->window = m_dlg.get();
+            QCoreApplication::processEvents();
+            QCOMPARE(ListBoxes(), QStringList());
+            m_dlg->show();
+            QVERIFY(m_fake->messages.isEmpty());
+            QCoreApplication::processEvents();
+            QCOMPARE(ListBoxes(), c.lists);
+            QCOMPARE(TakeMessages(), c.messages);
+            QCOMPARE(Ws().m_projectPath, c.lists.isEmpty() ? std::string() : c.project);
+        }
+    }
+
+    // About and Options appear centred on the main window, wherever it is.
+    void aboutAndOptionsAreCentredOnTheWindow() {
+        m_dlg->show();
+        m_dlg->move(37, 21);
+        QList<QPoint> offsets;
+        const auto measure = [&](QDialog& dialog) {
+            dialog.show();
+            offsets << dialog.frameGeometry().center() - m_dlg->frameGeometry().center();
+            dialog.reject();
+        };
+        m_fake->dialogRuns = {measure, measure};
+        Trigger("&About");
+        Trigger("&Options");
+        QCOMPARE(offsets.size(), qsizetype(2));
+        for (const QPoint& offset : offsets) {
+            QVERIFY2(offset.manhattanLength() <= 2,
+                     qPrintable(QString("off by %1,%2").arg(offset.x()).arg(offset.y())));
+        }
+    }
+
 private:
+    // Drags local files (and an address) onto a widget and drops them there;
+    // true when the widget took the drag.
+    bool Drop(QWidget* target, const std::vector<std::string>& paths, const QString& address = {}) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const std::string& path : paths) {
+            urls << QUrl::fromLocalFile(Q(path));
+        }
+        if (!address.isEmpty()) {
+            urls << QUrl(address);
+        }
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        if (!enter.isAccepted()) {
+            return false;
+        }
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &drop);
+        return drop.isAccepted();
+    }
+
     const Workspace& Ws() const {
         return m_dlg->GetWorkspace();
     }

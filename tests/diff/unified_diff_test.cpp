@@ -51,6 +51,13 @@ TEST(UnifiedDiffTest, OneLineRangesGiveOnlyTheStart) {
     EXPECT_EQ(FormatUnifiedDiff("f", "", "a\n"), "--- f\n+++ f\n@@ -0,0 +1 @@\n+a\n");
 }
 
+// The count is the diff's own marked lines, a changed line end included.
+TEST(UnifiedDiffTest, CountChangedLinesCountsTheMarkedLines) {
+    EXPECT_EQ(CountChangedLines("a\nb\n", "a\nb\n"), 0u);
+    EXPECT_EQ(CountChangedLines(Numbered(10), Numbered(10, {{1, "A"}, {10, "B"}})), 4u);
+    EXPECT_EQ(CountChangedLines("a\nb\n", "a\r\nb\nc\n"), 3u);
+}
+
 // A thousand scattered changes are still found one by one, not shown as one
 // replacement of everything between the first and the last.
 TEST(UnifiedDiffTest, ManyChangesKeepTheirOwnHunks) {

@@ -32,6 +32,25 @@ TEST(WorkspaceTest, NewProjectEmptiesOnlyTheLists) {
     EXPECT_EQ(ProjectBaseFolder(workspace), "/s");
 }
 
+TEST(WorkspaceTest, RemoveListEntriesKeepsTheOthersInOrder) {
+    const FileList list = {"/a", "/b", "/a", "/c", "/d"};
+    const struct {
+        std::vector<std::size_t> places;
+        FileList left;
+    } cases[] = {
+        {{}, list},
+        {{2}, {"/a", "/b", "/c", "/d"}},
+        {{4, 0, 3}, {"/b", "/a"}},
+        {{1, 1, 9}, {"/a", "/a", "/c", "/d"}},
+        {{0, 1, 2, 3, 4}, {}},
+    };
+    for (const auto& c : cases) {
+        FileList files = list;
+        RemoveListEntries(files, c.places);
+        EXPECT_EQ(files, c.left) << testing::PrintToString(c.places);
+    }
+}
+
 // count copies of unit; with no unit, count bytes that differ from their neighbours.
 std::string Make(std::size_t count, const std::string& unit = {}) {
     std::string text;

@@ -1,0 +1,217 @@
+#include "app/preview_dlg.h"
+
+#include "diff/unified_diff.h"
+#include "widgets/text_edges.h"
+#include "workspace/shorten_path.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QSyntaxHighlighter>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <optional>
+#include <unordered_map>
+#include <utility>
+
+namespace quillstamper {
+
+namespace {
+
+// Keeps the bytes of each page the run would rewrite; counting its lines
+// waits for the end, since a page converted again replaces what it told.
+class PreviewCollector : public ConversionObserver {
+public:
+    void OnFileConverted(std::size_t webIndex, const std::string& webEntry,
+                         std::string_view oldBytes, std::string_view newBytes,
+                         FileOutcome outcome) override {
+        if (m_files.size() <= webIndex) {
+            m_files.resize(webIndex + 1);
+        }
+        if (outcome != FileOutcome::Updated) {
+            m_files[webIndex].reset();
+            return;
+        }
+        m_files[webIndex] =
+            PreviewFile{webIndex, webEntry, std::string(oldBytes), std::string(newBytes), 0};
+    }
+
+    std::vector<PreviewFile> TakeFiles() {
+        std::vector<PreviewFile> files;
+        for (std::optional<PreviewFile>& file : m_files) {
+            if (file) {
+                file->changedLines = CountChangedLines(file->oldBytes, file->newBytes);
+                files.push_back(std::move(*file));
+            }
+        }
+        return files;
+    }
+
+private:
+    std::vector<std::optional<PreviewFile>> m_files; // by web list index
+};
+
+// Colours a unified diff by its marks, which stay in the text so that it
+// reads without colour too.
+class DiffHighlighter : public QSyntaxHighlighter {
+public:
+    using QSyntaxHighlighter::QSyntaxHighlighter;
+
+protected:
+    void highlightBlock(const QString& text) override {
+        QTextCharFormat format;
+        if (currentBlock().blockNumber() < 2) { // the "---" and "+++" label lines
+            format.setFontWeight(QFont::Bold);
+        } else if (text.startsWith(u"@@")) {
+            format.setForeground(QColor(0, 90, 170));
+        } else if (text.startsWith(u'+')) {
+            format.setForeground(QColor(0, 125, 0));
+        } else if (text.startsWith(u'-')) {
+            format.setForeground(QColor(190, 0, 0));
+        } else if (text.startsWith(u'\\')) {
+            format.setForeground(QColor(110, 110, 110));
+        } else {
+            return;
+        }
+        setFormat(0, static_cast<int>(text.size()), format);
+    }
+};
+
+} // namespace
+
+PreviewData CollectPreview(ConversionRequest request) {
+    request.writeFiles = false;
+    PreviewCollector collector;
+    ConversionResult result = RunConversion(request, &collector);
+    if (result.error) {
+        throw *result.error;
+    }
+    PreviewData data;
+    data.preconditionFailed = result.preconditionFailed;
+    data.webFileCount = request.site.webFiles.size();
+    data.files = collector.TakeFiles();
+    data.problems = std::move(result.problems);
+    data.notes = std::move(result.notes);
+    return data;
+}
+
+std::string FormatPreviewProblem(const ConversionProblem& problem) {
+    return problem.file + ':' + std::to_string(problem.line) +
+           ": End of template missing: " + problem.startLine;
+}
+
+CPreviewDlg::CPreviewDlg(PreviewData data, std::int32_t pathBreak, QWidget* parent)
+    : QDialog(parent), m_data(std::move(data)), m_pathBreak(pathBreak) {
+    setWindowTitle(QStringLiteral("Preview Changes"));
+    CreateControls();
+}
+
+void CPreviewDlg::CreateControls() {
+    m_countLabel = new QLabel(QStringLiteral("%1 of %2 web files would change")
+                                  .arg(m_data.files.size())
+                                  .arg(m_data.webFileCount));
+    m_fileList = new QTreeWidget;
+    m_fileList->setHeaderLabels({QStringLiteral("Web file"), QStringLiteral("Changed lines")});
+    m_fileList->setRootIsDecorated(false);
+    m_fileList->setUniformRowHeights(true); // thousands of rows stay quick
+    for (std::size_t i = 0; i < m_data.files.size(); ++i) {
+        const PreviewFile& file = m_data.files[i];
+        auto* item =
+            new QTreeWidgetItem(m_fileList, {PathToDisplay(ShortenPath(file.entry, m_pathBreak)),
+                                             QString::number(file.changedLines)});
+        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    m_fileList->header()->setStretchLastSection(false);
+    m_fileList->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_fileList->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+
+    m_diffView = new QPlainTextEdit;
+    m_diffView->setReadOnly(true);
+    m_diffView->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_diffView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_diffView->setPlaceholderText(QStringLiteral("No web file would change."));
+    new DiffHighlighter(m_diffView->document());
+
+    // Each report keeps the row of its file in the list, or -1.
+    std::unordered_map<std::string, qlonglong> rows;
+    for (std::size_t i = 0; i < m_data.files.size(); ++i) {
+        rows.emplace(m_data.files[i].entry, static_cast<qlonglong>(i));
+    }
+    m_reportList = new QListWidget;
+    const auto addReport = [&](const std::string& text, const std::string& file) {
+        auto* item = new QListWidgetItem(TextToDisplay(text), m_reportList);
+        const auto found = rows.find(file);
+        item->setData(Qt::UserRole, found == rows.end() ? qlonglong(-1) : found->second);
+    };
+    for (const ConversionProblem& problem : m_data.problems) {
+        addReport(FormatPreviewProblem(problem), problem.file);
+    }
+    for (const ConversionNote& note : m_data.notes) {
+        addReport(FormatNote(note), note.file);
+    }
+
+    m_dynamizeButton = new QPushButton(QStringLiteral("Dynamize!"));
+    m_closeButton = new QPushButton(QStringLiteral("Close"));
+    m_closeButton->setDefault(true); // Enter looks, it does not write
+    connect(m_dynamizeButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_closeButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_fileList, &QTreeWidget::currentItemChanged, this, [this] { OnSelectFile(); });
+    connect(m_reportList, &QListWidget::itemDoubleClicked, this,
+            [this](QListWidgetItem* item) { OnOpenReport(item); });
+
+    auto* left = new QWidget;
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->addWidget(m_countLabel);
+    leftLayout->addWidget(m_fileList);
+    auto* splitter = new QSplitter(Qt::Horizontal);
+    splitter->addWidget(left);
+    splitter->addWidget(m_diffView);
+    splitter->setStretchFactor(1, 2);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_dynamizeButton);
+    buttons->addWidget(m_closeButton);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(splitter, 3);
+    layout->addWidget(new QLabel(QStringLiteral("Problems and notes (%1):")
+                                     .arg(m_data.problems.size() + m_data.notes.size())));
+    layout->addWidget(m_reportList, 1);
+    layout->addLayout(buttons);
+
+    const QFontMetrics metrics = fontMetrics();
+    resize(metrics.averageCharWidth() * 130, metrics.lineSpacing() * 36);
+    if (m_fileList->topLevelItemCount() > 0) {
+        m_fileList->setCurrentItem(m_fileList->topLevelItem(0));
+    }
+}
+
+// The diff is made when its file is chosen: a site may have thousands.
+void CPreviewDlg::OnSelectFile() {
+    QTreeWidgetItem* item = m_fileList->currentItem();
+    if (item == nullptr) {
+        m_diffView->clear();
+        return;
+    }
+    const PreviewFile& file =
+        m_data.files[static_cast<std::size_t>(m_fileList->indexOfTopLevelItem(item))];
+    m_diffView->setPlainText(
+        TextToDisplay(FormatUnifiedDiff(file.entry, file.oldBytes, file.newBytes)));
+}
+
+void CPreviewDlg::OnOpenReport(QListWidgetItem* item) {
+    const qlonglong row = item->data(Qt::UserRole).toLongLong();
+    if (row >= 0) {
+        m_fileList->setCurrentItem(m_fileList->topLevelItem(static_cast<int>(row)));
+    }
+}
+
+} // namespace quillstamper

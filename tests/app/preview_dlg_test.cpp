@@ -1,0 +1,230 @@
+// Preview Changes through the real window: what the dry run shows, and that
+// its Dynamize! writes exactly that while Close writes nothing.
+
+#include "app/preview_dlg.h"
+#include "app/quillstamper_dlg.h"
+#include "diff/unified_diff.h"
+#include "support/markers.h"
+#include "support/test_files.h"
+#include "workspace/shorten_path.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QTreeWidget>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace quillstamper {
+
+namespace {
+
+using test::kMenu;
+using test::kMenuEnd;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+// Answers the file dialog and runs each modal dialog with the next script.
+struct FakePlatform : Platform {
+    QStringList chosen;
+    std::deque<std::function<void(CPreviewDlg&)>> previewRuns;
+    QStringList messages; // with a leading "!" for the stop icon
+
+    void ShowMessage(QWidget*, const QString&, const QString& text, Icon icon) override {
+        messages << (icon == Icon::Stop ? "!" : "") + text;
+    }
+    QStringList AskOpenFileNames(QWidget*, const QString&) override {
+        return std::exchange(chosen, {});
+    }
+    std::optional<QString> AskOpenFileName(QWidget*, const QString&) override {
+        return std::nullopt;
+    }
+    std::optional<QString> AskSaveFileName(QWidget*, const QString&, const QString&,
+                                           const QString&) override {
+        return std::nullopt;
+    }
+    int RunDialog(QDialog& dialog) override {
+        auto* preview = qobject_cast<CPreviewDlg*>(&dialog);
+        if (preview == nullptr || previewRuns.empty()) {
+            QTest::qFail("a dialog that nobody expected", __FILE__, __LINE__);
+            return QDialog::Rejected;
+        }
+        previewRuns.front()(*preview);
+        previewRuns.pop_front();
+        return dialog.result();
+    }
+    std::optional<QString> ReadSetupValue(const QString&) override {
+        return std::nullopt;
+    }
+    void OpenExternally(const QString&) override {}
+};
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// What the preview shows, taken while it is open.
+struct Shown {
+    QString count;
+    QStringList files;   // "display|changed lines"
+    QStringList reports; // the problems, then the notes
+    QString diff;
+};
+
+Shown Take(const CPreviewDlg& preview) {
+    Shown shown{preview.CountLabel()->text(), {}, {}, preview.DiffView()->toPlainText()};
+    for (int row = 0; row < preview.FileList()->topLevelItemCount(); ++row) {
+        const QTreeWidgetItem* item = preview.FileList()->topLevelItem(row);
+        shown.files << item->text(0) + '|' + item->text(1);
+    }
+    for (int row = 0; row < preview.ReportList()->count(); ++row) {
+        shown.reports << preview.ReportList()->item(row)->text();
+    }
+    return shown;
+}
+
+// The colour the diff view paints a line in.
+QColor LineColour(const CPreviewDlg& preview, const QString& line) {
+    const QTextDocument* document = preview.DiffView()->document();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block.text().startsWith(line)) {
+            const QList<QTextLayout::FormatRange> formats = block.layout()->formats();
+            return formats.isEmpty() ? QColor() : formats.first().format.foreground().color();
+        }
+    }
+    return QColor();
+}
+
+} // namespace
+
+class PreviewDlgTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        m_fake = std::make_unique<FakePlatform>();
+        m_dlg = std::make_unique<CQuillstamperDlg>(*m_fake);
+    }
+
+    void cleanup() {
+        m_dlg.reset();
+        QVERIFY(m_fake->previewRuns.empty());
+        QVERIFY2(m_fake->messages.isEmpty(), qPrintable(m_fake->messages.join('/')));
+    }
+
+    void menuItemFollowsCheckWithCtrlP() {
+        const QList<QAction*> tools = m_dlg->MenuBar()->actions()[1]->menu()->actions();
+        QCOMPARE(tools.size(), qsizetype(4));
+        QCOMPARE(tools[2]->text(), QString("&Check Files for Errors"));
+        QCOMPARE(tools[3]->text(), QString("&Preview Changes..."));
+        QCOMPARE(tools[3]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+    }
+
+    // Two pages change, one is current, one has an unclosed block; a block no
+    // template holds is a note. Close writes nothing; Dynamize! writes what was shown.
+    void showsWhatWouldChangeAndDynamizeWritesExactlyThat() {
+        TempDir dir;
+        const std::string changed = dir / "a.htm", current = dir / "b.htm", noted = dir / "c.htm",
+                          open = dir / "d.htm";
+        const std::string side = "<!-- Trelvonix side -->";
+        const std::string sideBlock = side + "\r\nx\r\n<!-- Trelvonix side end -->\r\n";
+        const std::string newBlock = kMenu + "\r\nnew\r\n" + kMenuEnd + "\r\n";
+        const std::map<std::string, std::string> before = {
+            {changed, "top\r\n" + kMenu + "\r\nold\r\n" + kMenuEnd + "\r\nbottom\r\n"},
+            {current, newBlock},
+            {noted, sideBlock + kMenu + "\r\n" + kMenuEnd + "\r\n"},
+            {open, kMenu + "\r\nkept\r\n"}};
+        for (const auto& [path, bytes] : before) {
+            WriteBytes(path, bytes);
+        }
+        WriteBytes(dir / "menu.txt", newBlock);
+        m_fake->chosen = {Q(changed), Q(current), Q(noted), Q(open)};
+        m_dlg->OnAddWebFiles();
+        m_fake->chosen = {Q(dir / "menu.txt")};
+        m_dlg->OnAddTemplateFiles();
+
+        std::vector<Shown> shown;
+        m_fake->previewRuns.push_back([&](CPreviewDlg& preview) {
+            QVERIFY(QFontInfo(preview.DiffView()->font()).fixedPitch());
+            QCOMPARE(LineColour(preview, "+new"), QColor(0, 125, 0));
+            QCOMPARE(LineColour(preview, "-old"), QColor(190, 0, 0));
+            QCOMPARE(LineColour(preview, " bottom"), QColor());
+            shown.push_back(Take(preview));
+            // The note on c.htm chooses its diff; d.htm is not in the list.
+            for (const int report : {1, 0}) {
+                QListWidgetItem* item = preview.ReportList()->item(report);
+                emit preview.ReportList()->itemDoubleClicked(item);
+                shown.push_back(Take(preview));
+            }
+            preview.CloseButton()->click();
+        });
+        m_dlg->MenuAction("&Preview Changes...")->trigger();
+        for (const auto& [path, bytes] : before) {
+            QCOMPARE(ReadBytes(path), bytes);
+        }
+
+        const auto display = [](const std::string& path) { return Q(ShortenPath(path, 32)); };
+        QCOMPARE(shown[0].count, QString("2 of 4 web files would change"));
+        QCOMPARE(shown[0].files, QStringList({display(changed) + "|2", display(noted) + "|1"}));
+        QCOMPARE(shown[0].reports,
+                 QStringList({Q(open) + ":1: End of template missing: " + Q(kMenu),
+                              Q(noted) + ":1: no template holds this block: " + Q(side)}));
+        const std::string noteDiff =
+            FormatUnifiedDiff(noted, before.at(noted), sideBlock + newBlock);
+        QCOMPARE(shown[0].diff, Q(FormatUnifiedDiff(changed, before.at(changed),
+                                                    "top\r\n" + newBlock + "bottom\r\n")));
+        QCOMPARE(shown[1].diff, Q(noteDiff));
+        QCOMPARE(shown[2].diff, Q(noteDiff));
+
+        m_fake->previewRuns.push_back([&](CPreviewDlg& preview) {
+            QCOMPARE(Take(preview).files, shown[0].files);
+            preview.DynamizeButton()->click();
+        });
+        m_dlg->MenuAction("&Preview Changes...")->trigger();
+        QCOMPARE(m_fake->messages.size(), qsizetype(2));
+        QCOMPARE(m_fake->messages.takeLast(), QString("Conversion done!"));
+        m_fake->messages.clear(); // the unclosed block, as Dynamize reports it
+        QCOMPARE(Q(FormatUnifiedDiff(changed, before.at(changed), ReadBytes(changed))),
+                 shown[0].diff);
+        QCOMPARE(Q(FormatUnifiedDiff(noted, before.at(noted), ReadBytes(noted))), shown[1].diff);
+        QCOMPARE(ReadBytes(current), before.at(current));
+        QCOMPARE(ReadBytes(open), before.at(open));
+    }
+
+    void emptyListOrUnreadablePageShowsNoPreview() {
+        TempDir dir;
+        m_dlg->MenuAction("&Preview Changes...")->trigger();
+        m_fake->chosen = {Q(dir / "missing.htm")};
+        m_dlg->OnAddWebFiles();
+        m_dlg->MenuAction("&Preview Changes...")->trigger();
+        QCOMPARE(m_fake->messages, QStringList({Q(FormatPreconditionMessage(0, 0)),
+                                                Q(FormatPreconditionMessage(1, 0))}));
+        m_fake->messages.clear();
+        WriteBytes(dir / "menu.txt", kMenu + "\n" + kMenuEnd + "\n");
+        m_fake->chosen = {Q(dir / "menu.txt")};
+        m_dlg->OnAddTemplateFiles();
+        m_dlg->MenuAction("&Preview Changes...")->trigger();
+        QCOMPARE(m_fake->messages.size(), qsizetype(1));
+        QVERIFY(m_fake->messages.takeFirst().startsWith('!'));
+    }
+
+private:
+    std::unique_ptr<FakePlatform> m_fake;
+    std::unique_ptr<CQuillstamperDlg> m_dlg;
+};
+
+} // namespace quillstamper
+
+QTEST_MAIN(quillstamper::PreviewDlgTest)
+#include "preview_dlg_test.moc"
