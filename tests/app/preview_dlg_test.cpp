@@ -74,6 +74,11 @@ QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// A diff as the view holds it: a text view keeps no carriage returns.
+QString InView(const std::string& diff) {
+    return Q(diff).remove('\r');
+}
+
 // What the preview shows, taken while it is open.
 struct Shown {
     QString count;
@@ -182,10 +187,10 @@ private slots:
                               Q(noted) + ":1: no template holds this block: " + Q(side)}));
         const std::string noteDiff =
             FormatUnifiedDiff(noted, before.at(noted), sideBlock + newBlock);
-        QCOMPARE(shown[0].diff, Q(FormatUnifiedDiff(changed, before.at(changed),
-                                                    "top\r\n" + newBlock + "bottom\r\n")));
-        QCOMPARE(shown[1].diff, Q(noteDiff));
-        QCOMPARE(shown[2].diff, Q(noteDiff));
+        QCOMPARE(shown[0].diff, InView(FormatUnifiedDiff(changed, before.at(changed),
+                                                         "top\r\n" + newBlock + "bottom\r\n")));
+        QCOMPARE(shown[1].diff, InView(noteDiff));
+        QCOMPARE(shown[2].diff, InView(noteDiff));
 
         m_fake->previewRuns.push_back([&](CPreviewDlg& preview) {
             QCOMPARE(Take(preview).files, shown[0].files);
@@ -195,9 +200,10 @@ private slots:
         QCOMPARE(m_fake->messages.size(), qsizetype(2));
         QCOMPARE(m_fake->messages.takeLast(), QString("Conversion done!"));
         m_fake->messages.clear(); // the unclosed block, as Dynamize reports it
-        QCOMPARE(Q(FormatUnifiedDiff(changed, before.at(changed), ReadBytes(changed))),
+        QCOMPARE(InView(FormatUnifiedDiff(changed, before.at(changed), ReadBytes(changed))),
                  shown[0].diff);
-        QCOMPARE(Q(FormatUnifiedDiff(noted, before.at(noted), ReadBytes(noted))), shown[1].diff);
+        QCOMPARE(InView(FormatUnifiedDiff(noted, before.at(noted), ReadBytes(noted))),
+                 shown[1].diff);
         QCOMPARE(ReadBytes(current), before.at(current));
         QCOMPARE(ReadBytes(open), before.at(open));
     }
