@@ -1,10 +1,12 @@
 #include "app/about_dlg.h"
 
 #include "widgets/dialog_units.h"
+#include "widgets/window_placement.h"
 
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 
 namespace quillstamper {
 
@@ -31,6 +33,13 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     ok->setDefault(true);
     ok->setFocus();
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void CAboutDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) { // the window system's shows keep where the user put it
+        CentreOnParentFrame(*this);
+    }
 }
 
 } // namespace quillstamper

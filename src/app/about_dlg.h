@@ -10,6 +10,9 @@ class CAboutDlg : public QDialog {
 
 public:
     explicit CAboutDlg(QWidget* parent = nullptr);
+
+protected:
+    void showEvent(QShowEvent* event) override;
 };
 
 } // namespace quillstamper

@@ -57,8 +57,13 @@ private:
     std::vector<std::optional<PreviewFile>> m_files; // by web list index
 };
 
+// A text view takes a carriage return for a line break or drops it, so a
+// change of line ends alone would show as equal lines; the diff shows this
+// sign in its place.
+constexpr QChar kCarriageReturnSign(u'\u240D');
+
 // Colours a unified diff by its marks, which stay in the text so that it
-// reads without colour too.
+// reads without colour too; carriage return signs are dimmed.
 class DiffHighlighter : public QSyntaxHighlighter {
 public:
     using QSyntaxHighlighter::QSyntaxHighlighter;
@@ -76,10 +81,16 @@ protected:
             format.setForeground(QColor(190, 0, 0));
         } else if (text.startsWith(u'\\')) {
             format.setForeground(QColor(110, 110, 110));
-        } else {
-            return;
         }
-        setFormat(0, static_cast<int>(text.size()), format);
+        if (format.propertyCount() > 0) {
+            setFormat(0, static_cast<int>(text.size()), format);
+        }
+        QTextCharFormat sign = format;
+        sign.setForeground(QColor(160, 160, 160));
+        for (qsizetype at = text.indexOf(kCarriageReturnSign); at >= 0;
+             at = text.indexOf(kCarriageReturnSign, at + 1)) {
+            setFormat(static_cast<int>(at), 1, sign);
+        }
     }
 };
 
@@ -96,6 +107,7 @@ PreviewData CollectPreview(ConversionRequest request) {
     data.preconditionFailed = result.preconditionFailed;
     data.webFileCount = request.site.webFiles.size();
     data.files = collector.TakeFiles();
+    data.recoverable = std::move(result.recoverable);
     data.problems = std::move(result.problems);
     data.notes = std::move(result.notes);
     return data;
@@ -149,6 +161,11 @@ void CPreviewDlg::CreateControls() {
         const auto found = rows.find(file);
         item->setData(Qt::UserRole, found == rows.end() ? qlonglong(-1) : found->second);
     };
+    for (const std::string& page : m_data.recoverable) { // first, as Dynamize puts them back first
+        addReport(page + ": a run was interrupted while writing it in place; Dynamize puts its old "
+                         "content back first",
+                  page);
+    }
     for (const ConversionProblem& problem : m_data.problems) {
         addReport(FormatPreviewProblem(problem), problem.file);
     }
@@ -182,8 +199,9 @@ void CPreviewDlg::CreateControls() {
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(splitter, 3);
-    layout->addWidget(new QLabel(QStringLiteral("Problems and notes (%1):")
-                                     .arg(m_data.problems.size() + m_data.notes.size())));
+    layout->addWidget(new QLabel(
+        QStringLiteral("Problems and notes (%1):")
+            .arg(m_data.recoverable.size() + m_data.problems.size() + m_data.notes.size())));
     layout->addWidget(m_reportList, 1);
     layout->addLayout(buttons);
 
@@ -204,7 +222,8 @@ void CPreviewDlg::OnSelectFile() {
     const PreviewFile& file =
         m_data.files[static_cast<std::size_t>(m_fileList->indexOfTopLevelItem(item))];
     m_diffView->setPlainText(
-        TextToDisplay(FormatUnifiedDiff(file.entry, file.oldBytes, file.newBytes)));
+        TextToDisplay(FormatUnifiedDiff(file.entry, file.oldBytes, file.newBytes))
+            .replace(u'\r', kCarriageReturnSign));
 }
 
 void CPreviewDlg::OnOpenReport(QListWidgetItem* item) {

@@ -34,6 +34,8 @@ struct PreviewData {
     std::vector<PreviewFile> files; // in list order
     std::vector<ConversionProblem> problems;
     std::vector<ConversionNote> notes;
+    // Pages an interrupted run left half written; Dynamize puts them back.
+    std::vector<std::string> recoverable;
 };
 
 // Runs the conversion without writing and keeps what would change. A file

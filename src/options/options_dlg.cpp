@@ -3,12 +3,14 @@
 #include "options/number_text.h"
 #include "widgets/dialog_units.h"
 #include "widgets/text_edges.h"
+#include "widgets/window_placement.h"
 
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 
 #include <iterator>
 #include <utility>
@@ -177,6 +179,13 @@ void COptionsDlg::UpdateData(bool saveAndValidate) {
 
 void COptionsDlg::accept() {
     OnOK();
+}
+
+void COptionsDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) { // as the About box opens
+        CentreOnParentFrame(*this);
+    }
 }
 
 void COptionsDlg::OnOK() {

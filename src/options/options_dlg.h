@@ -38,6 +38,7 @@ public:
 
 protected:
     void accept() override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void OnOK();

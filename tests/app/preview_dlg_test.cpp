@@ -3,6 +3,7 @@
 
 #include "app/preview_dlg.h"
 #include "app/quillstamper_dlg.h"
+#include "conversion/recovery_store.h"
 #include "diff/unified_diff.h"
 #include "support/markers.h"
 #include "support/test_files.h"
@@ -15,6 +16,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -74,9 +76,11 @@ QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-// A diff as the view holds it: a text view keeps no carriage returns.
+const QChar kCrSign(0x240D);
+
+// A diff as the view holds it: carriage returns show as a sign.
 QString InView(const std::string& diff) {
-    return Q(diff).remove('\r');
+    return Q(diff).replace('\r', kCrSign);
 }
 
 // What the preview shows, taken while it is open.
@@ -99,13 +103,18 @@ Shown Take(const CPreviewDlg& preview) {
     return shown;
 }
 
-// The colour the diff view paints a line in.
-QColor LineColour(const CPreviewDlg& preview, const QString& line) {
+// The colour the diff view paints a line's character at `at` in (-1: the last).
+QColor LineColour(const CPreviewDlg& preview, const QString& line, int at = 0) {
     const QTextDocument* document = preview.DiffView()->document();
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
         if (block.text().startsWith(line)) {
-            const QList<QTextLayout::FormatRange> formats = block.layout()->formats();
-            return formats.isEmpty() ? QColor() : formats.first().format.foreground().color();
+            at = at < 0 ? block.length() - 2 : at;
+            for (const QTextLayout::FormatRange& range : block.layout()->formats()) {
+                if (range.start <= at && at < range.start + range.length) {
+                    return range.format.foreground().color();
+                }
+            }
+            return QColor();
         }
     }
     return QColor();
@@ -206,6 +215,63 @@ private slots:
                  shown[1].diff);
         QCOMPARE(ReadBytes(current), before.at(current));
         QCOMPARE(ReadBytes(open), before.at(open));
+    }
+
+    // A page whose only change is LF to CR LF shows its carriage returns, dimmed.
+    void changeOfLineEndsAloneShows() {
+        TempDir dir;
+        const std::string page = dir / "a.htm";
+        const std::string block = kMenu + "\r\nx\r\n" + kMenuEnd + "\r\n";
+        const std::string before = "top\n" + kMenu + "\nx\n" + kMenuEnd + "\n";
+        WriteBytes(page, before);
+        WriteBytes(dir / "menu.txt", block);
+        m_fake->chosen = {Q(page)};
+        m_dlg->OnAddWebFiles();
+        m_fake->chosen = {Q(dir / "menu.txt")};
+        m_dlg->OnAddTemplateFiles();
+        m_fake->previewRuns.push_back([&](CPreviewDlg& preview) {
+            const Shown shown = Take(preview);
+            QCOMPARE(shown.files, QStringList({Q(ShortenPath(page, 32)) + "|8"}));
+            QCOMPARE(shown.diff, InView(FormatUnifiedDiff(page, before, "top\r\n" + block)));
+            QVERIFY(shown.diff.contains("\n-top\n"));
+            QVERIFY(shown.diff.contains("\n+top" + QString(kCrSign) + '\n'));
+            QCOMPARE(LineColour(preview, "+top"), QColor(0, 125, 0));
+            QCOMPARE(LineColour(preview, "+top", -1), QColor(160, 160, 160));
+            preview.CloseButton()->click();
+        });
+        m_dlg->MenuAction("&Preview Changes...")->trigger();
+        QCOMPARE(ReadBytes(page), before);
+    }
+
+    // A page a killed run left half written is reported first; the preview
+    // keeps its copy.
+    void pageAnInterruptedRunLeftIsReported() {
+        TempDir dir, cache;
+        const QByteArray oldCache = qgetenv("XDG_CACHE_HOME");
+        const bool hadCache = qEnvironmentVariableIsSet("XDG_CACHE_HOME");
+        const auto restore = qScopeGuard(
+            [&] { hadCache ? qputenv("XDG_CACHE_HOME", oldCache) : qunsetenv("XDG_CACHE_HOME"); });
+        qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache.Path()));
+        const std::string page = dir / "a.htm", half = kMenu + "\r\nha";
+        WriteBytes(page, half);
+        WriteBytes(dir / "menu.txt", kMenu + "\r\nnew\r\n" + kMenuEnd + "\r\n");
+        const RecoveryStore store;
+        store.Save(AbsolutePath(page), "old\r\n");
+        m_fake->chosen = {Q(page)};
+        m_dlg->OnAddWebFiles();
+        m_fake->chosen = {Q(dir / "menu.txt")};
+        m_dlg->OnAddTemplateFiles();
+        QStringList reports;
+        m_fake->previewRuns.push_back([&](CPreviewDlg& preview) {
+            reports = Take(preview).reports;
+            preview.CloseButton()->click();
+        });
+        m_dlg->MenuAction("&Preview Changes...")->trigger();
+        QVERIFY(!reports.isEmpty());
+        QCOMPARE(reports.first(), Q(page) + ": a run was interrupted while writing it in place; "
+                                            "Dynamize puts its old content back first");
+        QCOMPARE(ReadBytes(page), half);
+        QCOMPARE(store.List().size(), std::size_t(1));
     }
 
     void emptyListOrUnreadablePageShowsNoPreview() {

@@ -523,7 +523,7 @@ private slots:
         }
     }
 
-    // About and Options appear centred on the main window, wherever it is.
+    // About and Options appear with their frames centred on the main window's, wherever it is.
     void aboutAndOptionsAreCentredOnTheWindow() {
         m_dlg->show();
         m_dlg->move(37, 21);
@@ -536,11 +536,7 @@ private slots:
         m_fake->dialogRuns = {measure, measure};
         Trigger("&About");
         Trigger("&Options");
-        QCOMPARE(offsets.size(), qsizetype(2));
-        for (const QPoint& offset : offsets) {
-            QVERIFY2(offset.manhattanLength() <= 2,
-                     qPrintable(QString("off by %1,%2").arg(offset.x()).arg(offset.y())));
-        }
+        QCOMPARE(offsets, QList<QPoint>({QPoint(), QPoint()}));
     }
 
 private:
