@@ -1,5 +1,6 @@
 #include "app/preview_dlg.h"
 
+#include "conversion/file_check.h"
 #include "diff/unified_diff.h"
 #include "widgets/text_edges.h"
 #include "workspace/shorten_path.h"
@@ -113,11 +114,6 @@ PreviewData CollectPreview(ConversionRequest request) {
     return data;
 }
 
-std::string FormatPreviewProblem(const ConversionProblem& problem) {
-    return problem.file + ':' + std::to_string(problem.line) +
-           ": End of template missing: " + problem.startLine;
-}
-
 CPreviewDlg::CPreviewDlg(PreviewData data, std::int32_t pathBreak, QWidget* parent)
     : QDialog(parent), m_data(std::move(data)), m_pathBreak(pathBreak) {
     setWindowTitle(QStringLiteral("Preview Changes"));
@@ -167,7 +163,8 @@ void CPreviewDlg::CreateControls() {
                   page);
     }
     for (const ConversionProblem& problem : m_data.problems) {
-        addReport(FormatPreviewProblem(problem), problem.file);
+        addReport(FormatCheckReportLine(problem.file, problem.line, problem.startLine),
+                  problem.file);
     }
     for (const ConversionNote& note : m_data.notes) {
         addReport(FormatNote(note), note.file);

@@ -42,9 +42,6 @@ struct PreviewData {
 // error is thrown, as Dynamize ends on it.
 PreviewData CollectPreview(ConversionRequest request);
 
-// "FILE:LINE: End of template missing: START-LINE"
-std::string FormatPreviewProblem(const ConversionProblem& problem);
-
 // The files a Dynamize would change, the diff of the selected one, and the
 // problems and notes it would report. Accepted means: Dynamize now.
 class CPreviewDlg : public QDialog {

@@ -546,9 +546,7 @@ void CQuillstamperDlg::OnSaveProjectAs() {
 }
 
 void CQuillstamperDlg::OnDynamize() {
-    ConversionRequest request{{m_workspace.m_webFiles, m_workspace.m_templateFiles,
-                               m_workspace.m_identifiers, m_workspace.m_lineEnds},
-                              ProjectBaseFolder(m_workspace)};
+    ConversionRequest request{SiteOf(m_workspace), ProjectBaseFolder(m_workspace)};
     // A refused run (a list is empty) has told the observer nothing: putting
     // the activity back leaves the window as it was.
     std::string activityBefore = std::exchange(m_workspace.m_activity, "Currently converting ...");
@@ -612,9 +610,7 @@ void CQuillstamperDlg::OnCheckFiles() {
 
 // A dry run shown before anything is written; its Dynamize! runs the real one.
 void CQuillstamperDlg::OnPreviewChanges() {
-    ConversionRequest request{{m_workspace.m_webFiles, m_workspace.m_templateFiles,
-                               m_workspace.m_identifiers, m_workspace.m_lineEnds},
-                              ProjectBaseFolder(m_workspace)};
+    ConversionRequest request{SiteOf(m_workspace), ProjectBaseFolder(m_workspace)};
     PreviewData preview = CollectPreview(std::move(request));
     if (preview.preconditionFailed) {
         ShowMessage(FormatPreconditionMessage(m_workspace.m_webFiles.size(),

@@ -18,8 +18,6 @@ namespace quillstamper::cli {
 
 namespace {
 
-constexpr std::string_view kProgram = "quillstamper-cli";
-
 // A site to run on, and the folder its relative entries are read below.
 struct Sources {
     SiteDefinition site;
@@ -178,9 +176,16 @@ std::optional<Sources> LoadSources(const SourceOptions& options, std::ostream& e
 
 void PrintProblem(std::ostream& err, const std::string& file, std::size_t line,
                   std::string_view startLine) {
-    err << QuotePath(file) << ':' << line << ": End of template missing: ";
-    err.write(startLine.data(), static_cast<std::streamsize>(startLine.size()));
-    err << '\n';
+    err << FormatCheckReportLine(QuotePath(file), line, startLine) << '\n';
+}
+
+// Dynamize puts such pages back before anything else; until then, say so.
+void PrintRecoverable(std::ostream& out, const std::vector<std::string>& pages) {
+    for (const std::string& page : pages) {
+        out << QuotePath(page)
+            << ": a run was interrupted while writing it in place; the next dynamize puts "
+               "its old content back first\n";
+    }
 }
 
 // Keeps the diff of each changed file; they are printed once the run is
@@ -241,11 +246,7 @@ int DynamizeSite(const SourceOptions& sourceOptions, const DynamizeOptions& opti
     for (const std::string& page : result.restored) {
         out << "restored " << QuotePath(page) << " from an interrupted run\n";
     }
-    for (const std::string& page : result.recoverable) {
-        err << QuotePath(page)
-            << ": a run was interrupted while writing it in place; the next dynamize puts "
-               "its old content back first\n";
-    }
+    PrintRecoverable(err, result.recoverable);
     const bool dry = options.dryRun || options.check;
     std::vector<bool> inPlace(result.outcomes.size(), false);
     for (const std::size_t index : result.inPlace) {
@@ -320,11 +321,7 @@ int CheckSite(const SourceOptions& sourceOptions, const CheckOptions& options, s
     for (const ConversionNote& note : result.notes) {
         out << FormatQuotedNote(note) << '\n';
     }
-    for (const std::string& page : result.recoverable) {
-        out << QuotePath(page)
-            << ": a run was interrupted while writing it in place; the next dynamize puts "
-               "its old content back first\n";
-    }
+    PrintRecoverable(out, result.recoverable);
     if (!result.reports.empty() || !result.recoverable.empty()) {
         return kExitFindings;
     }

@@ -13,6 +13,9 @@
 
 namespace quillstamper::cli {
 
+// The name every message and help text gives the program.
+inline constexpr const char* kProgram = "quillstamper-cli";
+
 // Exit statuses, so that a build can tell drift from broken markers from failures.
 enum ExitStatus : int {
     kExitSuccess = 0,

@@ -14,8 +14,6 @@ namespace quillstamper::cli {
 
 namespace {
 
-constexpr const char* kProgram = "quillstamper-cli";
-
 constexpr const char* kWebHelp = "web files, or folders to search for .htm .html .pl .php files";
 constexpr const char* kTemplateHelp =
     "template files, or folders whose files are all templates (kept out of web file searches)";

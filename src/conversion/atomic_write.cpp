@@ -49,8 +49,12 @@ bool ReadAll(const os::Descriptor& file, std::string& bytes) {
     while (done < bytes.size()) {
         const std::int64_t got = os::ReadAt(file, bytes.data() + done, bytes.size() - done,
                                             static_cast<std::int64_t>(done));
-        if (got <= 0) {
-            return got == 0 && (bytes.resize(done), true);
+        if (got < 0) {
+            return false;
+        }
+        if (got == 0) { // the file shrank meanwhile
+            bytes.resize(done);
+            break;
         }
         done += static_cast<std::size_t>(got);
     }

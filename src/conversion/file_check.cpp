@@ -18,6 +18,14 @@ std::string FormatCheckReport(std::string_view startLine) {
     return text;
 }
 
+std::string FormatCheckReportLine(std::string_view file, std::size_t line,
+                                  std::string_view startLine) {
+    std::string text(file);
+    text += ':' + std::to_string(line) + ": End of template missing: ";
+    text.append(startLine);
+    return text;
+}
+
 namespace {
 
 // A line that begins with a start identifier; only these can be start lines

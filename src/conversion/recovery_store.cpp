@@ -31,6 +31,24 @@ std::string NameFor(const std::string& target) {
     return name + std::string(kSuffix);
 }
 
+// A copy's parts: the page's path, and where its old bytes begin.
+struct CopyParts {
+    std::string target;
+    std::size_t oldBytesAt = 0;
+};
+
+std::optional<CopyParts> ParseCopy(const std::string& bytes) {
+    const std::size_t lengthEnd = bytes.find('\n', kHeader.size());
+    if (bytes.compare(0, kHeader.size(), kHeader) != 0 || lengthEnd == std::string::npos) {
+        return std::nullopt;
+    }
+    const std::size_t length = std::strtoull(bytes.c_str() + kHeader.size(), nullptr, 10);
+    if (bytes.size() < lengthEnd + 1 + length + 1) {
+        return std::nullopt;
+    }
+    return CopyParts{bytes.substr(lengthEnd + 1, length), lengthEnd + 1 + length + 1};
+}
+
 } // namespace
 
 std::string AbsolutePath(const std::string& path) {
@@ -77,16 +95,9 @@ std::vector<RecoveryStore::Copy> RecoveryStore::List() const {
         }
         const std::string file = m_folder + "/" + name;
         try {
-            const std::string bytes = ReadFileBytes(file);
-            if (bytes.compare(0, kHeader.size(), kHeader) != 0) {
-                continue;
+            if (std::optional<CopyParts> parts = ParseCopy(ReadFileBytes(file))) {
+                copies.push_back(Copy{file, std::move(parts->target)});
             }
-            const std::size_t lengthEnd = bytes.find('\n', kHeader.size());
-            const std::size_t length = std::strtoull(bytes.c_str() + kHeader.size(), nullptr, 10);
-            if (lengthEnd == std::string::npos || bytes.size() < lengthEnd + 1 + length + 1) {
-                continue;
-            }
-            copies.push_back(Copy{file, bytes.substr(lengthEnd + 1, length)});
         } catch (const FileError&) {
             // not ours to judge: another user's or a broken copy is left alone
         }
@@ -96,15 +107,11 @@ std::vector<RecoveryStore::Copy> RecoveryStore::List() const {
 
 std::string RecoveryStore::ReadOldBytes(const std::string& copyFile) const {
     const std::string bytes = ReadFileBytes(copyFile);
-    const std::size_t lengthEnd = bytes.find('\n', kHeader.size());
-    if (bytes.compare(0, kHeader.size(), kHeader) != 0 || lengthEnd == std::string::npos) {
+    const std::optional<CopyParts> parts = ParseCopy(bytes);
+    if (!parts) {
         throw FileError(copyFile, "not a recovery copy");
     }
-    const std::size_t length = std::strtoull(bytes.c_str() + kHeader.size(), nullptr, 10);
-    if (bytes.size() < lengthEnd + 1 + length + 1) {
-        throw FileError(copyFile, "not a recovery copy");
-    }
-    return bytes.substr(lengthEnd + 1 + length + 1);
+    return bytes.substr(parts->oldBytesAt);
 }
 
 void RecoveryStore::PutBack(const Copy& copy) const {

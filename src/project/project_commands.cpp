@@ -12,9 +12,7 @@ bool SaveProjectFile(Workspace& workspace, bool askForName, const AskForProjectP
         }
         workspace.m_projectPath = std::move(*chosen);
     }
-    WriteProjectFile(workspace.m_projectPath,
-                     ProjectData{workspace.m_webFiles, workspace.m_templateFiles,
-                                 workspace.m_identifiers, workspace.m_lineEnds});
+    WriteProjectFile(workspace.m_projectPath, SiteOf(workspace));
     return true;
 }
 

@@ -54,6 +54,11 @@ void RemoveListEntries(FileList& files, const std::vector<std::size_t>& places) 
     files.resize(kept);
 }
 
+SiteDefinition SiteOf(const Workspace& workspace) {
+    return SiteDefinition{workspace.m_webFiles, workspace.m_templateFiles, workspace.m_identifiers,
+                          workspace.m_lineEnds};
+}
+
 std::string ProjectBaseFolder(const Workspace& workspace) {
     return ParentFolder(workspace.m_projectPath);
 }

@@ -96,6 +96,9 @@ void NewProject(Workspace& workspace);
 // and places past its end ignored; the other entries keep their order.
 void RemoveListEntries(FileList& files, const std::vector<std::size_t>& places);
 
+// The workspace's lists, marker table and line ends, for a run or a project file.
+SiteDefinition SiteOf(const Workspace& workspace);
+
 // Folder against which relative list entries are resolved: the project file's
 // folder, or empty (the current folder) while no project path is set.
 std::string ProjectBaseFolder(const Workspace& workspace);
