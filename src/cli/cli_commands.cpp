@@ -1,5 +1,7 @@
 #include "cli/cli_commands.h"
 
+#include "cli/cli_sources.h"
+
 #include "conversion/conversion_run.h"
 #include "conversion/file_check.h"
 #include "diff/unified_diff.h"
@@ -17,12 +19,6 @@
 namespace quillstamper::cli {
 
 namespace {
-
-// A site to run on, and the folder its relative entries are read below.
-struct Sources {
-    SiteDefinition site;
-    std::string baseFolder;
-};
 
 std::string_view LineEndsWord(LineEnds lineEnds) {
     switch (lineEnds) {
@@ -45,73 +41,6 @@ void PrintFileError(std::ostream& err, const FileError& error) {
 std::string FormatQuotedNote(ConversionNote note) {
     note.file = QuotePath(note.file);
     return FormatNote(note);
-}
-
-std::string DescribeLeftOut(const LeftOutPath& item) {
-    switch (item.reason) {
-    case LeftOutReason::TemplateFile:
-        return "it is a template file";
-    case LeftOutReason::TemplateFolder:
-        return "it is a template folder";
-    case LeftOutReason::LinkOutside:
-        return "link to outside the folder";
-    case LeftOutReason::Excluded:
-        break;
-    }
-    return "matches --exclude " + item.pattern;
-}
-
-std::vector<std::string> ResolvePaths(const std::vector<std::string>& paths,
-                                      const std::string& workingFolder) {
-    std::vector<std::string> resolved;
-    resolved.reserve(paths.size());
-    for (const std::string& path : paths) {
-        resolved.push_back(ResolvePath(path, workingFolder));
-    }
-    return resolved;
-}
-
-// Paths below the working folder are printed and kept as relative to it, the
-// way they would be given when it is the current folder.
-void NameBelowWorkingFolder(ListExpansion& lists, const std::string& workingFolder) {
-    if (workingFolder.empty()) {
-        return;
-    }
-    const std::string prefix = workingFolder.ends_with('/') ? workingFolder : workingFolder + '/';
-    const auto nameBelow = [&prefix](std::string& path) {
-        if (path.starts_with(prefix)) {
-            path.erase(0, prefix.size());
-        }
-    };
-    for (FileList* list : {&lists.webFiles, &lists.templateFiles, &lists.missingPaths}) {
-        std::for_each(list->begin(), list->end(), nameBelow);
-    }
-    for (LeftOutPath& item : lists.leftOut) {
-        nameBelow(item.path);
-    }
-}
-
-// A missing path is a usage error rather than a file, so it is reported here
-// and gives nothing. Throws FileError.
-std::optional<ListExpansion> ExpandPaths(const std::vector<std::string>& webPaths,
-                                         const std::vector<std::string>& templatePaths,
-                                         const std::vector<std::string>& excludePatterns,
-                                         const std::string& workingFolder, std::ostream& err) {
-    ListExpansion lists = ExpandLists(ResolvePaths(webPaths, workingFolder),
-                                      ResolvePaths(templatePaths, workingFolder), excludePatterns);
-    NameBelowWorkingFolder(lists, workingFolder);
-    for (const std::string& path : lists.missingPaths) {
-        err << kProgram << ": " << QuotePath(path) << ": no such file or folder\n";
-    }
-    if (!lists.missingPaths.empty()) {
-        return std::nullopt;
-    }
-    for (const LeftOutPath& item : lists.leftOut) {
-        if (item.reason == LeftOutReason::LinkOutside) {
-            err << "skipped " << QuotePath(item.path) << ": " << DescribeLeftOut(item) << '\n';
-        }
-    }
-    return lists;
 }
 
 // Enough of a list to see that it is the one meant, without flooding the terminal.
@@ -139,39 +68,6 @@ void PrintNextStep(std::ostream& out, const std::string& projectFile, const Proj
     }
     out << "next: " << kProgram << " check " << QuotePath(projectFile) << ", then " << kProgram
         << " dynamize " << QuotePath(projectFile) << '\n';
-}
-
-// Throws FileError; a refused project file or a missing list is reported here and gives
-// nothing.
-std::optional<Sources> LoadSources(const SourceOptions& options, std::ostream& err) {
-    if (!options.projectFile.empty()) {
-        const std::string projectPath = ResolvePath(options.projectFile, options.workingFolder);
-        ProjectParseResult parsed = ReadProjectFile(projectPath, options.maxFileBytes);
-        if (parsed.status != ProjectParseResult::Status::Loaded) {
-            err << kProgram << ": " << QuotePath(options.projectFile) << ": " << parsed.message
-                << '\n';
-            return std::nullopt;
-        }
-        return Sources{std::move(parsed.data), ParentFolder(projectPath)};
-    }
-    std::optional<ListExpansion> lists =
-        ExpandPaths(options.webPaths, options.templatePaths, options.excludePatterns,
-                    options.workingFolder, err);
-    if (!lists) {
-        return std::nullopt;
-    }
-    // Pages named on the command line are most likely kept in git: keep.
-    Sources sources{{std::move(lists->webFiles), std::move(lists->templateFiles),
-                     DefaultIdentifiers(), LineEnds::Keep},
-                    options.workingFolder};
-    // Both lists belong on the command line; one alone is the missing-files message.
-    if (options.webPaths.empty() != options.templatePaths.empty()) {
-        err << FormatPreconditionMessage(sources.site.webFiles.size(),
-                                         sources.site.templateFiles.size())
-            << '\n';
-        return std::nullopt;
-    }
-    return sources;
 }
 
 void PrintProblem(std::ostream& err, const std::string& file, std::size_t line,

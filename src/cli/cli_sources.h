@@ -1,0 +1,34 @@
+#pragma once
+
+#include "cli/cli_commands.h"
+#include "workspace/file_collection.h"
+#include "workspace/workspace.h"
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillstamper::cli {
+
+// A site to run on, and the folder its relative entries are read below.
+struct Sources {
+    SiteDefinition site;
+    std::string baseFolder;
+};
+
+// Why a folder search left a path out, as the messages say it.
+std::string DescribeLeftOut(const LeftOutPath& item);
+
+// A missing path is a usage error rather than a file, so it is reported here
+// and gives nothing. Throws FileError.
+std::optional<ListExpansion> ExpandPaths(const std::vector<std::string>& webPaths,
+                                         const std::vector<std::string>& templatePaths,
+                                         const std::vector<std::string>& excludePatterns,
+                                         const std::string& workingFolder, std::ostream& err);
+
+// Throws FileError; a refused project file or a missing list is reported here and gives
+// nothing.
+std::optional<Sources> LoadSources(const SourceOptions& options, std::ostream& err);
+
+} // namespace quillstamper::cli
