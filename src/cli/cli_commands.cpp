@@ -295,4 +295,17 @@ std::optional<LineEnds> ParseLineEnds(std::string_view word) {
     return std::nullopt;
 }
 
+std::optional<ReportFormat> ParseReportFormat(std::string_view word) {
+    if (word == "text") {
+        return ReportFormat::Text;
+    }
+    if (word == "json") {
+        return ReportFormat::Json;
+    }
+    if (word == "github") {
+        return ReportFormat::Github;
+    }
+    return std::nullopt;
+}
+
 } // namespace quillstamper::cli

@@ -39,6 +39,10 @@ struct SourceOptions {
     std::string workingFolder;
 };
 
+// How dynamize and check report: to people (text), as one JSON document, or
+// as GitHub Actions workflow commands.
+enum class ReportFormat { Text, Json, Github };
+
 struct DynamizeOptions {
     bool dryRun = false;
     bool check = false;
@@ -49,10 +53,15 @@ struct DynamizeOptions {
     const std::atomic<int>* interrupt = nullptr;
     // Overrides the project's setting; without a project the default is keep.
     std::optional<LineEnds> lineEnds;
+    ReportFormat format = ReportFormat::Text;
+    // stderr is a terminal: a run longer than a second shows a progress line there.
+    bool progress = false;
 };
 
 struct CheckOptions {
     bool strict = false; // notes count as findings too
+    ReportFormat format = ReportFormat::Text;
+    bool progress = false; // as in DynamizeOptions
 };
 
 struct InitOptions {
@@ -67,6 +76,8 @@ struct InitOptions {
 
 // "crlf", "lf" or "keep", as the option takes them; nothing for another word.
 std::optional<LineEnds> ParseLineEnds(std::string_view word);
+// "text", "json" or "github"; nothing for another word.
+std::optional<ReportFormat> ParseReportFormat(std::string_view word);
 
 int RunDynamize(const SourceOptions& sources, const DynamizeOptions& options, std::ostream& out,
                 std::ostream& err);

@@ -1,6 +1,7 @@
 #include "cli/command_line.h"
 
 #include "cli/cli_commands.h"
+#include "cli/cli_watch.h"
 
 #include <CLI/CLI.hpp>
 
@@ -94,6 +95,25 @@ void AddSourceOptions(CLI::App& command, SourceOptions& sources) {
         ->transform(CLI::Validator(ToByteCount, ""));
 }
 
+constexpr const char* kLineEndsHelp =
+    "how written lines end: crlf, lf, or keep each page's own (the default without a project; a "
+    "project's setting otherwise)";
+
+CLI::Option* AddLineEndsOption(CLI::App& command, std::string& word, const char* help) {
+    return command.add_option("--line-ends", word, help)
+        ->type_name("crlf|lf|keep")
+        ->check(CLI::IsMember({"crlf", "lf", "keep"}).description(""));
+}
+
+void AddFormatOption(CLI::App& command, std::string& word) {
+    command
+        .add_option("--format", word,
+                    "text (the default), json: one JSON document on stdout, or github: "
+                    "workflow commands that mark the lines in a pull request")
+        ->type_name("text|json|github")
+        ->check(CLI::IsMember({"text", "json", "github"}).description(""));
+}
+
 // Checked here rather than with CLI11's excludes(), whose notes would crowd
 // the help lines. The lists of a project file are taken as they are.
 void RejectMixedSources(const SourceOptions& sources) {
@@ -156,13 +176,9 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     dynamize->add_flag("--diff", dynamizeOptions.diff, "print a unified diff of every change");
     dynamize->add_flag("--quiet", dynamizeOptions.quiet, "print no 'updated' lines and no summary");
     std::string dynamizeLineEnds;
-    dynamize
-        ->add_option(
-            "--line-ends", dynamizeLineEnds,
-            "how written lines end: crlf, lf, or keep each page's own (the default without "
-            "a project; a project's setting otherwise)")
-        ->type_name("crlf|lf|keep")
-        ->check(CLI::IsMember({"crlf", "lf", "keep"}).description(""));
+    AddLineEndsOption(*dynamize, dynamizeLineEnds, kLineEndsHelp);
+    std::string dynamizeFormat = "text";
+    AddFormatOption(*dynamize, dynamizeFormat);
     dynamize->footer(kExcludeRules +
                      Footer("  0  success: every web file is up to date or was updated\n"
                             "  1  --check: some web file would change\n" +
@@ -178,12 +194,32 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     checkCommand->add_flag(
         "--strict", checkOptions.strict,
         "also exit 1 when the check has notes (blocks no template fills, and the like)");
+    std::string checkFormat = "text";
+    AddFormatOption(*checkCommand, checkFormat);
     checkCommand->footer(kExcludeRules +
                          Footer("  0  no reports (with --strict: no notes either)\n"
                                 "  1  the check found reports (with --strict: or notes)\n" +
                                     std::string(kStatusFailure),
                                 "check the pages below pages/ against the templates in templates/",
                                 std::string(kProgram) + " check --web pages --template templates"));
+
+    SourceOptions watchSources;
+    WatchOptions watchOptions;
+    CLI::App* watch = app.add_subcommand(
+        "watch", "dynamize, then again whenever a template file or the project file changes");
+    AddSourceOptions(*watch, watchSources);
+    watch->add_flag("--quiet", watchOptions.quiet, "print no 'updated' lines and no summaries");
+    std::string watchLineEnds;
+    AddLineEndsOption(*watch, watchLineEnds, kLineEndsHelp);
+    watch->add_flag("--poll", watchOptions.poll,
+                    "look at modification times every second instead of asking the kernel "
+                    "(for network file systems)");
+    watch->footer(kExcludeRules +
+                  Footer("  0  stopped with Ctrl-C (SIGINT), SIGTERM or SIGHUP\n"
+                         "  2  usage error, or the first run could not start (missing files, a\n"
+                         "     refused project file)\n",
+                         "keep the site up to date while you edit its templates",
+                         std::string(kProgram) + " watch site.trvx"));
 
     InitOptions initOptions;
     CLI::App* init =
@@ -198,10 +234,8 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     AddExcludeOption(*init, initOptions.excludePatterns);
     init->add_flag("--force", initOptions.force, "replace an existing project file");
     std::string initLineEnds = "keep";
-    init->add_option("--line-ends", initLineEnds,
-                     "the project's line ends: crlf, lf, or keep each page's own (the default)")
-        ->type_name("crlf|lf|keep")
-        ->check(CLI::IsMember({"crlf", "lf", "keep"}).description(""));
+    AddLineEndsOption(*init, initLineEnds,
+                      "the project's line ends: crlf, lf, or keep each page's own (the default)");
     init->footer(kExcludeRules +
                  Footer("  0  the project file was written\n"
                         "  2  usage error, a missing path, the project file exists (without "
@@ -226,11 +260,13 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
         app.parse(argc, argv);
         RejectMixedSources(dynamizeSources);
         RejectMixedSources(checkSources);
+        RejectMixedSources(watchSources);
         if (dynamizeOptions.dryRun && dynamizeOptions.check) {
             throw CLI::ExcludesError("--dry-run", "--check");
         }
         if ((dynamize->parsed() && !HasSource(dynamizeSources)) ||
-            (checkCommand->parsed() && !HasSource(checkSources))) {
+            (checkCommand->parsed() && !HasSource(checkSources)) ||
+            (watch->parsed() && !HasSource(watchSources))) {
             throw CLI::RequiredError("PROJECT or --web/--template");
         }
     } catch (const CLI::CallForHelp& e) {
@@ -252,9 +288,17 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     if (!dynamizeLineEnds.empty()) {
         dynamizeOptions.lineEnds = ParseLineEnds(dynamizeLineEnds);
     }
+    if (!watchLineEnds.empty()) {
+        watchOptions.lineEnds = ParseLineEnds(watchLineEnds);
+    }
     initOptions.lineEnds = ParseLineEnds(initLineEnds).value_or(LineEnds::Keep);
+    dynamizeOptions.format = ParseReportFormat(dynamizeFormat).value_or(ReportFormat::Text);
+    checkOptions.format = ParseReportFormat(checkFormat).value_or(ReportFormat::Text);
+    dynamizeOptions.progress = environment.errIsTerminal;
+    checkOptions.progress = environment.errIsTerminal;
     dynamizeSources.workingFolder = environment.workingFolder;
     checkSources.workingFolder = environment.workingFolder;
+    watchSources.workingFolder = environment.workingFolder;
     initOptions.workingFolder = environment.workingFolder;
     int status = kExitFailure;
     if (dynamize->parsed()) {
@@ -262,6 +306,11 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
             dynamizeOptions.interrupt = environment.catchStopSignals();
         }
         status = RunDynamize(dynamizeSources, dynamizeOptions, out, err);
+    } else if (watch->parsed()) {
+        if (environment.catchStopSignals) {
+            watchOptions.interrupt = environment.catchStopSignals();
+        }
+        status = RunWatch(watchSources, watchOptions, out, err);
     } else if (checkCommand->parsed()) {
         status = RunCheck(checkSources, checkOptions, out, err);
     } else if (init->parsed()) {

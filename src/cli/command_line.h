@@ -15,6 +15,8 @@ struct CommandLineEnvironment {
     // Called only when dynamize starts, so that the other commands still end
     // at once on Ctrl-C; without it nothing stops a run early.
     std::function<const std::atomic<int>*()> catchStopSignals{};
+    // stderr is a terminal, so a long run may show a progress line there.
+    bool errIsTerminal = false;
 };
 
 // Parses argv (argv[0] names the program) and runs its command; returns the

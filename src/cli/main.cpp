@@ -6,6 +6,7 @@
 #include <csignal>
 #include <iostream>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -47,6 +48,7 @@ void RaiseOpenFileLimit() {
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     RaiseOpenFileLimit();
-    return quillstamper::cli::RunCommandLine(argc, argv, std::cout, std::cerr,
-                                             {.catchStopSignals = CatchStopSignals});
+    return quillstamper::cli::RunCommandLine(
+        argc, argv, std::cout, std::cerr,
+        {.catchStopSignals = CatchStopSignals, .errIsTerminal = ::isatty(STDERR_FILENO) == 1});
 }

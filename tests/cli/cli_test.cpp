@@ -434,7 +434,7 @@ TEST(CliTest, FolderSearchesSkipLinksToOutsideAndSaySo) {
 
 TEST(CliTest, HelpNamesTheProgramAndGivesExitStatusesAndAnExample) {
     TempDir dir;
-    for (const std::string command : {"", "dynamize", "check", "init"}) {
+    for (const std::string command : {"", "dynamize", "check", "watch", "init"}) {
         Args args = {"--help"};
         if (!command.empty()) {
             args.insert(args.begin(), command);
@@ -452,7 +452,7 @@ TEST(CliTest, HelpNamesTheProgramAndGivesExitStatusesAndAnExample) {
     CliRun unknown = RunCli({"--version", "frob", "--web", "x"}, {.folder = dir.Path()});
     EXPECT_EQ(unknown.status, 2);
     EXPECT_EQ(unknown.err, "quillstamper-cli: unknown command 'frob'; commands: dynamize, check, "
-                           "init\n");
+                           "watch, init\n");
 }
 
 } // namespace
