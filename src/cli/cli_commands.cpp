@@ -1,6 +1,10 @@
 #include "cli/cli_commands.h"
 
 #include "cli/cli_sources.h"
+#include "cli/progress_line.h"
+#include "cli/report_content.h"
+#include "cli/report_github.h"
+#include "cli/report_json.h"
 
 #include "conversion/conversion_run.h"
 #include "conversion/file_check.h"
@@ -13,8 +17,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <ostream>
+#include <sstream>
 
 namespace quillstamper::cli {
 
@@ -33,8 +39,8 @@ std::string_view LineEndsWord(LineEnds lineEnds) {
 }
 
 void PrintFileError(std::ostream& err, const FileError& error) {
-    err << kProgram << ": " << QuotePath(error.File()) << ": " << error.Cause()
-        << (error.Cause().starts_with(kTooLargeCause) ? " (--max-file-size)\n" : "\n");
+    err << kProgram << ": " << QuotePath(error.File()) << ": " << FormatFileErrorCause(error)
+        << '\n';
 }
 
 // The file of a note quoted; the window shows notes as they are.
@@ -78,9 +84,7 @@ void PrintProblem(std::ostream& err, const std::string& file, std::size_t line,
 // Dynamize puts such pages back before anything else; until then, say so.
 void PrintRecoverable(std::ostream& out, const std::vector<std::string>& pages) {
     for (const std::string& page : pages) {
-        out << QuotePath(page)
-            << ": a run was interrupted while writing it in place; the next dynamize puts "
-               "its old content back first\n";
+        out << QuotePath(page) << ": " << kRecoverableMessage << '\n';
     }
 }
 
@@ -109,30 +113,84 @@ private:
     std::vector<std::string> m_diffs; // by web list index
 };
 
+// Tells every observer given what the run tells it.
+class ObserverFanOut : public ConversionObserver {
+public:
+    explicit ObserverFanOut(std::vector<ConversionObserver*> observers)
+        : m_observers(std::move(observers)) {}
+
+    void OnPassStarted(const std::string& webEntry, int pair) override {
+        for (ConversionObserver* observer : m_observers) {
+            observer->OnPassStarted(webEntry, pair);
+        }
+    }
+
+    void OnFileConverted(std::size_t webIndex, const std::string& webEntry,
+                         std::string_view oldBytes, std::string_view newBytes,
+                         FileOutcome outcome) override {
+        for (ConversionObserver* observer : m_observers) {
+            observer->OnFileConverted(webIndex, webEntry, oldBytes, newBytes, outcome);
+        }
+    }
+
+private:
+    std::vector<ConversionObserver*> m_observers;
+};
+
+// Where dynamize and check put what they found, in the format asked for.
+struct ReportTarget {
+    ReportFormat format = ReportFormat::Text;
+    std::string command;
+    std::string workingFolder;
+    bool quiet = false;
+    std::ostream& out;
+    // What loading the lists says, which goes into the report.
+    std::ostringstream loadMessages{};
+
+    bool IsText() const {
+        return format == ReportFormat::Text;
+    }
+
+    // Where loading the lists writes its messages.
+    std::ostream& LoadStream(std::ostream& err) {
+        return IsText() ? err : loadMessages;
+    }
+
+    int Print(RunReport report) {
+        AddLoadMessages(report, loadMessages.str());
+        if (format == ReportFormat::Json) {
+            PrintJsonReport(report, out);
+        } else {
+            PrintGithubReport(report, workingFolder, quiet, out);
+        }
+        return report.exitStatus;
+    }
+};
+
+// The progress line is for people watching a terminal, not for programs.
+bool ShowsProgress(bool progress, ReportFormat format, bool quiet) {
+    return progress && format == ReportFormat::Text && !quiet;
+}
+
 // Every command ends on a file error the same way: the file and the cause on
-// stderr, and kExitFailure.
-template <typename Command> int RunGuarded(std::ostream& err, const Command& command) {
+// stderr, and kExitFailure; in the other formats, a report with the error.
+template <typename Command>
+int RunGuarded(std::ostream& err, const Command& command, ReportTarget* target = nullptr) {
     try {
         return command();
     } catch (const FileError& error) {
-        PrintFileError(err, error);
-        return kExitFailure;
+        if (target == nullptr || target->IsText()) {
+            PrintFileError(err, error);
+            return kExitFailure;
+        }
+        return target->Print(DescribeFailure(target->command, error));
     }
 }
 
-int DynamizeSite(const SourceOptions& sourceOptions, const DynamizeOptions& options,
-                 std::ostream& out, std::ostream& err) {
-    const std::optional<Sources> sources = LoadSources(sourceOptions, err);
-    if (!sources) {
-        return kExitFailure;
-    }
-    const SiteDefinition& site = sources->site;
-    ConversionRequest request{site, sources->baseFolder, !(options.dryRun || options.check)};
-    request.maxFileBytes = sourceOptions.maxFileBytes;
-    request.interrupt = options.interrupt;
-    request.site.lineEnds = options.lineEnds.value_or(site.lineEnds);
-    DiffCollector diffs;
-    const ConversionResult result = RunConversion(request, options.diff ? &diffs : nullptr);
+// The text format: what changed on stdout, what went wrong on stderr.
+int PrintDynamizeText(const ConversionRequest& request, const ConversionResult& result,
+                      const DynamizeOptions& options, const DiffCollector& diffs, std::ostream& out,
+                      std::ostream& err) {
     if (result.preconditionFailed) {
         err << FormatPreconditionMessage(request.site.webFiles.size(),
                                          request.site.templateFiles.size())
@@ -143,7 +201,7 @@ int DynamizeSite(const SourceOptions& sourceOptions, const DynamizeOptions& opti
         out << "restored " << QuotePath(page) << " from an interrupted run\n";
     }
     PrintRecoverable(err, result.recoverable);
-    const bool dry = options.dryRun || options.check;
+    const bool dry = !request.writeFiles;
     std::vector<bool> inPlace(result.outcomes.size(), false);
     for (const std::size_t index : result.inPlace) {
         if (index < inPlace.size()) {
@@ -156,19 +214,18 @@ int DynamizeSite(const SourceOptions& sourceOptions, const DynamizeOptions& opti
         }
         if (!options.quiet) {
             out << (dry ? "would update " : "updated ") << QuotePath(request.site.webFiles[i])
-                << (inPlace[i] ? " (in place: its folder takes no new file)" : "") << '\n';
+                << (inPlace[i] ? " (" + std::string(kInPlaceMessage) + ")" : "") << '\n';
         }
         out << diffs.DiffOf(i);
     }
     for (const auto& [page, links] : result.hardLinks) {
-        err << QuotePath(page) << ": has " << links
-            << " hard links; the others keep the old content\n";
+        err << QuotePath(page) << ": " << FormatHardLinks(links) << '\n';
     }
     for (const ConversionProblem& problem : result.problems) {
         PrintProblem(err, problem.file, problem.line, problem.startLine);
     }
     for (const std::string& page : result.changedWhileConverting) {
-        err << QuotePath(page) << ": changed while converting; left as it is\n";
+        err << QuotePath(page) << ": " << kChangedMessage << '\n';
     }
     if (result.error) {
         out.flush();
@@ -177,40 +234,73 @@ int DynamizeSite(const SourceOptions& sourceOptions, const DynamizeOptions& opti
     const std::size_t updated = result.CountUpdated();
     if (result.interruptedBy != 0) {
         out.flush();
-        err << "interrupted: " << updated << (dry ? " would be updated, " : " updated, ")
-            << request.site.webFiles.size() - result.outcomes.size() << " not converted\n";
-        return 128 + result.interruptedBy;
+        err << FormatInterruption(updated, request.site.webFiles.size() - result.outcomes.size(),
+                                  dry)
+            << '\n';
+    } else if (!options.quiet) {
+        out << FormatConversionSummary(updated, result.outcomes.size() - updated,
+                                       result.notes.size(), dry)
+            << '\n';
     }
-    if (!options.quiet) {
-        out << "Conversion done! " << updated << (dry ? " would be updated, " : " updated, ")
-            << result.outcomes.size() - updated << " unchanged.";
-        if (!result.notes.empty()) {
-            out << ' ' << result.notes.size() << (result.notes.size() == 1 ? " note" : " notes")
-                << ": see " << kProgram << " check";
-        }
-        out << '\n';
-    }
-    if (!result.changedWhileConverting.empty()) {
-        return kExitFailure;
-    }
-    if (!result.problems.empty()) {
-        return kExitBlockLeftAlone;
-    }
-    return options.check && updated > 0 ? kExitFindings : kExitSuccess;
+    return DynamizeStatus(result, options.check);
 }
 
-int CheckSite(const SourceOptions& sourceOptions, const CheckOptions& options, std::ostream& out,
-              std::ostream& err) {
-    const std::optional<Sources> sources = LoadSources(sourceOptions, err);
+int DynamizeSite(const SourceOptions& sourceOptions, const DynamizeOptions& options,
+                 ReportTarget& target, std::ostream& err) {
+    const std::optional<Sources> sources = LoadSources(sourceOptions, target.LoadStream(err));
     if (!sources) {
-        return kExitFailure;
+        return target.IsText() ? kExitFailure
+                               : target.Print(DescribeFailure("dynamize", std::nullopt));
     }
+    const SiteDefinition& site = sources->site;
+    ConversionRequest request{site, sources->baseFolder, !(options.dryRun || options.check)};
+    request.maxFileBytes = sourceOptions.maxFileBytes;
+    request.interrupt = options.interrupt;
+    request.site.lineEnds = options.lineEnds.value_or(site.lineEnds);
+    DiffCollector diffs;
+    ProgressLine progress(err, site.webFiles.size(), options.progressDelay);
+    std::vector<ConversionObserver*> observers;
+    if (options.diff) {
+        observers.push_back(&diffs);
+    }
+    if (ShowsProgress(options.progress, options.format, options.quiet)) {
+        observers.push_back(&progress);
+    }
+    ObserverFanOut fanOut(std::move(observers));
+    const ConversionResult result = RunConversion(request, &fanOut);
+    progress.Clear();
+    if (target.IsText()) {
+        return PrintDynamizeText(request, result, options, diffs, target.out, err);
+    }
+    std::function<std::string(std::size_t)> diffOf;
+    if (options.diff) {
+        diffOf = [&diffs](std::size_t index) { return diffs.DiffOf(index); };
+    }
+    return target.Print(DescribeDynamize(request, result, options.check, diffOf));
+}
+
+int CheckSite(const SourceOptions& sourceOptions, const CheckOptions& options, ReportTarget& target,
+              std::ostream& err) {
+    const std::optional<Sources> sources = LoadSources(sourceOptions, target.LoadStream(err));
+    if (!sources) {
+        return target.IsText() ? kExitFailure
+                               : target.Print(DescribeFailure("check", std::nullopt));
+    }
+    const SiteDefinition& site = sources->site;
+    ProgressLine progress(err, site.webFiles.size(), options.progressDelay);
     const FileCheckResult result = CheckFilesAndBlocks(
-        sources->site.webFiles, sources->site.templateFiles, sources->site.identifiers,
-        sources->baseFolder, sourceOptions.maxFileBytes);
+        site.webFiles, site.templateFiles, site.identifiers, sources->baseFolder,
+        sourceOptions.maxFileBytes,
+        ShowsProgress(options.progress, options.format, false) ? &progress : nullptr);
+    progress.Clear();
+    if (!target.IsText()) {
+        return target.Print(
+            DescribeCheck(site.webFiles, sources->baseFolder, result, options.strict));
+    }
     if (result.error) {
         throw *result.error; // the one handler reports it
     }
+    std::ostream& out = target.out;
     for (const CheckReport& report : result.reports) {
         PrintProblem(out, report.file, report.line, report.startLine);
     }
@@ -274,12 +364,17 @@ int WriteProject(const InitOptions& options, std::ostream& out, std::ostream& er
 
 int RunDynamize(const SourceOptions& sourceOptions, const DynamizeOptions& options,
                 std::ostream& out, std::ostream& err) {
-    return RunGuarded(err, [&] { return DynamizeSite(sourceOptions, options, out, err); });
+    ReportTarget target{options.format, "dynamize", sourceOptions.workingFolder, options.quiet,
+                        out};
+    return RunGuarded(
+        err, [&] { return DynamizeSite(sourceOptions, options, target, err); }, &target);
 }
 
 int RunCheck(const SourceOptions& sourceOptions, const CheckOptions& options, std::ostream& out,
              std::ostream& err) {
-    return RunGuarded(err, [&] { return CheckSite(sourceOptions, options, out, err); });
+    ReportTarget target{options.format, "check", sourceOptions.workingFolder, false, out};
+    return RunGuarded(
+        err, [&] { return CheckSite(sourceOptions, options, target, err); }, &target);
 }
 
 int RunInit(const InitOptions& options, std::ostream& out, std::ostream& err) {

@@ -4,6 +4,7 @@
 #include "workspace/workspace.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
@@ -56,12 +57,15 @@ struct DynamizeOptions {
     ReportFormat format = ReportFormat::Text;
     // stderr is a terminal: a run longer than a second shows a progress line there.
     bool progress = false;
+    // How long a run goes before that line shows; the tests shorten it.
+    std::chrono::milliseconds progressDelay = std::chrono::seconds(1);
 };
 
 struct CheckOptions {
     bool strict = false; // notes count as findings too
     ReportFormat format = ReportFormat::Text;
     bool progress = false; // as in DynamizeOptions
+    std::chrono::milliseconds progressDelay = std::chrono::seconds(1);
 };
 
 struct InitOptions {

@@ -1,13 +1,127 @@
 #include "cli/cli_watch.h"
 
+#include "cli/cli_sources.h"
+#include "conversion/os_files.h"
+#include "workspace/file_error.h"
+#include "workspace/path_resolution.h"
+#include "workspace/quote_path.h"
+
 #include <ostream>
+#include <sstream>
 
 namespace quillstamper::cli {
 
-// Placeholder until the watch loop lands.
-int RunWatch(const SourceOptions&, const WatchOptions&, std::ostream&, std::ostream& err) {
-    err << kProgram << ": watch is not available yet\n";
-    return kExitFailure;
+namespace {
+
+using std::chrono::milliseconds;
+
+// A signal that lands between a look at the flag and the wait ends the wait
+// no later than this.
+constexpr milliseconds kSlice{250};
+
+bool Stopped(const std::atomic<int>* interrupt) {
+    return interrupt != nullptr && interrupt->load() != 0;
+}
+
+// The template files, and the folders searched for them, as the lists read
+// now give them; nothing when they cannot be read: the run says why.
+std::optional<os::WatchList> TemplatesToWatch(const SourceOptions& options) {
+    std::ostringstream unused;
+    std::optional<Sources> sources;
+    try {
+        sources = LoadSources(options, unused);
+    } catch (const FileError&) {
+    }
+    if (!sources) {
+        return std::nullopt;
+    }
+    os::WatchList list;
+    for (const std::string& entry : sources->site.templateFiles) {
+        list.files.push_back(ResolvePath(entry, sources->baseFolder));
+    }
+    for (const std::string& path : options.templatePaths) {
+        const std::string resolved = ResolvePath(path, options.workingFolder);
+        const std::optional<os::FileStatus> status = os::StatPath(resolved);
+        if (status && status->kind == os::FileKind::Folder) {
+            list.folders.push_back(resolved);
+        }
+    }
+    return list;
+}
+
+std::string Counted(std::size_t count, const char* what) {
+    return std::to_string(count) + ' ' + what + (count == 1 ? "" : "s");
+}
+
+void PrintWatching(std::ostream& err, const os::WatchList& templates, const SourceOptions& sources,
+                   bool polls) {
+    err << "watching " << Counted(templates.files.size(), "template file");
+    if (!templates.folders.empty()) {
+        err << " and " << Counted(templates.folders.size(), "template folder");
+    }
+    if (!sources.projectFile.empty()) {
+        err << " and " << QuotePath(sources.projectFile);
+    }
+    err << (polls ? ", looking every second" : "") << "; Ctrl-C to stop\n";
+}
+
+} // namespace
+
+bool WaitForSettledChange(os::ChangeWatch& watch, milliseconds debounce,
+                          const std::atomic<int>* interrupt) {
+    using Clock = std::chrono::steady_clock;
+    bool changed = false;
+    Clock::time_point lastChange;
+    while (!Stopped(interrupt)) {
+        if (!changed) {
+            changed = watch.WaitForChange(kSlice);
+            lastChange = Clock::now();
+            continue;
+        }
+        const auto quiet = std::chrono::ceil<milliseconds>(lastChange + debounce - Clock::now());
+        if (quiet.count() <= 0) {
+            return true;
+        }
+        if (watch.WaitForChange(std::min(quiet, kSlice))) {
+            lastChange = Clock::now();
+        }
+    }
+    return false;
+}
+
+int RunWatch(const SourceOptions& sources, const WatchOptions& options, std::ostream& out,
+             std::ostream& err) {
+    std::optional<os::WatchList> templates = TemplatesToWatch(sources);
+    DynamizeOptions run{.quiet = options.quiet,
+                        .interrupt = options.interrupt,
+                        .lineEnds = options.lineEnds,
+                        .format = ReportFormat::Text,
+                        .progress = false};
+    if (!templates) {
+        // Lists that cannot be read at start are most likely a mistyped path: the run says why.
+        RunDynamize(sources, run, out, err);
+        return kExitFailure;
+    }
+    const std::unique_ptr<os::ChangeWatch> watch = os::OpenChangeWatch(options.poll);
+    PrintWatching(err, *templates, sources, watch->Polls());
+    do {
+        os::WatchList list = *templates;
+        if (!sources.projectFile.empty()) {
+            list.files.push_back(ResolvePath(sources.projectFile, sources.workingFolder));
+        }
+        // Before the run, so that a change while it reads starts the next one.
+        watch->Watch(list);
+        RunDynamize(sources, run, out, err);
+        out.flush();
+        if (!WaitForSettledChange(*watch, options.debounce, options.interrupt)) {
+            break;
+        }
+        // A refused project file keeps the files watched until it is fixed.
+        if (std::optional<os::WatchList> now = TemplatesToWatch(sources)) {
+            templates = std::move(now);
+        }
+    } while (!Stopped(options.interrupt));
+    return kExitSuccess;
 }
 
 } // namespace quillstamper::cli

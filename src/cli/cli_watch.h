@@ -7,6 +7,10 @@
 #include <iosfwd>
 #include <optional>
 
+namespace quillstamper::os {
+class ChangeWatch;
+}
+
 namespace quillstamper::cli {
 
 struct WatchOptions {
@@ -20,6 +24,11 @@ struct WatchOptions {
     // Poll modification times instead of asking the kernel (where it cannot tell).
     bool poll = false;
 };
+
+// Waits for a change and then for debounce without one, as an editor's save
+// is several changes; false when interrupted first.
+bool WaitForSettledChange(os::ChangeWatch& watch, std::chrono::milliseconds debounce,
+                          const std::atomic<int>* interrupt);
 
 // Dynamizes once, then again each time a template file or the project file
 // changes, until interrupted. Returns the exit status.

@@ -216,8 +216,9 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
                     "(for network file systems)");
     watch->footer(kExcludeRules +
                   Footer("  0  stopped with Ctrl-C (SIGINT), SIGTERM or SIGHUP\n"
-                         "  2  usage error, or the first run could not start (missing files, a\n"
-                         "     refused project file)\n",
+                         "  2  usage error, or the lists could not be read at start (a missing\n"
+                         "     path, a refused project file); later failures, and file errors in\n"
+                         "     any run, are reported and the watch goes on\n",
                          "keep the site up to date while you edit its templates",
                          std::string(kProgram) + " watch site.trvx"));
 

@@ -124,7 +124,8 @@ std::string FormatNotesMessage(const std::vector<ConversionNote>& notes) {
 
 FileCheckResult CheckFilesAndBlocks(const FileList& webFiles, const FileList& templateFiles,
                                     const IdentifierTable& identifiers,
-                                    const std::string& baseFolder, std::uint64_t maxFileBytes) {
+                                    const std::string& baseFolder, std::uint64_t maxFileBytes,
+                                    ConversionObserver* observer) {
     FileCheckResult result;
     try {
         result.reports = CheckFiles(webFiles, templateFiles, identifiers, baseFolder, maxFileBytes);
@@ -133,7 +134,8 @@ FileCheckResult CheckFilesAndBlocks(const FileList& webFiles, const FileList& te
         return result;
     }
     ConversionResult dryRun = RunConversion(
-        ConversionRequest{{webFiles, templateFiles, identifiers}, baseFolder, false, maxFileBytes});
+        ConversionRequest{{webFiles, templateFiles, identifiers}, baseFolder, false, maxFileBytes},
+        observer);
     if (dryRun.error) {
         result.reports.clear();
         result.error = std::move(dryRun.error);

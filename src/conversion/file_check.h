@@ -56,11 +56,13 @@ struct FileCheckResult {
 // The notes for one message: at most 20 lines, then how many more there are.
 std::string FormatNotesMessage(const std::vector<ConversionNote>& notes);
 
-// CheckFiles, then a dry run of the conversion for its problems and notes.
-// With either list empty there is no dry run.
+// CheckFiles, then a dry run of the conversion for its problems and notes,
+// which tells observer (if any) of its progress. With either list empty there
+// is no dry run.
 FileCheckResult CheckFilesAndBlocks(const FileList& webFiles, const FileList& templateFiles,
                                     const IdentifierTable& identifiers,
                                     const std::string& baseFolder = {},
-                                    std::uint64_t maxFileBytes = kDefaultMaxFileBytes);
+                                    std::uint64_t maxFileBytes = kDefaultMaxFileBytes,
+                                    ConversionObserver* observer = nullptr);
 
 } // namespace quillstamper

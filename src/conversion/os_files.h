@@ -2,9 +2,11 @@
 
 #include "conversion/file_io.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -113,5 +115,35 @@ std::vector<std::string> ListFolder(const std::string& path);
 // only once the new one is complete.
 bool WriteFileDurably(const std::string& folder, const std::string& name,
                       std::initializer_list<std::string_view> parts);
+
+// What a watch looks at. Relative paths are taken from the current folder.
+struct WatchList {
+    // Their content and their existence count, however an editor saves: a
+    // rename over the name and a delete-and-create as much as a write. A file
+    // whose folder is missing is waited for from its nearest existing parent.
+    std::vector<std::string> files;
+    // Files coming and going below these folders count; hidden names (a
+    // run's own temporary files among them) do not, as folder searches skip them.
+    std::vector<std::string> folders;
+};
+
+// Tells when something in a WatchList changed.
+class ChangeWatch {
+public:
+    virtual ~ChangeWatch() = default;
+    // Changes from now on count, and those not yet waited for of paths kept
+    // in the list: a change may then start one run too many, never one too few.
+    virtual void Watch(const WatchList& list) = 0;
+    // True once a change was seen; false when timeout passed first or a
+    // signal came.
+    virtual bool WaitForChange(std::chrono::milliseconds timeout) = 0;
+    // Looks at the files every interval instead of being told by the system.
+    virtual bool Polls() const = 0;
+};
+
+// Asks the system to tell (inotify) unless poll is set or it cannot; else
+// compares what the files look like every interval. In os_watch_linux.cpp.
+std::unique_ptr<ChangeWatch>
+OpenChangeWatch(bool poll, std::chrono::milliseconds interval = std::chrono::seconds(1));
 
 } // namespace quillstamper::os

@@ -1,0 +1,157 @@
+#include "cli/report_json.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdint>
+#include <ostream>
+
+namespace quillstamper::cli {
+
+namespace {
+
+// Keys stay in the order written, so that "command" comes first.
+using Json = nlohmann::ordered_json;
+
+// The length of the well-formed UTF-8 sequence at text[i], or 0.
+std::size_t SequenceLength(std::string_view text, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+        return 1;
+    }
+    const std::size_t length = lead >= 0xF8   ? 0
+                               : lead >= 0xF0 ? 4
+                               : lead >= 0xE0 ? 3
+                               : lead >= 0xC0 ? 2
+                                              : 0;
+    if (length == 0 || i + length > text.size()) {
+        return 0;
+    }
+    unsigned int codePoint = lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto byte = static_cast<unsigned char>(text[i + k]);
+        if ((byte & 0xC0) != 0x80) {
+            return 0;
+        }
+        codePoint = (codePoint << 6) | (byte & 0x3F);
+    }
+    constexpr unsigned int kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    const bool valid = codePoint >= kLeast[length] && codePoint <= 0x10FFFF &&
+                       (codePoint < 0xD800 || codePoint > 0xDFFF);
+    return valid ? length : 0;
+}
+
+// key: the text; if it is not valid UTF-8, also key_base64: its bytes.
+void PutText(Json& object, const std::string& key, std::string_view bytes) {
+    std::string text = ReplaceInvalidUtf8(bytes);
+    const bool exact = text == bytes;
+    object[key] = std::move(text);
+    if (!exact) {
+        object[key + "_base64"] = EncodeBase64(bytes);
+    }
+}
+
+Json FileObject(const ReportFile& file) {
+    Json object = Json::object();
+    PutText(object, "file", file.file);
+    object["outcome"] = file.outcome;
+    if (file.inPlace) {
+        object["in_place"] = true;
+    }
+    if (file.restored) {
+        object["restored"] = true;
+    }
+    if (!file.diff.empty()) {
+        PutText(object, "diff", file.diff);
+    }
+    return object;
+}
+
+Json LineObject(const ReportLine& line) {
+    Json object = {{"kind", line.kind}};
+    PutText(object, "file", line.file);
+    object["line"] = line.line;
+    PutText(object, "start_line", line.text);
+    PutText(object, "message", line.message);
+    return object;
+}
+
+Json MessageObject(const ReportMessage& message) {
+    Json object = Json::object();
+    if (!message.file.empty()) {
+        PutText(object, "file", message.file);
+    }
+    PutText(object, "message", message.message);
+    return object;
+}
+
+template <typename Item, typename Convert>
+Json ArrayOf(const std::vector<Item>& items, const Convert& convert) {
+    Json array = Json::array();
+    for (const Item& item : items) {
+        array.push_back(convert(item));
+    }
+    return array;
+}
+
+} // namespace
+
+std::string EncodeBase64(std::string_view bytes) {
+    constexpr std::string_view kDigits =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string encoded;
+    encoded.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t count = std::min<std::size_t>(3, bytes.size() - i);
+        std::uint32_t group = 0;
+        for (std::size_t k = 0; k < 3; ++k) {
+            group = (group << 8) | (k < count ? static_cast<unsigned char>(bytes[i + k]) : 0U);
+        }
+        for (std::size_t k = 0; k < 4; ++k) {
+            encoded += k <= count ? kDigits[(group >> (18 - 6 * k)) & 0x3F] : '=';
+        }
+    }
+    return encoded;
+}
+
+std::string ReplaceInvalidUtf8(std::string_view bytes) {
+    std::string text;
+    text.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t length = SequenceLength(bytes, i);
+        if (length == 0) {
+            text += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            text.append(bytes.substr(i, length));
+            i += length;
+        }
+    }
+    return text;
+}
+
+void PrintJsonReport(const RunReport& report, std::ostream& out) {
+    Json document = {{"command", report.command}};
+    document["files"] = ArrayOf(report.files, FileObject);
+    document["problems"] = ArrayOf(report.problems, LineObject);
+    document["notes"] = ArrayOf(report.notes, LineObject);
+    document["warnings"] = ArrayOf(report.warnings, MessageObject);
+    document["errors"] = ArrayOf(report.errors, MessageObject);
+    Json summary = Json::object();
+    for (const auto& [name, count] : report.counts) {
+        summary[name] = count;
+    }
+    summary["problems"] = report.problems.size();
+    summary["notes"] = report.notes.size();
+    summary["warnings"] = report.warnings.size();
+    summary["errors"] = report.errors.size();
+    if (!report.summary.empty()) {
+        PutText(summary, "message", report.summary);
+    }
+    document["summary"] = std::move(summary);
+    document["exit_status"] = report.exitStatus;
+    // Every text was made valid above; replacing is only a safety net.
+    out << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
+}
+
+} // namespace quillstamper::cli

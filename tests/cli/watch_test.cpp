@@ -1,0 +1,159 @@
+// quillstamper-cli watch: the debounce in this process, the program on small
+// sites whose templates and project file change as editors save them.
+
+#include "cli/cli_watch.h"
+#include "conversion/os_files.h"
+#include "project/project_file.h"
+#include "support/cli_process.h"
+#include "support/markers.h"
+#include "support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace quillstamper;
+using namespace quillstamper::test;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Tells a change at each of the given times after it was made.
+class ScriptedWatch : public os::ChangeWatch {
+public:
+    explicit ScriptedWatch(std::vector<std::chrono::milliseconds> changes)
+        : m_changes(std::move(changes)) {}
+    void Watch(const os::WatchList&) override {}
+    bool WaitForChange(std::chrono::milliseconds timeout) override {
+        const Clock::time_point until = Clock::now() + timeout;
+        const bool changes = told < m_changes.size() && start + m_changes[told] <= until;
+        std::this_thread::sleep_until(changes ? start + m_changes[told++] : until);
+        return changes;
+    }
+    bool Polls() const override {
+        return false;
+    }
+    const Clock::time_point start = Clock::now();
+    std::size_t told = 0;
+
+private:
+    std::vector<std::chrono::milliseconds> m_changes;
+};
+
+TEST(WatchTest, RunsOnlyOnceChangesSettleAndStopsOnASignal) {
+    ScriptedWatch watch({50ms, 150ms, 300ms});
+    EXPECT_TRUE(cli::WaitForSettledChange(watch, 200ms, nullptr));
+    EXPECT_EQ(watch.told, 3u);
+    EXPECT_GE(Clock::now() - watch.start, 500ms);
+    const std::atomic<int> stop{SIGINT};
+    EXPECT_FALSE(cli::WaitForSettledChange(watch, 200ms, &stop));
+}
+
+std::string Template(const std::string& text) {
+    return kMenu + "\n" + text + "\n" + kMenuEnd + "\n";
+}
+
+std::string Page(const std::string& text) {
+    return "top\n" + Template(text) + "bottom\n";
+}
+
+// Looks every 20 ms, for 10 s at most.
+bool PageHas(const std::string& page, const std::string& text) {
+    for (const auto deadline = Clock::now() + 10s; Clock::now() < deadline;) {
+        if (ReadBytes(page).find(text) != std::string::npos) {
+            return true;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return false;
+}
+
+// Waits for its end, which must be clean: status 0 and no temporary file left.
+CliRun Stop(CliProcess& watch, int signal, const TempDir& dir) {
+    watch.Signal(signal);
+    CliRun run = watch.Wait();
+    EXPECT_EQ(run.status, 0) << run.err;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.Path())) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".qs-")) << entry.path();
+    }
+    return run;
+}
+
+std::size_t Runs(const CliRun& run) {
+    std::size_t count = 0;
+    for (std::size_t at = 0; (at = run.out.find("Conversion done!", at)) != std::string::npos;
+         ++at) {
+        ++count;
+    }
+    return count;
+}
+
+TEST(WatchProcessTest, RunsOnceOnEachSaveOfATemplate) {
+    TempDir dir;
+    const std::string page = dir / "page.html";
+    const std::string menu = dir / "tpl/menu.tpl";
+    WriteBytes(page, Page("old"));
+    WriteBytes(menu, Template("start"));
+    CliProcess watch({"watch", "--web", "page.html", "--template", "tpl"},
+                     {.folder = dir.Path(), .timeout = 60s});
+    ASSERT_TRUE(PageHas(page, "start"));
+    const std::pair<std::string, std::function<void(const std::string&)>> saves[] = {
+        {"renamed over",
+         [&](const std::string& bytes) {
+             WriteBytes(dir / "tpl/.menu.tpl.swp", bytes);
+             fs::rename(dir / "tpl/.menu.tpl.swp", menu);
+         }},
+        {"written in place", [&](const std::string& bytes) { WriteBytes(menu, bytes); }},
+        {"deleted and made again",
+         [&](const std::string& bytes) {
+             fs::remove(menu);
+             WriteBytes(menu, bytes);
+         }},
+        // Found only if the folder is searched again.
+        {"a new file",
+         [&](const std::string& bytes) {
+             WriteBytes(dir / "tpl/new.tpl", bytes);
+             fs::remove(menu);
+         }},
+    };
+    for (const auto& [text, save] : saves) {
+        save(Template(text));
+        EXPECT_TRUE(PageHas(page, text)) << text;
+    }
+    EXPECT_EQ(Runs(Stop(watch, SIGINT, dir)), 5u);
+}
+
+TEST(WatchProcessTest, ReadsTheProjectFileAgainAndIgnoresPages) {
+    TempDir dir;
+    const std::string page = dir / "page.html";
+    WriteBytes(page, Page("old"));
+    WriteBytes(dir / "a.tpl", Template("from a"));
+    WriteBytes(dir / "b.tpl", Template("from b"));
+    const auto project = [&](const std::string& templateFile) {
+        WriteProjectFile(dir / "site.trvx",
+                         {{"page.html"}, {templateFile}, DefaultIdentifiers(), LineEnds::Keep});
+    };
+    project("a.tpl");
+    CliProcess watch({"watch", "site.trvx"}, {.folder = dir.Path(), .timeout = 60s});
+    ASSERT_TRUE(PageHas(page, "from a"));
+    // The page lies beside the templates: neither its edit nor the run's own write counts.
+    WriteBytes(page, Page("by hand"));
+    std::this_thread::sleep_for(700ms); // the debounce and a run, had one started
+    EXPECT_EQ(ReadBytes(page), Page("by hand"));
+    WriteBytes(dir / "site.trvx", "not a project\n");
+    std::this_thread::sleep_for(700ms); // the debounce and the refusal
+    project("b.tpl");
+    EXPECT_TRUE(PageHas(page, "from b"));
+    WriteBytes(dir / "b.tpl", Template("b again"));
+    EXPECT_TRUE(PageHas(page, "b again"));
+    const CliRun run = Stop(watch, SIGTERM, dir);
+    EXPECT_NE(run.err.find("site.trvx: No project file!"), std::string::npos) << run.err;
+    EXPECT_EQ(Runs(run), 3u) << run.out;
+}
+
+} // namespace
