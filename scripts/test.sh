@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the format, builds, and runs every test: the normal build's
-# suite, each fuzzer for a short while (FUZZ_SECONDS, 15 by default), and the
-# suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# suite, the Debian package and its checks, each fuzzer for a short while (FUZZ_SECONDS,
+# 15 by default), and the suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -12,6 +12,9 @@ echo "== default build"
 bash scripts/build.sh default
 echo "== default tests"
 ctest --preset default
+echo "== package"
+bash scripts/package.sh
+bash scripts/check-package.sh
 echo "== fuzzers"
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-15}"
 echo "== asan build"
