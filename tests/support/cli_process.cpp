@@ -85,6 +85,10 @@ void CliProcess::Signal(int signal) const {
     }
 }
 
+std::string CliProcess::ErrorsSoFar() const {
+    return ReadBytes(m_output / "err");
+}
+
 CliRun CliProcess::Wait() {
     CliRun run;
     if (m_pid <= 0) {
