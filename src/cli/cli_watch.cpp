@@ -103,7 +103,7 @@ int RunWatch(const SourceOptions& sources, const WatchOptions& options, std::ost
         return kExitFailure;
     }
     const std::unique_ptr<os::ChangeWatch> watch = os::OpenChangeWatch(options.poll);
-    PrintWatching(err, *templates, sources, watch->Polls());
+    std::optional<bool> polled; // as said last
     do {
         os::WatchList list = *templates;
         if (!sources.projectFile.empty()) {
@@ -111,6 +111,11 @@ int RunWatch(const SourceOptions& sources, const WatchOptions& options, std::ost
         }
         // Before the run, so that a change while it reads starts the next one.
         watch->Watch(list);
+        // Said again when the kernel's watches run out and it falls back to looking.
+        if (polled != watch->Polls()) {
+            polled = watch->Polls();
+            PrintWatching(err, *templates, sources, *polled);
+        }
         RunDynamize(sources, run, out, err);
         out.flush();
         if (!WaitForSettledChange(*watch, options.debounce, options.interrupt)) {

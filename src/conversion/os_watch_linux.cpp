@@ -89,108 +89,6 @@ void AddFile(std::map<std::string, FolderWatch>& wanted, std::string path) {
     }
 }
 
-class KernelWatch : public ChangeWatch {
-public:
-    explicit KernelWatch(Descriptor inotify) : m_inotify(std::move(inotify)) {}
-
-    void Watch(const WatchList& list) override {
-        std::map<std::string, FolderWatch> wanted;
-        for (const std::string& file : list.files) {
-            AddFile(wanted, file);
-            // Editing the target of a link changes nothing in the link's folder.
-            if (const std::optional<std::string> target = ResolveLinks(file);
-                target && *target != file) {
-                AddFile(wanted, *target);
-            }
-        }
-        for (const std::string& folder : list.folders) {
-            if (!IsFolder(folder)) {
-                AddFile(wanted, folder);
-                continue;
-            }
-            wanted[WithoutTrailingSlashes(folder)].entries = true;
-            for (const TreeEntry& entry : ListTree(folder)) {
-                if (entry.isFolder) {
-                    wanted[entry.path].entries = true;
-                }
-            }
-        }
-        std::map<int, FolderWatch> watches;
-        for (const auto& [folder, what] : wanted) {
-            const int handle = ::inotify_add_watch(m_inotify.Handle(), folder.c_str(), kMask);
-            if (handle < 0) {
-                // Gone since it was looked at: let a run look again.
-                m_pending = m_pending || errno == ENOENT || errno == ENOTDIR;
-                continue;
-            }
-            // Two spellings of one folder share the handle.
-            FolderWatch& merged = watches[handle];
-            merged.names.insert(what.names.begin(), what.names.end());
-            merged.entries = merged.entries || what.entries;
-        }
-        for (const auto& [handle, unused] : m_watches) {
-            if (!watches.contains(handle)) {
-                ::inotify_rm_watch(m_inotify.Handle(), handle);
-            }
-        }
-        m_watches = std::move(watches);
-    }
-
-    bool WaitForChange(milliseconds timeout) override {
-        const auto deadline = Clock::now() + timeout;
-        while (!std::exchange(m_pending, false)) {
-            const auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now());
-            pollfd ready{m_inotify.Handle(), POLLIN, 0};
-            // A signal ends the wait with EINTR.
-            if (left.count() < 0 || ::poll(&ready, 1, static_cast<int>(left.count())) <= 0) {
-                return false;
-            }
-            ReadEvents();
-        }
-        return true;
-    }
-
-    bool Polls() const override {
-        return false;
-    }
-
-private:
-    void ReadEvents() {
-        alignas(inotify_event) char buffer[16 * 1024];
-        const ssize_t size = ::read(m_inotify.Handle(), buffer, sizeof buffer);
-        for (ssize_t offset = 0; offset < size;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
-            m_pending = Counts(*event) || m_pending;
-            offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-        }
-    }
-
-    bool Counts(const inotify_event& event) {
-        if ((event.mask & IN_Q_OVERFLOW) != 0) {
-            return true; // what was lost may have counted
-        }
-        const auto found = m_watches.find(event.wd);
-        if (found == m_watches.end()) {
-            return false;
-        }
-        if ((event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) != 0) {
-            // The folder went away or elsewhere: the next Watch looks for it again.
-            if ((event.mask & IN_IGNORED) == 0) {
-                ::inotify_rm_watch(m_inotify.Handle(), event.wd);
-            }
-            m_watches.erase(found);
-            return true;
-        }
-        const std::string_view name = event.len > 0 ? event.name : "";
-        return found->second.names.contains(name) ||
-               (found->second.entries && (event.mask & kEntryEvents) != 0 && !IsHidden(name));
-    }
-
-    Descriptor m_inotify;
-    std::map<int, FolderWatch> m_watches; // by inotify's watch handle
-    bool m_pending = false;
-};
-
 // Where the system cannot tell (no inotify, a network file system).
 class PollingWatch : public ChangeWatch {
 public:
@@ -265,6 +163,123 @@ private:
     WatchList m_list;
     Look m_seen;
     Clock::time_point m_nextLook;
+};
+
+class KernelWatch : public ChangeWatch {
+public:
+    explicit KernelWatch(Descriptor inotify) : m_inotify(std::move(inotify)) {}
+
+    void Watch(const WatchList& list) override {
+        if (m_fallback) {
+            m_fallback->Watch(list);
+            return;
+        }
+        std::map<std::string, FolderWatch> wanted;
+        for (const std::string& file : list.files) {
+            AddFile(wanted, file);
+            // Editing the target of a link changes nothing in the link's folder.
+            if (const std::optional<std::string> target = ResolveLinks(file);
+                target && *target != file) {
+                AddFile(wanted, *target);
+            }
+        }
+        for (const std::string& folder : list.folders) {
+            if (!IsFolder(folder)) {
+                AddFile(wanted, folder);
+                continue;
+            }
+            wanted[WithoutTrailingSlashes(folder)].entries = true;
+            for (const TreeEntry& entry : ListTree(folder)) {
+                if (entry.isFolder) {
+                    wanted[entry.path].entries = true;
+                }
+            }
+        }
+        std::map<int, FolderWatch> watches;
+        for (const auto& [folder, what] : wanted) {
+            const int handle = ::inotify_add_watch(m_inotify.Handle(), folder.c_str(), kMask);
+            if (handle < 0 && (errno == ENOSPC || errno == ENOMEM)) {
+                // The user's limit of kernel watches is reached: a folder left
+                // unwatched would miss saves, so look at every file instead.
+                m_fallback = std::make_unique<PollingWatch>(std::chrono::seconds(1));
+                m_fallback->Watch(list);
+                return;
+            }
+            if (handle < 0) {
+                // Gone since it was looked at: let a run look again.
+                m_pending = m_pending || errno == ENOENT || errno == ENOTDIR;
+                continue;
+            }
+            // Two spellings of one folder share the handle.
+            FolderWatch& merged = watches[handle];
+            merged.names.insert(what.names.begin(), what.names.end());
+            merged.entries = merged.entries || what.entries;
+        }
+        for (const auto& [handle, unused] : m_watches) {
+            if (!watches.contains(handle)) {
+                ::inotify_rm_watch(m_inotify.Handle(), handle);
+            }
+        }
+        m_watches = std::move(watches);
+    }
+
+    bool WaitForChange(milliseconds timeout) override {
+        if (m_fallback) {
+            return std::exchange(m_pending, false) || m_fallback->WaitForChange(timeout);
+        }
+        const auto deadline = Clock::now() + timeout;
+        while (!std::exchange(m_pending, false)) {
+            const auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now());
+            pollfd ready{m_inotify.Handle(), POLLIN, 0};
+            // A signal ends the wait with EINTR.
+            if (left.count() < 0 || ::poll(&ready, 1, static_cast<int>(left.count())) <= 0) {
+                return false;
+            }
+            ReadEvents();
+        }
+        return true;
+    }
+
+    bool Polls() const override {
+        return m_fallback != nullptr;
+    }
+
+private:
+    void ReadEvents() {
+        alignas(inotify_event) char buffer[16 * 1024];
+        const ssize_t size = ::read(m_inotify.Handle(), buffer, sizeof buffer);
+        for (ssize_t offset = 0; offset < size;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
+            m_pending = Counts(*event) || m_pending;
+            offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+
+    bool Counts(const inotify_event& event) {
+        if ((event.mask & IN_Q_OVERFLOW) != 0) {
+            return true; // what was lost may have counted
+        }
+        const auto found = m_watches.find(event.wd);
+        if (found == m_watches.end()) {
+            return false;
+        }
+        if ((event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) != 0) {
+            // The folder went away or elsewhere: the next Watch looks for it again.
+            if ((event.mask & IN_IGNORED) == 0) {
+                ::inotify_rm_watch(m_inotify.Handle(), event.wd);
+            }
+            m_watches.erase(found);
+            return true;
+        }
+        const std::string_view name = event.len > 0 ? event.name : "";
+        return found->second.names.contains(name) ||
+               (found->second.entries && (event.mask & kEntryEvents) != 0 && !IsHidden(name));
+    }
+
+    Descriptor m_inotify;
+    std::map<int, FolderWatch> m_watches; // by inotify's watch handle
+    bool m_pending = false;
+    std::unique_ptr<ChangeWatch> m_fallback; // once the kernel runs out of watches
 };
 
 } // namespace
