@@ -7,10 +7,13 @@
 # --help and --version without a display, and the bash completion offers the
 # options each command's --help prints. Installs nothing into the system.
 set -euo pipefail
+# A .deb given is named from the caller's folder.
+given=${1:+$(realpath -- "$1")}
 cd "$(dirname "$0")/.."
 build=build/default
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-deb=${1:-$build/quillstamper_${version}_$(dpkg --print-architecture).deb}
+# From the sources, so that a .deb given is checked on a clone never built.
+version=$(sed -n 's/^project([A-Za-z]* VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+deb=${given:-$build/quillstamper_${version}_$(dpkg --print-architecture).deb}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 root=$scratch/root

@@ -7,13 +7,14 @@
 # mirror of /etc/apt/sources.list.d/debian.sources. Give a .deb to try that
 # one; without, scripts/package.sh makes it.
 set -euo pipefail
+given=${1:+$(realpath -- "$1")} # named from the caller's folder
 cd "$(dirname "$0")/.."
 if [ "$(id -u)" -ne 0 ]; then
     echo "package-test.sh: debootstrap and chroot need root" >&2
     exit 1
 fi
 command -v debootstrap >/dev/null || bash scripts/install-deps.sh
-deb=${1:-$(bash scripts/package.sh)}
+deb=${given:-$(bash scripts/package.sh)}
 mirror=$(sed -n 's/^URIs: *//p' /etc/apt/sources.list.d/debian.sources | head -1)
 if [ -z "$mirror" ]; then
     echo "package-test.sh: no URIs line in /etc/apt/sources.list.d/debian.sources" >&2

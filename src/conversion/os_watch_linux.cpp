@@ -167,7 +167,8 @@ private:
 
 class KernelWatch : public ChangeWatch {
 public:
-    explicit KernelWatch(Descriptor inotify) : m_inotify(std::move(inotify)) {}
+    KernelWatch(Descriptor inotify, milliseconds interval)
+        : m_inotify(std::move(inotify)), m_interval(interval) {}
 
     void Watch(const WatchList& list) override {
         if (m_fallback) {
@@ -200,8 +201,11 @@ public:
             const int handle = ::inotify_add_watch(m_inotify.Handle(), folder.c_str(), kMask);
             if (handle < 0 && (errno == ENOSPC || errno == ENOMEM)) {
                 // The user's limit of kernel watches is reached: a folder left
-                // unwatched would miss saves, so look at every file instead.
-                m_fallback = std::make_unique<PollingWatch>(std::chrono::seconds(1));
+                // unwatched would miss saves, so look at every file instead;
+                // the watches already held go back to the user's other programs.
+                m_inotify = Descriptor();
+                m_watches.clear();
+                m_fallback = std::make_unique<PollingWatch>(m_interval);
                 m_fallback->Watch(list);
                 return;
             }
@@ -279,6 +283,7 @@ private:
     Descriptor m_inotify;
     std::map<int, FolderWatch> m_watches; // by inotify's watch handle
     bool m_pending = false;
+    milliseconds m_interval;                 // of the fallback
     std::unique_ptr<ChangeWatch> m_fallback; // once the kernel runs out of watches
 };
 
@@ -287,7 +292,7 @@ private:
 std::unique_ptr<ChangeWatch> OpenChangeWatch(bool poll, milliseconds interval) {
     if (!poll) {
         if (Descriptor inotify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)); inotify) {
-            return std::make_unique<KernelWatch>(std::move(inotify));
+            return std::make_unique<KernelWatch>(std::move(inotify), interval);
         }
     }
     return std::make_unique<PollingWatch>(interval);

@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <sched.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace quillstamper::os {
 namespace {
@@ -105,6 +109,62 @@ TEST(ChangeWatchSequenceTest, FollowsAFolderComingAndGoing) {
             EXPECT_TRUE(watch->WaitForChange(10s));
         }
     }
+}
+
+bool WriteProcFile(const std::string& path, const std::string& text) {
+    std::ofstream file(path);
+    return static_cast<bool>(file << text << std::flush);
+}
+
+bool HoldsInotify() {
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (fs::read_symlink(entry.path(), error).string() == "anon_inode:inotify") {
+            return true;
+        }
+    }
+    return false;
+}
+
+constexpr int kNoLimitHere = 99;
+
+// In a child process whose user namespace allows one kernel watch: the
+// status says which step failed.
+int WatchPastTheLimit(const TempDir& dir) {
+    const std::string uid = std::to_string(::getuid());
+    if (::unshare(CLONE_NEWUSER) != 0 || !WriteProcFile("/proc/self/setgroups", "deny") ||
+        !WriteProcFile("/proc/self/uid_map", "0 " + uid + " 1") ||
+        !WriteProcFile("/proc/sys/user/max_inotify_watches", "1")) {
+        return kNoLimitHere;
+    }
+    const std::unique_ptr<ChangeWatch> watch = OpenChangeWatch(false, 50ms);
+    watch->Watch({{dir / "a/t.html", dir / "b/t.html"}, {}});
+    if (!watch->Polls()) {
+        return 1;
+    }
+    if (HoldsInotify()) {
+        return 2; // the watches it no longer reads stay taken from other programs
+    }
+    WriteBytes(dir / "b/t.html", "22");
+    return watch->WaitForChange(10s) ? 0 : 3;
+}
+
+// Once the kernel's watches run out, it looks instead, and gives back those it held.
+TEST(ChangeWatchLimitTest, LooksOnceTheKernelsWatchesRunOut) {
+    TempDir dir;
+    WriteBytes(dir / "a/t.html", "1");
+    WriteBytes(dir / "b/t.html", "1");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(WatchPastTheLimit(dir));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == kNoLimitHere) {
+        GTEST_SKIP() << "no user namespace whose limit of kernel watches can be set";
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 } // namespace
