@@ -5,6 +5,7 @@
 
 #include "cli/command_line.h"
 #include "conversion/line_model.h"
+#include "in_process_cli.h"
 #include "support/cli_process.h"
 #include "support/markers.h"
 #include "support/test_files.h"
@@ -20,34 +21,8 @@
 namespace {
 
 using namespace quillstamper::test;
-using Args = std::vector<std::string>;
 
 const std::string kMissing = ": End of template missing: ";
-
-// The command line run in this process, as if folder were the current one.
-CliRun RunInProcess(const std::string& folder, const Args& args) {
-    std::vector<const char*> argv = {"quillstamper-cli"};
-    for (const std::string& arg : args) {
-        argv.push_back(arg.c_str());
-    }
-    argv.push_back(nullptr);
-    std::ostringstream out;
-    std::ostringstream err;
-    CliRun run;
-    run.status = quillstamper::cli::RunCommandLine(static_cast<int>(argv.size() - 1), argv.data(),
-                                                   out, err, {.workingFolder = folder});
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-}
-
-std::string Lines(const Args& lines, const std::string& eol = "\r\n") {
-    std::string text;
-    for (const std::string& line : lines) {
-        text += line + eol;
-    }
-    return text;
-}
 
 // A project file with the default identifier table.
 // A project file with the default identifier table; lineEnds is its

@@ -7,6 +7,7 @@
 #include "cli/progress_line.h"
 #include "cli/report_github.h"
 #include "cli/report_json.h"
+#include "in_process_cli.h"
 #include "support/cli_process.h"
 #include "support/markers.h"
 #include "support/test_files.h"
@@ -24,32 +25,7 @@ namespace {
 
 using namespace quillstamper::test;
 using quillstamper::cli::ReportFormat;
-using Args = std::vector<std::string>;
 using Json = nlohmann::json;
-
-CliRun RunInProcess(const std::string& folder, const Args& args) {
-    std::vector<const char*> argv = {"quillstamper-cli"};
-    for (const std::string& arg : args) {
-        argv.push_back(arg.c_str());
-    }
-    argv.push_back(nullptr);
-    std::ostringstream out;
-    std::ostringstream err;
-    CliRun run;
-    run.status = quillstamper::cli::RunCommandLine(static_cast<int>(argv.size() - 1), argv.data(),
-                                                   out, err, {.workingFolder = folder});
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-}
-
-std::string Lines(const Args& lines, const std::string& eol = "\r\n") {
-    std::string text;
-    for (const std::string& line : lines) {
-        text += line + eol;
-    }
-    return text;
-}
 
 const std::string kOldPage = Lines({"top", kMenu, "old", kMenuEnd});
 const std::string kNewPage = Lines({"top", kMenu, "new", kMenuEnd});
