@@ -246,12 +246,16 @@ int PrintDynamizeText(const ConversionRequest& request, const ConversionResult& 
 }
 
 int DynamizeSite(const SourceOptions& sourceOptions, const DynamizeOptions& options,
-                 ReportTarget& target, std::ostream& err) {
-    const std::optional<Sources> sources = LoadSources(sourceOptions, target.LoadStream(err));
-    if (!sources) {
-        return target.IsText() ? kExitFailure
-                               : target.Print(DescribeFailure("dynamize", std::nullopt));
+                 const Sources* loaded, ReportTarget& target, std::ostream& err) {
+    std::optional<Sources> ownSources;
+    if (loaded == nullptr) {
+        ownSources = LoadSources(sourceOptions, target.LoadStream(err));
+        if (!ownSources) {
+            return target.IsText() ? kExitFailure
+                                   : target.Print(DescribeFailure("dynamize", std::nullopt));
+        }
     }
+    const Sources* sources = loaded != nullptr ? loaded : &*ownSources;
     const SiteDefinition& site = sources->site;
     ConversionRequest request{site, sources->baseFolder, !(options.dryRun || options.check)};
     request.maxFileBytes = sourceOptions.maxFileBytes;
@@ -363,11 +367,11 @@ int WriteProject(const InitOptions& options, std::ostream& out, std::ostream& er
 } // namespace
 
 int RunDynamize(const SourceOptions& sourceOptions, const DynamizeOptions& options,
-                std::ostream& out, std::ostream& err) {
+                std::ostream& out, std::ostream& err, const Sources* loaded) {
     ReportTarget target{options.format, "dynamize", sourceOptions.workingFolder, options.quiet,
                         out};
     return RunGuarded(
-        err, [&] { return DynamizeSite(sourceOptions, options, target, err); }, &target);
+        err, [&] { return DynamizeSite(sourceOptions, options, loaded, target, err); }, &target);
 }
 
 int RunCheck(const SourceOptions& sourceOptions, const CheckOptions& options, std::ostream& out,

@@ -83,8 +83,12 @@ std::optional<LineEnds> ParseLineEnds(std::string_view word);
 // "text", "json" or "github"; nothing for another word.
 std::optional<ReportFormat> ParseReportFormat(std::string_view word);
 
+struct Sources;
+
+// loaded: the lists already read from sources (watch reads them to know what
+// to watch); without them, read here.
 int RunDynamize(const SourceOptions& sources, const DynamizeOptions& options, std::ostream& out,
-                std::ostream& err);
+                std::ostream& err, const Sources* loaded = nullptr);
 int RunCheck(const SourceOptions& sources, const CheckOptions& options, std::ostream& out,
              std::ostream& err);
 int RunInit(const InitOptions& options, std::ostream& out, std::ostream& err);

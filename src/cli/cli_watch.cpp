@@ -23,21 +23,24 @@ bool Stopped(const std::atomic<int>* interrupt) {
     return interrupt != nullptr && interrupt->load() != 0;
 }
 
-// The template files, and the folders searched for them, as the lists read
-// now give them; nothing when they cannot be read: the run says why.
-std::optional<os::WatchList> TemplatesToWatch(const SourceOptions& options) {
-    std::ostringstream unused;
-    std::optional<Sources> sources;
+// The lists as read now, and what reading them said (links it skipped), for
+// the run to print; nothing when they cannot be read: the run says why.
+std::optional<Sources> LoadQuietly(const SourceOptions& options, std::string& said) {
+    std::ostringstream messages;
     try {
-        sources = LoadSources(options, unused);
+        std::optional<Sources> sources = LoadSources(options, messages);
+        said = messages.str();
+        return sources;
     } catch (const FileError&) {
-    }
-    if (!sources) {
         return std::nullopt;
     }
+}
+
+// The template files, and the folders searched for them.
+os::WatchList TemplatesToWatch(const Sources& sources, const SourceOptions& options) {
     os::WatchList list;
-    for (const std::string& entry : sources->site.templateFiles) {
-        list.files.push_back(ResolvePath(entry, sources->baseFolder));
+    for (const std::string& entry : sources.site.templateFiles) {
+        list.files.push_back(ResolvePath(entry, sources.baseFolder));
     }
     for (const std::string& path : options.templatePaths) {
         const std::string resolved = ResolvePath(path, options.workingFolder);
@@ -91,21 +94,24 @@ bool WaitForSettledChange(os::ChangeWatch& watch, milliseconds debounce,
 
 int RunWatch(const SourceOptions& sources, const WatchOptions& options, std::ostream& out,
              std::ostream& err) {
-    std::optional<os::WatchList> templates = TemplatesToWatch(sources);
+    // Read once for each run: for what to watch, and by the run.
+    std::string said;
+    std::optional<Sources> loaded = LoadQuietly(sources, said);
     DynamizeOptions run{.quiet = options.quiet,
                         .interrupt = options.interrupt,
                         .lineEnds = options.lineEnds,
                         .format = ReportFormat::Text,
                         .progress = false};
-    if (!templates) {
+    if (!loaded) {
         // Lists that cannot be read at start are most likely a mistyped path: the run says why.
         RunDynamize(sources, run, out, err);
         return kExitFailure;
     }
+    os::WatchList templates = TemplatesToWatch(*loaded, sources);
     const std::unique_ptr<os::ChangeWatch> watch = os::OpenChangeWatch(options.poll);
     std::optional<bool> polled; // as said last
     do {
-        os::WatchList list = *templates;
+        os::WatchList list = templates;
         if (!sources.projectFile.empty()) {
             list.files.push_back(ResolvePath(sources.projectFile, sources.workingFolder));
         }
@@ -114,16 +120,20 @@ int RunWatch(const SourceOptions& sources, const WatchOptions& options, std::ost
         // Said again when the kernel's watches run out and it falls back to looking.
         if (polled != watch->Polls()) {
             polled = watch->Polls();
-            PrintWatching(err, *templates, sources, *polled);
+            PrintWatching(err, templates, sources, *polled);
         }
-        RunDynamize(sources, run, out, err);
+        if (loaded) {
+            err << said;
+        }
+        RunDynamize(sources, run, out, err, loaded ? &*loaded : nullptr);
         out.flush();
         if (!WaitForSettledChange(*watch, options.debounce, options.interrupt)) {
             break;
         }
         // A refused project file keeps the files watched until it is fixed.
-        if (std::optional<os::WatchList> now = TemplatesToWatch(sources)) {
-            templates = std::move(now);
+        loaded = LoadQuietly(sources, said);
+        if (loaded) {
+            templates = TemplatesToWatch(*loaded, sources);
         }
     } while (!Stopped(options.interrupt));
     return kExitSuccess;
