@@ -132,6 +132,11 @@ void AtomicWriteBatch::Discard() {
     Discard(m_committed);
 }
 
+std::optional<FileIdentity> AtomicWriteBatch::ReplacementOf(std::size_t index) const {
+    const Staged& item = m_staged[index];
+    return item.outcome == WriteOutcome::Replaced ? std::optional(item.newIdentity) : std::nullopt;
+}
+
 bool AtomicWriteBatch::IsDue() const {
     const std::size_t pending = m_staged.size() - m_committed;
     return pending >= m_maxPending ||
@@ -264,7 +269,7 @@ WriteOutcome AtomicWriteBatch::Stage(const std::string& path, std::string_view b
     if (!written) {
         fail("cannot write");
     }
-    item.device = written->state.identity.device;
+    item.newIdentity = written->state.identity;
     m_staged.push_back(std::move(item));
     return WriteOutcome::Pending;
 }
@@ -323,8 +328,8 @@ void AtomicWriteBatch::Commit() {
     std::vector<std::uint64_t> flushed;
     for (std::size_t i = first; i < end && durable == end; ++i) {
         const Staged& item = m_staged[i];
-        if (!item.file || (!oneByOne && std::find(flushed.begin(), flushed.end(), item.device) !=
-                                            flushed.end())) {
+        if (!item.file || (!oneByOne && std::find(flushed.begin(), flushed.end(),
+                                                  item.newIdentity.device) != flushed.end())) {
             continue; // nothing written yet, or its file system is flushed
         }
         const bool done = Allowed(WriteStage::Flush, item.path) &&
@@ -333,7 +338,7 @@ void AtomicWriteBatch::Commit() {
         if (!done) {
             durable = i;
         }
-        flushed.push_back(item.device);
+        flushed.push_back(item.newIdentity.device);
     }
     for (std::size_t i = first; i < durable; ++i) {
         Staged& item = m_staged[i];

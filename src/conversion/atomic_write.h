@@ -76,6 +76,9 @@ public:
     std::size_t LinkCountOf(std::size_t index) const {
         return m_staged[index].links;
     }
+    // The file the name holds once renamed over, as staged; nothing for the
+    // other outcomes.
+    std::optional<FileIdentity> ReplacementOf(std::size_t index) const;
     // Time to commit: enough files wait, or one has waited long enough for
     // another program's edit to become likely.
     bool IsDue() const;
@@ -91,7 +94,7 @@ private:
         std::optional<FileState> expected;
         // For a folder that takes no new file: the bytes to write in place.
         std::optional<std::string> inPlaceBytes;
-        std::uint64_t device = 0;
+        FileIdentity newIdentity; // of file, once written
         std::size_t links = 1;
         WriteOutcome outcome = WriteOutcome::Pending;
         std::chrono::steady_clock::time_point stagedAt;

@@ -53,6 +53,11 @@ std::string FormatNote(const ConversionNote& note) {
 
 namespace {
 
+RecoveryStore RecoveryStoreFor(const ConversionRequest& request) {
+    return RecoveryStore(request.recoveryFolder.empty() ? RecoveryStore::DefaultFolder()
+                                                        : request.recoveryFolder);
+}
+
 // The run, one page after the other: read it (seeing what the run wrote or
 // would have written), convert it in memory, stage its new bytes; commit
 // when enough wait; convert again, once, what another program wrote in the
@@ -64,9 +69,7 @@ public:
         : m_request(request), m_observer(observer), m_result(result),
           m_notes(request.site.identifiers),
           m_templates(request.site.templateFiles, request.baseFolder, *this, m_notes),
-          m_writer(request.writeFiles,
-                   RecoveryStore(request.recoveryFolder.empty() ? RecoveryStore::DefaultFolder()
-                                                                : request.recoveryFolder)) {}
+          m_writer(request.writeFiles, RecoveryStoreFor(request)) {}
 
     void Run() {
         for (std::size_t index = 0; index < m_request.site.webFiles.size(); ++index) {
@@ -148,7 +151,9 @@ private:
                 m_result.hardLinks.emplace_back(m_request.site.webFiles[written.index],
                                                 written.links);
             }
-            const std::optional<FileIdentity> renamed = LookUpIdentity(written.path);
+            // A page renamed over is the file staged; any other is looked up.
+            const std::optional<FileIdentity> renamed =
+                written.replacement ? written.replacement : LookUpIdentity(written.path);
             if (renamed) {
                 m_notes.AddAlias(written.identity, *renamed);
             }
@@ -260,8 +265,7 @@ namespace {
 // and the old end: its old bytes go back before anything else happens. A dry
 // run only tells.
 void PutBackInterruptedWrites(const ConversionRequest& request, ConversionResult& result) {
-    const RecoveryStore store(request.recoveryFolder.empty() ? RecoveryStore::DefaultFolder()
-                                                             : request.recoveryFolder);
+    const RecoveryStore store = RecoveryStoreFor(request);
     const std::vector<RecoveryStore::Copy> copies = store.List();
     if (copies.empty()) {
         return;

@@ -5,7 +5,6 @@
 #include "conversion/markers.h"
 #include "workspace/path_resolution.h"
 
-#include <algorithm>
 #include <set>
 #include <tuple>
 #include <unordered_set>
@@ -146,21 +145,12 @@ FileCheckResult CheckFilesAndBlocks(const FileList& webFiles, const FileList& te
     for (const CheckReport& report : result.reports) {
         reported.emplace(report.file, report.line, report.startLine);
     }
-    const std::size_t checkReports = result.reports.size();
+    // A page listed twice, or a template many pages use, gives one report.
     for (const ConversionProblem& problem : dryRun.problems) {
-        if (reported.count(Occurrence(problem.file, problem.line, problem.startLine)) == 0) {
+        if (reported.emplace(problem.file, problem.line, problem.startLine).second) {
             result.reports.push_back(CheckReport{problem.file, problem.line, problem.startLine});
         }
     }
-    // A page listed twice, or a template many pages use, gives one report.
-    const auto added = result.reports.begin() + static_cast<std::ptrdiff_t>(checkReports);
-    std::set<Occurrence> seen;
-    result.reports.erase(
-        std::remove_if(added, result.reports.end(),
-                       [&](const CheckReport& report) {
-                           return !seen.emplace(report.file, report.line, report.startLine).second;
-                       }),
-        result.reports.end());
     result.notes = std::move(dryRun.notes);
     result.recoverable = std::move(dryRun.recoverable);
     return result;

@@ -206,6 +206,8 @@ PageOutput ConvertPage(const PageInput& page, TemplateSet& templates,
     PageOutput output;
     const std::string_view oldBytes = *page.bytes;
     LineViews lines = SplitLines(oldBytes);
+    // The passes replace lines; keeping line ends joins against the page's own.
+    const LineViews ownLines = lineEnds == LineEnds::Keep ? lines : LineViews();
     PageConverter converter(page, templates, identifiers, output);
     const bool modified = converter.RunPasses(lines, onPass);
     if (lines.empty()) {
@@ -214,8 +216,7 @@ PageOutput ConvertPage(const PageInput& page, TemplateSet& templates,
     if (lineEnds == LineEnds::Keep) {
         // Unchanged lines keep their bytes: only what a pass put in is new.
         if (modified) {
-            output.newBytes =
-                JoinKeepingLineBreaks(lines, converter.Origins(), SplitLines(oldBytes), oldBytes);
+            output.newBytes = JoinKeepingLineBreaks(lines, converter.Origins(), ownLines, oldBytes);
             output.changed = output.newBytes != oldBytes;
         }
         return output;

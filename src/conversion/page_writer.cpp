@@ -38,6 +38,7 @@ void PageWriter::Commit(std::vector<Written>& done) {
             Written written = m_staged[i];
             written.outcome = m_batch.OutcomeOf(i);
             written.links = m_batch.LinkCountOf(i);
+            written.replacement = m_batch.ReplacementOf(i);
             done.push_back(std::move(written));
         }
         m_pending.clear();

@@ -38,6 +38,8 @@ public:
         std::string path;
         WriteOutcome outcome = WriteOutcome::Pending;
         std::size_t links = 1;
+        // The file its name holds now, where the write knows it.
+        std::optional<FileIdentity> replacement{};
     };
     // Replaces what is staged and tells, into done, what became of each file.
     // On a failure the files before the failing one are in done and replaced,
