@@ -39,8 +39,7 @@ public:
             m_files[webIndex].reset();
             return;
         }
-        m_files[webIndex] =
-            PreviewFile{webIndex, webEntry, std::string(oldBytes), std::string(newBytes), 0};
+        m_files[webIndex] = PreviewFile{webEntry, std::string(oldBytes), std::string(newBytes), 0};
     }
 
     std::vector<PreviewFile> TakeFiles() {

@@ -20,7 +20,6 @@ namespace quillstamper {
 
 // A web file the run would rewrite, with the bytes it has and would get.
 struct PreviewFile {
-    std::size_t webIndex = 0;
     std::string entry; // the list entry as written
     std::string oldBytes;
     std::string newBytes;

@@ -87,8 +87,9 @@ std::string FormatPageList(std::string text, const std::vector<std::string>& pag
 }
 
 // Each item carries its entry's place in the list, as the list box is sorted.
-void AddListItem(QListWidget* listBox, const QString& text, std::size_t place) {
-    auto* item = new QListWidgetItem(text);
+void AddListItem(QListWidget* listBox, const std::string& path, std::size_t place,
+                 std::int32_t pathBreak) {
+    auto* item = new QListWidgetItem(PathToDisplay(ShortenPath(path, pathBreak)));
     item->setData(Qt::UserRole, QVariant::fromValue(static_cast<qulonglong>(place)));
     listBox->addItem(item);
 }
@@ -416,23 +417,20 @@ void CQuillstamperDlg::ShowMessage(const std::string& text) {
     m_platform.ShowMessage(this, kCaption, TextToDisplay(text), Platform::Icon::None);
 }
 
-void CQuillstamperDlg::AddFiles(const QString& filter, FileList& files, QListWidget* listBox) {
+void CQuillstamperDlg::AddFiles(const QString& filter, QListWidget* listBox) {
+    FileList paths;
     for (const QString& chosen : m_platform.AskOpenFileNames(this, filter)) {
-        const std::string path = PathFromDialog(chosen);
-        AddListItem(listBox, PathToDisplay(ShortenPath(path, m_workspace.m_pathBreak)),
-                    files.size());
-        files.push_back(path);
+        paths.push_back(PathFromDialog(chosen));
     }
-    RefreshCounts(m_workspace);
-    RefreshStatus();
+    AppendEntries(listBox, paths);
 }
 
 void CQuillstamperDlg::OnAddWebFiles() {
-    AddFiles(kWebFilter, m_workspace.m_webFiles, m_webListBox);
+    AddFiles(kWebFilter, m_webListBox);
 }
 
 void CQuillstamperDlg::OnAddTemplateFiles() {
-    AddFiles(kAllFilesFilter, m_workspace.m_templateFiles, m_templateListBox);
+    AddFiles(kAllFilesFilter, m_templateListBox);
 }
 
 void CQuillstamperDlg::RebuildListBoxes() {
@@ -448,9 +446,18 @@ void CQuillstamperDlg::FillListBox(QListWidget* listBox) {
     listBox->clear();
     const FileList& files = FilesOf(listBox);
     for (std::size_t place = 0; place < files.size(); ++place) {
-        AddListItem(listBox, PathToDisplay(ShortenPath(files[place], m_workspace.m_pathBreak)),
-                    place);
+        AddListItem(listBox, files[place], place, m_workspace.m_pathBreak);
     }
+}
+
+void CQuillstamperDlg::AppendEntries(QListWidget* listBox, const FileList& paths) {
+    FileList& files = FilesOf(listBox);
+    for (const std::string& path : paths) {
+        AddListItem(listBox, path, files.size(), m_workspace.m_pathBreak);
+        files.push_back(path);
+    }
+    RefreshCounts(m_workspace);
+    RefreshStatus();
 }
 
 void CQuillstamperDlg::RemoveSelectedEntries(QListWidget* listBox) {
@@ -485,14 +492,7 @@ void CQuillstamperDlg::DropFiles(QListWidget* listBox, const QList<QUrl>& urls) 
     const bool web = listBox == m_webListBox;
     const ListExpansion expansion =
         web ? ExpandLists(LocalPaths(urls), {}, {}) : ExpandLists({}, LocalPaths(urls), {});
-    FileList& files = FilesOf(listBox);
-    for (const std::string& path : web ? expansion.webFiles : expansion.templateFiles) {
-        AddListItem(listBox, PathToDisplay(ShortenPath(path, m_workspace.m_pathBreak)),
-                    files.size());
-        files.push_back(path);
-    }
-    RefreshCounts(m_workspace);
-    RefreshStatus();
+    AppendEntries(listBox, web ? expansion.webFiles : expansion.templateFiles);
 }
 
 void CQuillstamperDlg::OnNewProject() {

@@ -98,10 +98,12 @@ private:
     void ShowMessage(const std::string& text);
     std::string ReadSetupValue(const QString& name);
     void OpenSetupValue(const QString& name);
-    void AddFiles(const QString& filter, FileList& files, QListWidget* listBox);
+    void AddFiles(const QString& filter, QListWidget* listBox);
     void RebuildListBoxes();
     FileList& FilesOf(QListWidget* listBox);
     void FillListBox(QListWidget* listBox);
+    // Adds the paths to the end of the list box's list, and counts them.
+    void AppendEntries(QListWidget* listBox, const FileList& paths);
     void RemoveSelectedEntries(QListWidget* listBox);
     // A drop is taken when it holds a project file, or files for a list box.
     bool TakesDrop(QListWidget* listBox, const QList<QUrl>& urls) const;

@@ -7,6 +7,7 @@
 #include "diff/unified_diff.h"
 #include "support/markers.h"
 #include "support/test_files.h"
+#include "widgets/null_platform.h"
 #include "workspace/shorten_path.h"
 
 #include <QAction>
@@ -38,7 +39,7 @@ using test::TempDir;
 using test::WriteBytes;
 
 // Answers the file dialog and runs each modal dialog with the next script.
-struct FakePlatform : Platform {
+struct FakePlatform : NullPlatform {
     QStringList chosen;
     std::deque<std::function<void(CPreviewDlg&)>> previewRuns;
     QStringList messages; // with a leading "!" for the stop icon
@@ -48,13 +49,6 @@ struct FakePlatform : Platform {
     }
     QStringList AskOpenFileNames(QWidget*, const QString&) override {
         return std::exchange(chosen, {});
-    }
-    std::optional<QString> AskOpenFileName(QWidget*, const QString&) override {
-        return std::nullopt;
-    }
-    std::optional<QString> AskSaveFileName(QWidget*, const QString&, const QString&,
-                                           const QString&) override {
-        return std::nullopt;
     }
     int RunDialog(QDialog& dialog) override {
         auto* preview = qobject_cast<CPreviewDlg*>(&dialog);
@@ -66,10 +60,6 @@ struct FakePlatform : Platform {
         previewRuns.pop_front();
         return dialog.result();
     }
-    std::optional<QString> ReadSetupValue(const QString&) override {
-        return std::nullopt;
-    }
-    void OpenExternally(const QString&) override {}
 };
 
 QString Q(const std::string& text) {
