@@ -1,5 +1,7 @@
 #include "cli/report_json.h"
 
+#include "workspace/utf8.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -12,34 +14,6 @@ namespace {
 
 // Keys stay in the order written, so that "command" comes first.
 using Json = nlohmann::ordered_json;
-
-// The length of the well-formed UTF-8 sequence at text[i], or 0.
-std::size_t SequenceLength(std::string_view text, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-        return 1;
-    }
-    const std::size_t length = lead >= 0xF8   ? 0
-                               : lead >= 0xF0 ? 4
-                               : lead >= 0xE0 ? 3
-                               : lead >= 0xC0 ? 2
-                                              : 0;
-    if (length == 0 || i + length > text.size()) {
-        return 0;
-    }
-    unsigned int codePoint = lead & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto byte = static_cast<unsigned char>(text[i + k]);
-        if ((byte & 0xC0) != 0x80) {
-            return 0;
-        }
-        codePoint = (codePoint << 6) | (byte & 0x3F);
-    }
-    constexpr unsigned int kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-    const bool valid = codePoint >= kLeast[length] && codePoint <= 0x10FFFF &&
-                       (codePoint < 0xD800 || codePoint > 0xDFFF);
-    return valid ? length : 0;
-}
 
 // key: the text; if it is not valid UTF-8, also key_base64: its bytes.
 void PutText(Json& object, const std::string& key, std::string_view bytes) {
@@ -118,7 +92,7 @@ std::string ReplaceInvalidUtf8(std::string_view bytes) {
     std::string text;
     text.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size();) {
-        const std::size_t length = SequenceLength(bytes, i);
+        const std::size_t length = Utf8CharacterLength(bytes, i);
         if (length == 0) {
             text += "\xEF\xBF\xBD";
             ++i;

@@ -1,5 +1,7 @@
 #include "workspace/shorten_path.h"
 
+#include "workspace/utf8.h"
+
 #include <cstddef>
 #include <string_view>
 
@@ -12,47 +14,6 @@ constexpr std::int64_t kKeptCharacters = 64;
 
 bool IsContinuationByte(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
-}
-
-bool IsValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        unsigned int codePoint = 0;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if ((lead & 0xE0) == 0xC0) {
-            length = 2;
-            codePoint = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3;
-            codePoint = lead & 0x0F;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4;
-            codePoint = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto byte = static_cast<unsigned char>(text[i + k]);
-            if (!IsContinuationByte(byte)) {
-                return false;
-            }
-            codePoint = (codePoint << 6) | (byte & 0x3F);
-        }
-        const unsigned int minimum[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (codePoint < minimum[length] || codePoint > 0x10FFFF ||
-            (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
 }
 
 // k <= 0 gives nothing, k >= n everything.
