@@ -107,6 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                       0, files.size() - 1)));
         }
     }
+    // Taken last, so that the inputs found before keep their meaning.
+    request.site.settings.endLines = input.ConsumeBool() ? EndLines::Any : EndLines::Own;
 
     const fs::path engine = Scratch() / "engine";
     const fs::path again = Scratch() / "again";
@@ -138,8 +140,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& entry : request.site.templateFiles) {
         templates.push_back((reference / entry).string());
     }
-    const test::SafeReferenceOutcome expected =
-        test::ReferenceRunSafeConversion(web, templates, request.site.identifiers, 4000);
+    const test::SafeReferenceOutcome expected = test::ReferenceRunSafeConversion(
+        web, templates, request.site.identifiers, request.site.settings.endLines, 4000);
     if (expected.comparable) {
         Require(real.problems.empty() == !expected.leftAlone);
         Require(Contents(reference, files.size()) == converted);

@@ -164,6 +164,10 @@ void CPreviewDlg::CreateControls() {
     for (const ConversionProblem& problem : m_data.problems) {
         addReport(FormatCheckReportLine(problem.file, problem.line, problem.startLine),
                   problem.file);
+        if (problem.refusedLine != 0) {
+            addReport(FormatRefusedEndLine(problem.file, problem.refusedLine, problem.refusedText),
+                      problem.file);
+        }
     }
     for (const ConversionNote& note : m_data.notes) {
         addReport(FormatNote(note), note.file);

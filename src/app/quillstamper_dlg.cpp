@@ -5,6 +5,7 @@
 #include "conversion/conversion_run.h"
 #include "conversion/file_check.h"
 #include "options/options_dlg.h"
+#include "options/project_settings_dlg.h"
 #include "project/project_commands.h"
 #include "project/project_file.h"
 #include "widgets/dialog_units.h"
@@ -67,6 +68,11 @@ std::string FormatProblems(const std::vector<ConversionProblem>& problems) {
         const ConversionProblem& problem = problems[i];
         text += problem.file + ", line " + std::to_string(problem.line) + ": " + problem.startLine +
                 "\n";
+        if (problem.refusedLine != 0) {
+            text += "    (line " + std::to_string(problem.refusedLine) +
+                    " ends like an end line but is no end line of it: " + problem.refusedText +
+                    ")\n";
+        }
     }
     if (problems.size() > kMaxListedProblems) {
         text += "\n... and " + std::to_string(problems.size() - kMaxListedProblems) + " more.\n";
@@ -237,6 +243,7 @@ void CQuillstamperDlg::BindMessageTable() {
           {"&Exit", &CQuillstamperDlg::OnExit}}},
         {"&Tools",
          {{"&Options", &CQuillstamperDlg::OnOptions},
+          {"Project &Settings...", &CQuillstamperDlg::OnProjectSettings},
           {nullptr, nullptr},
           {"&Check Files for Errors", &CQuillstamperDlg::OnCheckFiles},
           {"&Preview Changes...", &CQuillstamperDlg::OnPreviewChanges, "Ctrl+P"}}},
@@ -584,8 +591,7 @@ void CQuillstamperDlg::OnCheckFiles() {
     m_workspace.m_activity = "Currently checking ...";
     RefreshStatus();
     const FileCheckResult result =
-        CheckFilesAndBlocks(m_workspace.m_webFiles, m_workspace.m_templateFiles,
-                            m_workspace.m_identifiers, ProjectBaseFolder(m_workspace));
+        CheckFilesAndBlocks(SiteOf(m_workspace), ProjectBaseFolder(m_workspace));
     if (result.error) {
         throw *result.error; // the activity line keeps "Currently checking ..."
     }
@@ -597,8 +603,17 @@ void CQuillstamperDlg::OnCheckFiles() {
     m_workspace.m_activity.clear();
     m_workspace.m_currentFile.clear();
     RefreshStatus();
-    if (!result.notes.empty()) {
-        ShowMessage(FormatNotesMessage(result.notes));
+    // The end lines refused lead the notes: they say why a report came.
+    std::vector<ConversionNote> notes;
+    for (const CheckReport& report : result.reports) {
+        if (report.refusedLine != 0) {
+            notes.push_back({ConversionNote::Kind::RefusedEndLine, report.file, report.refusedLine,
+                             report.refusedText});
+        }
+    }
+    notes.insert(notes.end(), result.notes.begin(), result.notes.end());
+    if (!notes.empty()) {
+        ShowMessage(FormatNotesMessage(notes));
     }
     if (result.reports.empty()) {
         ShowMessage(std::string(kCheckPassedMessage));
@@ -627,15 +642,21 @@ void CQuillstamperDlg::OnOptions() {
     COptionsDlg dialog(this);
     dialog.m_identifiers = m_workspace.m_identifiers;
     dialog.m_pathBreak = m_workspace.m_pathBreak;
-    dialog.m_lineEnds = m_workspace.m_lineEnds;
     dialog.OnInitDialog();
     m_platform.RunDialog(dialog);
     // After Cancel the copies still hold what was handed in.
     m_workspace.m_identifiers = dialog.m_identifiers;
     m_workspace.m_pathBreak = dialog.m_pathBreak;
-    m_workspace.m_lineEnds = dialog.m_lineEnds;
     RebuildListBoxes();
     RefreshStatus();
+}
+
+// Edits a copy of the project's settings; OK takes it back. Open and Save
+// carry them with the project, New Project resets them.
+void CQuillstamperDlg::OnProjectSettings() {
+    CProjectSettingsDlg dialog(m_workspace.m_settings, this);
+    m_platform.RunDialog(dialog);
+    m_workspace.m_settings = dialog.Settings();
 }
 
 std::string CQuillstamperDlg::ReadSetupValue(const QString& name) {

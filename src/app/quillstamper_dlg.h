@@ -45,6 +45,7 @@ public:
     void OnCheckFiles();
     void OnPreviewChanges();
     void OnOptions();
+    void OnProjectSettings();
     void OnShowHelpFile();
     void OnGoToWebsite();
     void OnHelpInfo();

@@ -76,9 +76,14 @@ void PrintNextStep(std::ostream& out, const std::string& projectFile, const Proj
         << " dynamize " << QuotePath(projectFile) << '\n';
 }
 
+// A refused end line follows its problem, so that the reader sees why.
 void PrintProblem(std::ostream& err, const std::string& file, std::size_t line,
-                  std::string_view startLine) {
+                  std::string_view startLine, std::size_t refusedLine,
+                  std::string_view refusedText) {
     err << FormatCheckReportLine(QuotePath(file), line, startLine) << '\n';
+    if (refusedLine != 0) {
+        err << FormatRefusedEndLine(QuotePath(file), refusedLine, refusedText) << '\n';
+    }
 }
 
 // Dynamize puts such pages back before anything else; until then, say so.
@@ -222,7 +227,8 @@ int PrintDynamizeText(const ConversionRequest& request, const ConversionResult& 
         err << QuotePath(page) << ": " << FormatHardLinks(links) << '\n';
     }
     for (const ConversionProblem& problem : result.problems) {
-        PrintProblem(err, problem.file, problem.line, problem.startLine);
+        PrintProblem(err, problem.file, problem.line, problem.startLine, problem.refusedLine,
+                     problem.refusedText);
     }
     for (const std::string& page : result.changedWhileConverting) {
         err << QuotePath(page) << ": " << kChangedMessage << '\n';
@@ -260,7 +266,8 @@ int DynamizeSite(const SourceOptions& sourceOptions, const DynamizeOptions& opti
     ConversionRequest request{site, sources->baseFolder, !(options.dryRun || options.check)};
     request.maxFileBytes = sourceOptions.maxFileBytes;
     request.interrupt = options.interrupt;
-    request.site.lineEnds = options.lineEnds.value_or(site.lineEnds);
+    request.site.settings.lineEnds = options.lineEnds.value_or(site.settings.lineEnds);
+    request.site.settings.endLines = options.endLines.value_or(site.settings.endLines);
     DiffCollector diffs;
     ProgressLine progress(err, site.webFiles.size(), options.progressDelay);
     std::vector<ConversionObserver*> observers;
@@ -290,11 +297,11 @@ int CheckSite(const SourceOptions& sourceOptions, const CheckOptions& options, R
         return target.IsText() ? kExitFailure
                                : target.Print(DescribeFailure("check", std::nullopt));
     }
-    const SiteDefinition& site = sources->site;
+    SiteDefinition site = sources->site;
+    site.settings.endLines = options.endLines.value_or(site.settings.endLines);
     ProgressLine progress(err, site.webFiles.size(), options.progressDelay);
     const FileCheckResult result = CheckFilesAndBlocks(
-        site.webFiles, site.templateFiles, site.identifiers, sources->baseFolder,
-        sourceOptions.maxFileBytes,
+        site, sources->baseFolder, sourceOptions.maxFileBytes,
         ShowsProgress(options.progress, options.format, false) ? &progress : nullptr);
     progress.Clear();
     if (!target.IsText()) {
@@ -306,7 +313,8 @@ int CheckSite(const SourceOptions& sourceOptions, const CheckOptions& options, R
     }
     std::ostream& out = target.out;
     for (const CheckReport& report : result.reports) {
-        PrintProblem(out, report.file, report.line, report.startLine);
+        PrintProblem(out, report.file, report.line, report.startLine, report.refusedLine,
+                     report.refusedText);
     }
     for (const ConversionNote& note : result.notes) {
         out << FormatQuotedNote(note) << '\n';
@@ -338,7 +346,7 @@ int WriteProject(const InitOptions& options, std::ostream& out, std::ostream& er
     const auto entryOf = [&](const std::string& path) {
         return MakeEntryRelative(ResolvePath(path, options.workingFolder), projectFolder);
     };
-    ProjectData data{{}, {}, DefaultIdentifiers(), options.lineEnds};
+    ProjectData data{{}, {}, DefaultIdentifiers(), {options.lineEnds, options.endLines}};
     for (const std::string& path : lists->webFiles) {
         data.webFiles.push_back(entryOf(path));
     }
@@ -348,10 +356,13 @@ int WriteProject(const InitOptions& options, std::ostream& out, std::ostream& er
     WriteProjectFile(projectPath, data);
     out << "wrote " << QuotePath(options.projectFile) << " (" << data.webFiles.size()
         << " web files, " << data.templateFiles.size() << " template files)\n";
-    out << "line ends: " << LineEndsWord(data.lineEnds)
-        << (data.lineEnds == LineEnds::Keep
+    out << "line ends: " << LineEndsWord(data.settings.lineEnds)
+        << (data.settings.lineEnds == LineEnds::Keep
                 ? " (every page keeps its own; --line-ends crlf or lf to change)\n"
                 : "\n");
+    if (data.settings.endLines == EndLines::Any) {
+        out << "end lines: any (any line ending with the end identifier closes a block)\n";
+    }
     for (const LeftOutPath& item : lists->leftOut) {
         if (item.reason != LeftOutReason::LinkOutside) { // said on stderr already
             out << "left out " << QuotePath(entryOf(item.path) + (item.isFolder ? "/" : "")) << ": "
@@ -390,6 +401,16 @@ std::optional<LineEnds> ParseLineEnds(std::string_view word) {
         if (word == LineEndsWord(lineEnds)) {
             return lineEnds;
         }
+    }
+    return std::nullopt;
+}
+
+std::optional<EndLines> ParseEndLines(std::string_view word) {
+    if (word == "own") {
+        return EndLines::Own;
+    }
+    if (word == "any") {
+        return EndLines::Any;
     }
     return std::nullopt;
 }

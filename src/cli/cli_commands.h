@@ -54,6 +54,8 @@ struct DynamizeOptions {
     const std::atomic<int>* interrupt = nullptr;
     // Overrides the project's setting; without a project the default is keep.
     std::optional<LineEnds> lineEnds;
+    // Overrides the project's setting; without a project the default is own.
+    std::optional<EndLines> endLines;
     ReportFormat format = ReportFormat::Text;
     // stderr is a terminal: a run longer than a second shows a progress line there.
     bool progress = false;
@@ -62,7 +64,8 @@ struct DynamizeOptions {
 };
 
 struct CheckOptions {
-    bool strict = false; // notes count as findings too
+    bool strict = false;              // notes count as findings too
+    std::optional<EndLines> endLines; // as in DynamizeOptions
     ReportFormat format = ReportFormat::Text;
     bool progress = false; // as in DynamizeOptions
     std::chrono::milliseconds progressDelay = std::chrono::seconds(1);
@@ -75,11 +78,14 @@ struct InitOptions {
     std::vector<std::string> excludePatterns;
     bool force = false;
     LineEnds lineEnds = LineEnds::Keep;
+    EndLines endLines = EndLines::Own;
     std::string workingFolder; // as in SourceOptions
 };
 
 // "crlf", "lf" or "keep", as the option takes them; nothing for another word.
 std::optional<LineEnds> ParseLineEnds(std::string_view word);
+// "own" or "any"; nothing for another word.
+std::optional<EndLines> ParseEndLines(std::string_view word);
 // "text", "json" or "github"; nothing for another word.
 std::optional<ReportFormat> ParseReportFormat(std::string_view word);
 

@@ -100,6 +100,7 @@ int RunWatch(const SourceOptions& sources, const WatchOptions& options, std::ost
     DynamizeOptions run{.quiet = options.quiet,
                         .interrupt = options.interrupt,
                         .lineEnds = options.lineEnds,
+                        .endLines = options.endLines,
                         .format = ReportFormat::Text,
                         .progress = false};
     if (!loaded) {

@@ -105,6 +105,16 @@ CLI::Option* AddLineEndsOption(CLI::App& command, std::string& word, const char*
         ->check(CLI::IsMember({"crlf", "lf", "keep"}).description(""));
 }
 
+constexpr const char* kEndLinesHelp =
+    "which end line closes a block: own, only one of its pair that names no other block (the "
+    "default without a project), or any line ending with the end identifier";
+
+CLI::Option* AddEndLinesOption(CLI::App& command, std::string& word, const char* help) {
+    return command.add_option("--end-lines", word, help)
+        ->type_name("own|any")
+        ->check(CLI::IsMember({"own", "any"}).description(""));
+}
+
 void AddFormatOption(CLI::App& command, std::string& word) {
     command
         .add_option("--format", word,
@@ -177,6 +187,8 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     dynamize->add_flag("--quiet", dynamizeOptions.quiet, "print no 'updated' lines and no summary");
     std::string dynamizeLineEnds;
     AddLineEndsOption(*dynamize, dynamizeLineEnds, kLineEndsHelp);
+    std::string dynamizeEndLines;
+    AddEndLinesOption(*dynamize, dynamizeEndLines, kEndLinesHelp);
     std::string dynamizeFormat = "text";
     AddFormatOption(*dynamize, dynamizeFormat);
     dynamize->footer(kExcludeRules +
@@ -194,6 +206,8 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     checkCommand->add_flag(
         "--strict", checkOptions.strict,
         "also exit 1 when the check has notes (blocks no template fills, and the like)");
+    std::string checkEndLines;
+    AddEndLinesOption(*checkCommand, checkEndLines, kEndLinesHelp);
     std::string checkFormat = "text";
     AddFormatOption(*checkCommand, checkFormat);
     checkCommand->footer(kExcludeRules +
@@ -211,6 +225,8 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     watch->add_flag("--quiet", watchOptions.quiet, "print no 'updated' lines and no summaries");
     std::string watchLineEnds;
     AddLineEndsOption(*watch, watchLineEnds, kLineEndsHelp);
+    std::string watchEndLines;
+    AddEndLinesOption(*watch, watchEndLines, kEndLinesHelp);
     watch->add_flag("--poll", watchOptions.poll,
                     "look at modification times every second instead of asking the kernel "
                     "(for network file systems)");
@@ -237,6 +253,9 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     std::string initLineEnds = "keep";
     AddLineEndsOption(*init, initLineEnds,
                       "the project's line ends: crlf, lf, or keep each page's own (the default)");
+    std::string initEndLines = "own";
+    AddEndLinesOption(*init, initEndLines,
+                      "the project's end lines: own (the default) or any (see dynamize --help)");
     init->footer(kExcludeRules +
                  Footer("  0  the project file was written\n"
                         "  2  usage error, a missing path, the project file exists (without "
@@ -293,6 +312,10 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
         watchOptions.lineEnds = ParseLineEnds(watchLineEnds);
     }
     initOptions.lineEnds = ParseLineEnds(initLineEnds).value_or(LineEnds::Keep);
+    dynamizeOptions.endLines = ParseEndLines(dynamizeEndLines);
+    checkOptions.endLines = ParseEndLines(checkEndLines);
+    watchOptions.endLines = ParseEndLines(watchEndLines);
+    initOptions.endLines = ParseEndLines(initEndLines).value_or(EndLines::Own);
     dynamizeOptions.format = ParseReportFormat(dynamizeFormat).value_or(ReportFormat::Text);
     checkOptions.format = ParseReportFormat(checkFormat).value_or(ReportFormat::Text);
     dynamizeOptions.progress = environment.errIsTerminal;

@@ -14,9 +14,10 @@ std::string CountOf(std::size_t count, std::string_view thing) {
     return std::to_string(count) + ' ' + std::string(thing) + (count == 1 ? "" : "s");
 }
 
-// The text after "PATH:LINE: " in a one-line report.
+// The text after "PATH:LINE: " (or "PATH: " for line 0) in a one-line report.
 std::string AfterPlace(const std::string& line, const std::string& file, std::size_t number) {
-    const std::string place = file + ':' + std::to_string(number) + ": ";
+    const std::string place =
+        number == 0 ? file + ": " : file + ':' + std::to_string(number) + ": ";
     return line.starts_with(place) ? line.substr(place.size()) : line;
 }
 
@@ -28,20 +29,36 @@ std::string_view NoteKind(ConversionNote::Kind kind) {
         return "indented_marker";
     case ConversionNote::Kind::EndWithoutStart:
         return "end_without_start";
+    case ConversionNote::Kind::RefusedEndLine:
+        return "refused_end_line";
+    case ConversionNote::Kind::SharedBlock:
+        return "shared_block";
+    case ConversionNote::Kind::InBothLists:
+        return "in_both_lists";
     case ConversionNote::Kind::NoTemplate:
         break;
     }
     return "no_template";
 }
 
-ReportLine DescribeProblem(const std::string& file, std::size_t line, const std::string& startLine,
-                           const std::string& baseFolder) {
-    return {"end_missing",
-            file,
-            ResolvePath(file, baseFolder),
-            line,
-            startLine,
-            AfterPlace(FormatCheckReportLine(file, line, startLine), file, line)};
+template <typename Problem>
+ReportLine DescribeProblem(const Problem& problem, const std::string& baseFolder) {
+    const std::string& file = problem.file;
+    ReportLine item{"end_missing",
+                    file,
+                    ResolvePath(file, baseFolder),
+                    problem.line,
+                    problem.startLine,
+                    AfterPlace(FormatCheckReportLine(file, problem.line, problem.startLine), file,
+                               problem.line)};
+    if (problem.refusedLine != 0) {
+        item.refusedLine = problem.refusedLine;
+        item.refusedText = problem.refusedText;
+        item.refusedMessage =
+            AfterPlace(FormatRefusedEndLine(file, problem.refusedLine, problem.refusedText), file,
+                       problem.refusedLine);
+    }
+    return item;
 }
 
 ReportLine DescribeNote(const ConversionNote& note, const std::string& baseFolder) {
@@ -177,8 +194,7 @@ RunReport DescribeDynamize(const ConversionRequest& request, const ConversionRes
             {page, ResolvePath(page, request.baseFolder), FormatHardLinks(links)});
     }
     for (const ConversionProblem& problem : result.problems) {
-        report.problems.push_back(
-            DescribeProblem(problem.file, problem.line, problem.startLine, request.baseFolder));
+        report.problems.push_back(DescribeProblem(problem, request.baseFolder));
     }
     for (const ConversionNote& note : result.notes) {
         report.notes.push_back(DescribeNote(note, request.baseFolder));
@@ -221,8 +237,7 @@ RunReport DescribeCheck(const FileList& webFiles, const std::string& baseFolder,
         report.files.push_back({page, ResolvePath(page, baseFolder), "checked"});
     }
     for (const CheckReport& problem : result.reports) {
-        report.problems.push_back(
-            DescribeProblem(problem.file, problem.line, problem.startLine, baseFolder));
+        report.problems.push_back(DescribeProblem(problem, baseFolder));
     }
     for (const ConversionNote& note : result.notes) {
         report.notes.push_back(DescribeNote(note, baseFolder));

@@ -38,6 +38,11 @@ struct ReportLine {
     std::size_t line = 0;
     std::string text{}; // the line itself
     std::string message{};
+    // A problem's end line that did not fit its block: its number (0: none),
+    // the line, and the note that says so, without "PATH:LINE: ".
+    std::size_t refusedLine = 0;
+    std::string refusedText{};
+    std::string refusedMessage{};
 };
 
 // An error or a warning, about one file or (file empty) about the run.

@@ -98,6 +98,10 @@ void PrintGithubReport(const RunReport& report, const std::string& workingFolder
     PrintFiles(report, workingFolder, quiet, out);
     for (const ReportLine& problem : report.problems) {
         PrintCommand(out, "error", problem.path, problem.line, problem.message, workingFolder);
+        if (problem.refusedLine != 0) {
+            PrintCommand(out, "warning", problem.path, problem.refusedLine, problem.refusedMessage,
+                         workingFolder);
+        }
     }
     for (const ReportLine& note : report.notes) {
         PrintCommand(out, "warning", note.path, note.line, note.message, workingFolder);

@@ -47,6 +47,11 @@ Json LineObject(const ReportLine& line) {
     object["line"] = line.line;
     PutText(object, "start_line", line.text);
     PutText(object, "message", line.message);
+    if (line.refusedLine != 0) {
+        object["refused_line"] = line.refusedLine;
+        PutText(object, "refused_text", line.refusedText);
+        PutText(object, "refused_message", line.refusedMessage);
+    }
     return object;
 }
 

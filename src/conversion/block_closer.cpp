@@ -4,14 +4,20 @@
 
 namespace quillstamper {
 
-BlockCloser::BlockCloser(const LineViews& lines, int pair, const IdentifierTable& identifiers)
-    : m_lines(lines), m_identifiers(identifiers), m_pair(pair) {}
+BlockCloser::BlockCloser(const LineViews& lines, int pair, const IdentifierTable& identifiers,
+                         EndLines endLines)
+    : m_lines(lines), m_identifiers(identifiers), m_pair(pair), m_endLines(endLines) {}
 
 std::size_t BlockCloser::ClosingEnd(std::size_t start) {
+    m_refused = kNone;
     if (!m_scanned || start < m_from || (m_end != kNone && start >= m_end)) {
         Scan(start);
     }
     if (m_end == kNone || m_lastBlocker > start) {
+        return kNone;
+    }
+    if (!EndLineFitsBlock(m_lines[start], m_lines[m_end], m_pair, m_identifiers, m_endLines)) {
+        m_refused = m_end;
         return kNone;
     }
     return m_end;

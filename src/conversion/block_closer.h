@@ -13,18 +13,25 @@ namespace quillstamper {
 // before the first end line means this block's end line is missing; so does
 // a first end line that is the customary end line of a start line of another
 // pair standing in between. Either way the content would be lost, so the
-// block counts as unclosed.
+// block counts as unclosed. So does a block whose first end line does not fit
+// it (see EndLineFitsBlock): an ordinary comment that ends like an end line.
 class BlockCloser {
 public:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
     // Keeps references to lines and identifiers.
-    BlockCloser(const LineViews& lines, int pair, const IdentifierTable& identifiers);
+    BlockCloser(const LineViews& lines, int pair, const IdentifierTable& identifiers,
+                EndLines endLines);
 
     // The end line that closes the block begun at start, or kNone. Calls come
     // with growing start lines; lines up to an end line are read once however
     // many start lines precede it.
     std::size_t ClosingEnd(std::size_t start);
+    // After ClosingEnd gave kNone: the first end line, which did not fit the
+    // block, or kNone when the block was unclosed for another reason.
+    std::size_t RefusedEnd() const {
+        return m_refused;
+    }
 
 private:
     void Scan(std::size_t start);
@@ -33,6 +40,8 @@ private:
     const LineViews& m_lines;
     const IdentifierTable& m_identifiers;
     int m_pair;
+    EndLines m_endLines;
+    std::size_t m_refused = kNone;
     bool m_scanned = false;
     std::size_t m_from = 0;
     std::size_t m_end = kNone; // the first end line after m_from

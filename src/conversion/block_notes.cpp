@@ -93,6 +93,7 @@ void NoteCollector::AddAlias(const FileIdentity& oldIdentity, const FileIdentity
 }
 
 bool NoteCollector::AddWebFile(const FileIdentity& identity, const std::string& entry) {
+    m_webFiles.insert(Canonical(identity));
     if (m_files.count(Canonical(identity)) != 0) {
         return false;
     }
@@ -144,7 +145,37 @@ void NoteCollector::MarkUsed(int pair, std::string_view startLine) {
     }
 }
 
+// Pages get the content of every copy of a block, one after the other: meant
+// at times, but a page that is also a template grows by a copy on each run.
+void NoteCollector::NoteSharedBlocks() {
+    std::unordered_map<std::string_view, std::vector<const TemplateStart*>> byText;
+    for (const TemplateStart& start : m_templateStarts) {
+        if (m_used[static_cast<std::size_t>(start.pair - 1)].count(start.text) != 0) {
+            byText[start.text].push_back(&start);
+        }
+    }
+    for (const auto& [text, starts] : byText) {
+        const bool shared = std::any_of(starts.begin(), starts.end(), [&](const TemplateStart* s) {
+            return !(s->identity == starts.front()->identity);
+        });
+        if (!shared) {
+            continue;
+        }
+        for (const TemplateStart* start : starts) {
+            Put(m_files[start->identity],
+                {ConversionNote::Kind::SharedBlock, m_entries.at(start->identity), start->line,
+                 start->text});
+        }
+    }
+}
+
 std::vector<ConversionNote> NoteCollector::Finish() {
+    for (const FileIdentity& identity : m_order) {
+        if (m_webFiles.count(identity) != 0 && m_templates.count(identity) != 0) {
+            Put(m_files[identity],
+                {ConversionNote::Kind::InBothLists, m_entries.at(identity), 0, std::string()});
+        }
+    }
     for (TemplateStart& start : m_templateStarts) {
         if (m_used[static_cast<std::size_t>(start.pair - 1)].count(start.text) == 0) {
             Put(m_files[start.identity],
@@ -152,6 +183,7 @@ std::vector<ConversionNote> NoteCollector::Finish() {
                  std::move(start.text)});
         }
     }
+    NoteSharedBlocks();
     std::vector<ConversionNote> notes;
     for (const bool templates : {false, true}) {
         for (const FileIdentity& identity : m_order) {

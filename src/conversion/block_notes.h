@@ -29,7 +29,8 @@ bool IsIndentedMarker(std::string_view line, const IdentifierTable& identifiers)
 
 // Gathers the notes of a conversion run: each file's own notes once, however
 // often it is listed or read, and at the end the template blocks that no page
-// looked up.
+// looked up, the blocks that pages take from more than one template file, and
+// the files that stand in both lists.
 class NoteCollector {
 public:
     explicit NoteCollector(const IdentifierTable& identifiers);
@@ -65,6 +66,7 @@ private:
     };
 
     FileNotes& Add(const FileIdentity& identity, const std::string& entry, bool isTemplate);
+    void NoteSharedBlocks();
     static void Put(FileNotes& file, ConversionNote note);
     const FileIdentity& Canonical(const FileIdentity& identity) const;
 
@@ -74,6 +76,7 @@ private:
     std::unordered_map<FileIdentity, std::string, FileIdentityHash> m_entries;
     std::vector<TemplateStart> m_templateStarts;
     std::unordered_set<FileIdentity, FileIdentityHash> m_templates;
+    std::unordered_set<FileIdentity, FileIdentityHash> m_webFiles;
     // Start lines by pair; looked up by view, so a page's lines are not copied.
     struct TextHash {
         using is_transparent = void;

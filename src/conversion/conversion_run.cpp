@@ -33,7 +33,8 @@ std::string FormatPreconditionMessage(std::size_t webCount, std::size_t template
 }
 
 std::string FormatNote(const ConversionNote& note) {
-    std::string text = note.file + ':' + std::to_string(note.line) + ": ";
+    std::string text =
+        note.line == 0 ? note.file + ": " : note.file + ':' + std::to_string(note.line) + ": ";
     switch (note.kind) {
     case ConversionNote::Kind::NoTemplate:
         text += "no template holds this block: ";
@@ -47,8 +48,23 @@ std::string FormatNote(const ConversionNote& note) {
     case ConversionNote::Kind::EndWithoutStart:
         text += "end line without a start line: ";
         break;
+    case ConversionNote::Kind::RefusedEndLine:
+        text += "this line ends like an end line but is no end line of the block above: ";
+        break;
+    case ConversionNote::Kind::SharedBlock:
+        text += "another template file holds this block too: ";
+        break;
+    case ConversionNote::Kind::InBothLists:
+        text += "is a web file and a template file: each run takes as template what the run "
+                "before wrote into it";
+        break;
     }
     return text + note.text;
+}
+
+std::string FormatRefusedEndLine(std::string_view file, std::size_t line, std::string_view text) {
+    return FormatNote(
+        {ConversionNote::Kind::RefusedEndLine, std::string(file), line, std::string(text)});
 }
 
 namespace {
@@ -208,7 +224,7 @@ private:
         page.firstSeenBytes = m_firstSeenBytes.emplace(page.path, page.bytes->size()).first->second;
 
         const PageOutput output = ConvertPage(page, m_templates, m_request.site.identifiers,
-                                              m_request.site.lineEnds, [&](int pair) {
+                                              m_request.site.settings, [&](int pair) {
                                                   if (pair != firstPair) {
                                                       m_observer.OnPassStarted(entry, pair);
                                                   }
@@ -231,9 +247,9 @@ private:
         // A template block is reported once, however many pages have it.
         for (const UnclosedTemplateBlock& block : output.unclosedTemplates) {
             if (m_reportedTemplates.emplace(block.source, block.line).second) {
-                m_result.problems.push_back({ConversionProblem::Place::TemplateFile,
-                                             m_templates.EntryOf(block.source), block.line,
-                                             block.startLine});
+                m_result.problems.push_back(
+                    {ConversionProblem::Place::TemplateFile, m_templates.EntryOf(block.source),
+                     block.line, block.startLine, block.refusedLine, block.refusedText});
             }
         }
         for (const ConversionNote& note : output.notes) {

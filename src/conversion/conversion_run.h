@@ -38,16 +38,27 @@ struct ConversionProblem {
     std::string file;     // the list entry as written
     std::size_t line = 0; // counted from 1
     std::string startLine;
+    // The first end line after it, when that did not fit the block (an
+    // ordinary comment that ends like an end line): counted from 1, or 0.
+    std::size_t refusedLine = 0;
+    std::string refusedText{};
 };
+
+// "PATH:LINE: this line ends like an end line but is no end line of the block
+// above: TEXT", for a problem with a refused end line.
+std::string FormatRefusedEndLine(std::string_view file, std::size_t line, std::string_view text);
 
 // Something a run did not change although the user may have meant it to.
 // Notes never stop a run.
 struct ConversionNote {
     enum class Kind {
-        NoTemplate,     // a page's start line that no template file holds
-        NoWebFile,      // a template's start line that no page looks up
-        IndentedMarker, // a marker line with blanks or tabs before it
-        EndWithoutStart // a customary end line that closes no block
+        NoTemplate,      // a page's start line that no template file holds
+        NoWebFile,       // a template's start line that no page looks up
+        IndentedMarker,  // a marker line with blanks or tabs before it
+        EndWithoutStart, // a customary end line that closes no block
+        RefusedEndLine,  // a line that ends like an end line but did not fit its block
+        SharedBlock,     // a template block another template file holds too
+        InBothLists      // a file that is a web file and a template file (line 0)
     };
     Kind kind = Kind::NoTemplate;
     std::string file;     // the list entry as written
@@ -55,7 +66,8 @@ struct ConversionNote {
     std::string text;     // the line itself
 };
 
-// "PATH:LINE: no template holds this block: START-LINE" and the like.
+// "PATH:LINE: no template holds this block: START-LINE" and the like; "PATH: "
+// alone for a note on a whole file.
 std::string FormatNote(const ConversionNote& note);
 
 struct ConversionResult {

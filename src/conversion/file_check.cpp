@@ -5,7 +5,7 @@
 #include "conversion/markers.h"
 #include "workspace/path_resolution.h"
 
-#include <set>
+#include <map>
 #include <tuple>
 #include <unordered_set>
 
@@ -121,34 +121,41 @@ std::string FormatNotesMessage(const std::vector<ConversionNote>& notes) {
     return text;
 }
 
-FileCheckResult CheckFilesAndBlocks(const FileList& webFiles, const FileList& templateFiles,
-                                    const IdentifierTable& identifiers,
-                                    const std::string& baseFolder, std::uint64_t maxFileBytes,
-                                    ConversionObserver* observer) {
+FileCheckResult CheckFilesAndBlocks(const SiteDefinition& site, const std::string& baseFolder,
+                                    std::uint64_t maxFileBytes, ConversionObserver* observer) {
     FileCheckResult result;
     try {
-        result.reports = CheckFiles(webFiles, templateFiles, identifiers, baseFolder, maxFileBytes);
+        result.reports = CheckFiles(site.webFiles, site.templateFiles, site.identifiers, baseFolder,
+                                    maxFileBytes);
     } catch (const FileError& error) {
         result.error = error;
         return result;
     }
-    ConversionResult dryRun = RunConversion(
-        ConversionRequest{{webFiles, templateFiles, identifiers}, baseFolder, false, maxFileBytes},
-        observer);
+    ConversionResult dryRun =
+        RunConversion(ConversionRequest{site, baseFolder, false, maxFileBytes}, observer);
     if (dryRun.error) {
         result.reports.clear();
         result.error = std::move(dryRun.error);
         return result;
     }
     using Occurrence = std::tuple<std::string, std::size_t, std::string>;
-    std::set<Occurrence> reported;
-    for (const CheckReport& report : result.reports) {
-        reported.emplace(report.file, report.line, report.startLine);
+    std::map<Occurrence, std::size_t> reported; // to the report's index
+    for (std::size_t i = 0; i < result.reports.size(); ++i) {
+        const CheckReport& report = result.reports[i];
+        reported.emplace(Occurrence{report.file, report.line, report.startLine}, i);
     }
-    // A page listed twice, or a template many pages use, gives one report.
+    // A page listed twice, or a template many pages use, gives one report;
+    // the report keeps the end line the run refused, which says why.
     for (const ConversionProblem& problem : dryRun.problems) {
-        if (reported.emplace(problem.file, problem.line, problem.startLine).second) {
+        const auto [place, added] = reported.emplace(
+            Occurrence{problem.file, problem.line, problem.startLine}, result.reports.size());
+        if (added) {
             result.reports.push_back(CheckReport{problem.file, problem.line, problem.startLine});
+        }
+        CheckReport& report = result.reports[place->second];
+        if (report.refusedLine == 0) {
+            report.refusedLine = problem.refusedLine;
+            report.refusedText = problem.refusedText;
         }
     }
     result.notes = std::move(dryRun.notes);

@@ -21,6 +21,9 @@ struct CheckReport {
     std::string file;     // the list entry as written
     std::size_t line = 0; // counted from 1
     std::string startLine;
+    // As in ConversionProblem: an end line that did not fit the block.
+    std::size_t refusedLine = 0;
+    std::string refusedText{};
 };
 
 // "End of template missing:\n\n" and the start line.
@@ -59,9 +62,7 @@ std::string FormatNotesMessage(const std::vector<ConversionNote>& notes);
 // CheckFiles, then a dry run of the conversion for its problems and notes,
 // which tells observer (if any) of its progress. With either list empty there
 // is no dry run.
-FileCheckResult CheckFilesAndBlocks(const FileList& webFiles, const FileList& templateFiles,
-                                    const IdentifierTable& identifiers,
-                                    const std::string& baseFolder = {},
+FileCheckResult CheckFilesAndBlocks(const SiteDefinition& site, const std::string& baseFolder = {},
                                     std::uint64_t maxFileBytes = kDefaultMaxFileBytes,
                                     ConversionObserver* observer = nullptr);
 

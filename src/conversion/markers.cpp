@@ -10,4 +10,47 @@ std::string_view BlockStem(std::string_view startLine) {
     return startLine;
 }
 
+namespace {
+
+std::string_view TrimFront(std::string_view line) {
+    const std::size_t first = line.find_first_not_of(" \t");
+    return first == std::string_view::npos ? std::string_view() : line.substr(first);
+}
+
+std::string_view TrimBack(std::string_view line) {
+    const std::size_t last = line.find_last_not_of(" \t");
+    return last == std::string_view::npos ? std::string_view() : line.substr(0, last + 1);
+}
+
+// A start identifier of some pair, a non-empty text, and that pair's end
+// identifier: the customary end line of some block.
+bool IsSomeBlocksEnd(std::string_view line, const IdentifierTable& identifiers) {
+    for (int pair = 1; pair <= kPairCount; ++pair) {
+        const std::string_view startId = identifiers.StartId(pair);
+        const std::string_view endId = identifiers.EndId(pair);
+        if (!startId.empty() && !endId.empty() && line.size() > startId.size() + endId.size() &&
+            BeginsWith(line, startId) && EndsWith(line, endId)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool EndLineFitsBlock(std::string_view startLine, std::string_view endLine, int pair,
+                      const IdentifierTable& identifiers, EndLines endLines) {
+    const std::string_view endId = identifiers.EndId(pair);
+    if (endLines == EndLines::Any || endId.empty()) {
+        return true;
+    }
+    const std::string_view line = TrimFront(endLine);
+    const std::string_view stem = BlockStem(TrimBack(startLine));
+    if (line.size() == stem.size() + endId.size() && BeginsWith(line, stem) &&
+        EndsWith(line, endId)) {
+        return true;
+    }
+    return BeginsWith(line, identifiers.StartId(pair)) && !IsSomeBlocksEnd(line, identifiers);
+}
+
 } // namespace quillstamper

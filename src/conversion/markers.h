@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workspace/workspace.h"
+
 #include <string>
 #include <string_view>
 
@@ -31,5 +33,16 @@ inline bool IsEndLine(std::string_view line, std::string_view endId) {
 
 // The start line less a closing " -->", else the whole line.
 std::string_view BlockStem(std::string_view startLine);
+
+// Whether the first end line of pair after a start line closes that block.
+// Ordinary comments such as "<!-- main end -->" end like end lines, so with
+// EndLines::Own only a marker line that fits the block closes it, once its
+// leading blanks and tabs are set aside: the block's expected end line (the
+// stem of the start line without trailing blanks and tabs, followed by the
+// end identifier), or a line that begins with the pair's start identifier
+// and is no other block's expected end line. A pair without an end
+// identifier, and EndLines::Any, keep the first end line.
+bool EndLineFitsBlock(std::string_view startLine, std::string_view endLine, int pair,
+                      const IdentifierTable& identifiers, EndLines endLines);
 
 } // namespace quillstamper

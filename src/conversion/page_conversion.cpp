@@ -46,8 +46,9 @@ bool IsCanonical(const LineViews& lines, std::string_view bytes, std::string_vie
 class PageConverter {
 public:
     PageConverter(const PageInput& page, TemplateSet& templates, const IdentifierTable& identifiers,
-                  PageOutput& output)
-        : m_page(page), m_templates(templates), m_identifiers(identifiers), m_output(output) {}
+                  EndLines endLines, PageOutput& output)
+        : m_page(page), m_templates(templates), m_identifiers(identifiers), m_endLines(endLines),
+          m_output(output) {}
 
     // True when some block got template content (which may equal what it had).
     bool RunPasses(LineViews& lines, const std::function<void(int pair)>& onPass) {
@@ -91,7 +92,7 @@ private:
         output.clear();
         output.reserve(lines.size());
         const TemplateIndex* index = nullptr;
-        BlockCloser closer(lines, pair, m_identifiers);
+        BlockCloser closer(lines, pair, m_identifiers, m_endLines);
         OriginsBuilder origins(m_origins);
         bool changed = false;
         // The page's own notes come from the passes, which look at every line.
@@ -117,7 +118,7 @@ private:
             }
             open = true;
             if (index == nullptr) {
-                index = &m_templates.IndexFor(pair, m_identifiers);
+                index = &m_templates.IndexFor(pair, m_identifiers, m_endLines);
             }
             const TemplateIndex::Entry* block = index->Find(line);
             if (block == nullptr) {
@@ -128,14 +129,21 @@ private:
             }
             m_output.usedStartLines.emplace_back(pair, line);
             if (block->unclosed) {
-                m_output.unclosedTemplates.push_back(
-                    {block->unclosedSource, block->unclosedLine, std::string(line)});
+                m_output.unclosedTemplates.push_back({block->unclosedSource, block->unclosedLine,
+                                                      std::string(line), block->refusedLine,
+                                                      std::string(block->refusedText)});
                 continue;
             }
             const std::size_t end = closer.ClosingEnd(i);
             if (end == BlockCloser::kNone) {
-                m_output.problems.push_back({ConversionProblem::Place::WebFile, m_page.entry,
-                                             ReportedLine(i), std::string(line)});
+                ConversionProblem problem{ConversionProblem::Place::WebFile, m_page.entry,
+                                          ReportedLine(i), std::string(line)};
+                if (const std::size_t refused = closer.RefusedEnd();
+                    refused != BlockCloser::kNone) {
+                    problem.refusedLine = ReportedLine(refused);
+                    problem.refusedText = std::string(lines[refused]);
+                }
+                m_output.problems.push_back(std::move(problem));
                 continue;
             }
             origins.Copy(i + 1, output.size());
@@ -191,6 +199,7 @@ private:
     const PageInput& m_page;
     TemplateSet& m_templates;
     const IdentifierTable& m_identifiers;
+    EndLines m_endLines;
     PageOutput& m_output;
     std::optional<std::size_t> m_growthLeft; // set at the first insertion
     LineOrigins m_origins;
@@ -201,14 +210,15 @@ private:
 } // namespace
 
 PageOutput ConvertPage(const PageInput& page, TemplateSet& templates,
-                       const IdentifierTable& identifiers, LineEnds lineEnds,
+                       const IdentifierTable& identifiers, const ProjectSettings& settings,
                        const std::function<void(int pair)>& onPass) {
+    const LineEnds lineEnds = settings.lineEnds;
     PageOutput output;
     const std::string_view oldBytes = *page.bytes;
     LineViews lines = SplitLines(oldBytes);
     // The passes replace lines; keeping line ends joins against the page's own.
     const LineViews ownLines = lineEnds == LineEnds::Keep ? lines : LineViews();
-    PageConverter converter(page, templates, identifiers, output);
+    PageConverter converter(page, templates, identifiers, settings.endLines, output);
     const bool modified = converter.RunPasses(lines, onPass);
     if (lines.empty()) {
         return output; // an empty page is not written

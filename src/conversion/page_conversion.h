@@ -31,6 +31,8 @@ struct UnclosedTemplateBlock {
     std::size_t source = 0; // template list index
     std::size_t line = 0;   // counted from 1
     std::string startLine;
+    std::size_t refusedLine = 0; // as in ConversionProblem
+    std::string refusedText{};
 };
 
 struct PageOutput {
@@ -49,7 +51,7 @@ struct PageOutput {
 // FileError when a template cannot be read or the page would outgrow its
 // budget.
 PageOutput ConvertPage(const PageInput& page, TemplateSet& templates,
-                       const IdentifierTable& identifiers, LineEnds lineEnds,
+                       const IdentifierTable& identifiers, const ProjectSettings& settings,
                        const std::function<void(int pair)>& onPass);
 
 // The first pair with a start identifier, or 0 when no pair has one.

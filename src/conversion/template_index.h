@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion/line_model.h"
+#include "workspace/workspace.h"
 
 #include <cstddef>
 #include <string_view>
@@ -26,14 +27,18 @@ public:
         // start line receives.
         std::vector<Span> spans;
         // An occurrence whose end line is missing (the first one): no end
-        // line follows it in its file before another start line of the pair.
+        // line follows it in its file before another start line of the pair,
+        // or the first one does not fit the block.
         bool unclosed = false;
         std::size_t unclosedSource = 0;
         std::size_t unclosedLine = 0; // counted from 1
+        // The end line that did not fit, counted from 1; 0 when there was none.
+        std::size_t refusedLine = 0;
+        std::string_view refusedText;
     };
 
-    TemplateIndex(const std::vector<const LineViews*>& sources, std::string_view startId,
-                  std::string_view endId);
+    TemplateIndex(const std::vector<const LineViews*>& sources, int pair,
+                  const IdentifierTable& identifiers, EndLines endLines);
 
     // nullptr when no template file holds the start line.
     const Entry* Find(std::string_view startLine) const;

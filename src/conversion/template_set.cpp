@@ -45,7 +45,8 @@ void TemplateSet::CollectBuffers(std::vector<SharedBytes>& buffers) const {
     }
 }
 
-const TemplateIndex& TemplateSet::IndexFor(int pair, const IdentifierTable& identifiers) {
+const TemplateIndex& TemplateSet::IndexFor(int pair, const IdentifierTable& identifiers,
+                                           EndLines endLines) {
     std::optional<TemplateIndex>& index = m_indexes[static_cast<std::size_t>(pair - 1)];
     if (!index) {
         LoadAll();
@@ -54,7 +55,7 @@ const TemplateIndex& TemplateSet::IndexFor(int pair, const IdentifierTable& iden
         for (const TemplateFile& file : m_files) {
             sources.push_back(&file.lines);
         }
-        index.emplace(sources, identifiers.StartId(pair), identifiers.EndId(pair));
+        index.emplace(sources, pair, identifiers, endLines);
     }
     return *index;
 }

@@ -44,7 +44,7 @@ public:
     void CollectBuffers(std::vector<SharedBytes>& buffers) const;
 
     // Reads the template files not in memory yet. Throws FileError.
-    const TemplateIndex& IndexFor(int pair, const IdentifierTable& identifiers);
+    const TemplateIndex& IndexFor(int pair, const IdentifierTable& identifiers, EndLines endLines);
 
     // A web file that is also a template file: while its passes run, the
     // template is what the previous pass produced.

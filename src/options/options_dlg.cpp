@@ -5,7 +5,6 @@
 #include "widgets/text_edges.h"
 #include "widgets/window_placement.h"
 
-#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,12 +26,6 @@ constexpr int kPathBreakEditId = 1020;
 // left, pairs 2 and 4 on the right, each start above its end.
 constexpr std::array<int, IdentifierTable::size()> kIdentifierEditIds = {1012, 1013, 1016, 1017,
                                                                          1014, 1015, 1018, 1019};
-
-// The drop-down list's items, top to bottom.
-constexpr std::pair<const char*, LineEnds> kLineEndsChoices[] = {
-    {"CR LF (Windows)", LineEnds::CrLf},
-    {"LF (Linux, macOS)", LineEnds::Lf},
-    {"As each page has them", LineEnds::Keep}};
 
 QLineEdit* AddEdit(QWidget* parent, const DialogUnits& units, int x, int y, int width,
                    Qt::Alignment alignment) {
@@ -65,15 +58,13 @@ COptionsDlg::COptionsDlg(QWidget* parent) : QDialog(parent) {
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     const DialogUnits units(font());
-    setFixedSize(units.ToPixelsX(222), units.ToPixelsY(239));
+    setFixedSize(units.ToPixelsX(222), units.ToPixelsY(198));
 
     // Group boxes first, so that the controls inside lie above them.
     (new QGroupBox(QStringLiteral("Template Identifyer"), this))
         ->setGeometry(units.ToPixels(7, 7, 208, 115));
     (new QGroupBox(QStringLiteral("Viewing Options"), this))
         ->setGeometry(units.ToPixels(7, 131, 208, 34));
-    // Below OK and Cancel, so that no control of the older layout moves.
-    (new QGroupBox(QStringLiteral("Writing"), this))->setGeometry(units.ToPixels(7, 198, 208, 34));
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setGeometry(units.ToPixels(165, 177, 50, 14));
@@ -114,17 +105,10 @@ COptionsDlg::COptionsDlg(QWidget* parent) : QDialog(parent) {
     }
     AddLabel(this, units, QStringLiteral("Long path break after ... characters"), 13, 144, 131, 10);
     addEdit(kPathBreakEditId, 173, 141, 33, right);
-    AddLabel(this, units, QStringLiteral("Line ends:"), 13, 211, 50, 10);
-    m_lineEndsBox = new QComboBox(this);
-    m_lineEndsBox->setGeometry(units.ToPixels(106, 208, 100, 12));
-    for (const auto& [text, lineEnds] : kLineEndsChoices) {
-        m_lineEndsBox->addItem(QString::fromLatin1(text));
-    }
 
     // Tab stops in control id order.
     std::vector<QWidget*> order = {ok, cancel};
     order.insert(order.end(), m_edits.begin(), m_edits.end());
-    order.push_back(m_lineEndsBox);
     for (std::size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
@@ -146,21 +130,11 @@ QLineEdit* COptionsDlg::PathBreakEdit() const {
     return FindEdit(kPathBreakEditId);
 }
 
-QComboBox* COptionsDlg::LineEndsBox() const {
-    return m_lineEndsBox;
-}
-
 void COptionsDlg::OnInitDialog() {
     for (std::size_t entry = 0; entry < m_identifierTexts.size(); ++entry) {
         m_identifierTexts[entry] = TextToDisplay(m_identifiers[entry]);
     }
     m_pathBreakText = QString::fromStdString(IntToText(m_pathBreak));
-    m_lineEndsChoice = 0;
-    for (std::size_t choice = 0; choice < std::size(kLineEndsChoices); ++choice) {
-        if (kLineEndsChoices[choice].second == m_lineEnds) {
-            m_lineEndsChoice = static_cast<int>(choice);
-        }
-    }
     UpdateData(false);
 }
 
@@ -170,11 +144,6 @@ void COptionsDlg::UpdateData(bool saveAndValidate) {
                      saveAndValidate);
     }
     ExchangeText(*PathBreakEdit(), m_pathBreakText, saveAndValidate);
-    if (saveAndValidate) {
-        m_lineEndsChoice = m_lineEndsBox->currentIndex();
-    } else {
-        m_lineEndsBox->setCurrentIndex(m_lineEndsChoice);
-    }
 }
 
 void COptionsDlg::accept() {
@@ -197,7 +166,6 @@ void COptionsDlg::OnOK() {
         }
     }
     m_pathBreak = ClampPathBreak(TextToInt(TextFromDisplay(m_pathBreakText)));
-    m_lineEnds = kLineEndsChoices[m_lineEndsChoice].second;
     QDialog::accept();
 }
 

@@ -8,14 +8,12 @@
 #include <array>
 #include <cstdint>
 
-class QComboBox;
 class QLineEdit;
 
 namespace quillstamper {
 
-// The Options dialog: edits working copies of the identifier table, the path
-// break and the line ends, which the main window hands in and takes back
-// afterwards.
+// The Options dialog: edits working copies of the identifier table and the
+// path break, which the main window hands in and takes back afterwards.
 class COptionsDlg : public QDialog {
     Q_OBJECT
 
@@ -25,7 +23,6 @@ public:
     // Working copies: filled before the dialog runs, replaced by OK only.
     std::int32_t m_pathBreak = 0;
     IdentifierTable m_identifiers;
-    LineEnds m_lineEnds = LineEnds::CrLf;
 
     // Fills the edits from the working copies; the window runs this when it
     // is about to show the dialog.
@@ -34,7 +31,6 @@ public:
     // The edit for an identifier table entry, for the dialog's users and tests.
     QLineEdit* IdentifierEdit(int entry) const;
     QLineEdit* PathBreakEdit() const;
-    QComboBox* LineEndsBox() const;
 
 protected:
     void accept() override;
@@ -49,11 +45,9 @@ private:
     // In the identifier table's order, whatever the places of their edits.
     std::array<QString, IdentifierTable::size()> m_identifierTexts;
     QString m_pathBreakText;
-    int m_lineEndsChoice = 0;
 
     // By control id, 1012 to 1020; the last is the path break's.
     std::array<QLineEdit*, 9> m_edits{};
-    QComboBox* m_lineEndsBox = nullptr;
 };
 
 } // namespace quillstamper

@@ -31,7 +31,7 @@ OpenProjectResult OpenProject(Workspace& workspace, const AskForProjectPath& ask
     workspace.m_webFiles = std::move(parsed.data.webFiles);
     workspace.m_templateFiles = std::move(parsed.data.templateFiles);
     workspace.m_identifiers = std::move(parsed.data.identifiers);
-    workspace.m_lineEnds = parsed.data.lineEnds;
+    workspace.m_settings = parsed.data.settings;
     RefreshCounts(workspace);
     return {OpenProjectResult::Outcome::Loaded, {}};
 }

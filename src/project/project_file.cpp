@@ -4,13 +4,78 @@
 #include "conversion/file_io.h"
 #include "conversion/line_model.h"
 
+#include <algorithm>
+#include <cctype>
+#include <optional>
+#include <vector>
+
 namespace quillstamper {
 
 namespace {
 
 constexpr std::string_view kSeparator = "==============================";
 constexpr std::string_view kEndOfList = "[EOL]";
-constexpr std::string_view kLineEndsKey = "Line ends: ";
+constexpr std::string_view kLineEndsKey = "Line ends";
+constexpr std::string_view kEndLinesKey = "End lines";
+
+std::string_view TrimBlanks(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// One "Key: value" line after the marker table. The values are compared in
+// any case and with blanks around, as people type them.
+struct SettingLine {
+    std::string_view key;
+    std::string_view value;
+};
+
+std::optional<SettingLine> SplitSetting(std::string_view line) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return SettingLine{TrimBlanks(line.substr(0, colon)), TrimBlanks(line.substr(colon + 1))};
+}
+
+std::optional<LineEnds> ParseLineEndsValue(std::string_view value) {
+    if (EqualsIgnoringCase(value, "CR LF")) {
+        return LineEnds::CrLf;
+    }
+    if (EqualsIgnoringCase(value, "LF")) {
+        return LineEnds::Lf;
+    }
+    if (EqualsIgnoringCase(value, "keep")) {
+        return LineEnds::Keep;
+    }
+    return std::nullopt;
+}
+
+std::optional<EndLines> ParseEndLinesValue(std::string_view value) {
+    if (EqualsIgnoringCase(value, "own")) {
+        return EndLines::Own;
+    }
+    if (EqualsIgnoringCase(value, "any")) {
+        return EndLines::Any;
+    }
+    return std::nullopt;
+}
+
+std::string BadSettingMessage(std::size_t lineNumber, std::string_view line,
+                              std::string_view expected) {
+    return "Line " + std::to_string(lineNumber) + " of the project file, \"" + std::string(line) +
+           "\", is not understood: " + std::string(expected) + ". The project file was not loaded.";
+}
 
 } // namespace
 
@@ -26,11 +91,17 @@ std::string FormatProjectFile(const ProjectData& data) {
     lines.push_back(kEndOfList);
     lines.insert(lines.end(), data.identifiers.begin(), data.identifiers.end());
     lines.push_back(kEndOfList);
-    std::string lineEnds;
-    if (data.lineEnds != LineEnds::CrLf) {
-        lineEnds = std::string(kLineEndsKey) + (data.lineEnds == LineEnds::Lf ? "LF" : "keep");
-        lines.push_back(lineEnds);
+    // Each setting only when it differs from the default, so that a project
+    // without them stays what older versions wrote and read.
+    std::vector<std::string> settings;
+    if (data.settings.lineEnds != LineEnds::CrLf) {
+        settings.push_back(std::string(kLineEndsKey) + ": " +
+                           (data.settings.lineEnds == LineEnds::Lf ? "LF" : "keep"));
     }
+    if (data.settings.endLines != EndLines::Own) {
+        settings.push_back(std::string(kEndLinesKey) + ": any");
+    }
+    lines.insert(lines.end(), settings.begin(), settings.end());
     return JoinLines(lines);
 }
 
@@ -70,13 +141,36 @@ ProjectParseResult ParseProjectFile(std::string_view bytes) {
     for (std::string& identifier : data.identifiers) {
         identifier = next < lines.size() ? std::string(lines[next++]) : std::string();
     }
+    // Lines of later versions that this one does not know are passed over;
+    // a known setting with a value it cannot take refuses the file, since a
+    // run with another setting than the user chose could rewrite every page.
+    bool lineEndsSeen = false;
+    bool endLinesSeen = false;
     for (; next < lines.size(); ++next) {
-        if (lines[next].substr(0, kLineEndsKey.size()) == kLineEndsKey) {
-            const std::string_view value = lines[next].substr(kLineEndsKey.size());
-            data.lineEnds = value == "LF"     ? LineEnds::Lf
-                            : value == "keep" ? LineEnds::Keep
-                                              : LineEnds::CrLf;
-            break;
+        const std::optional<SettingLine> setting = SplitSetting(lines[next]);
+        if (!setting) {
+            continue;
+        }
+        if (!lineEndsSeen && EqualsIgnoringCase(setting->key, kLineEndsKey)) {
+            lineEndsSeen = true;
+            const std::optional<LineEnds> value = ParseLineEndsValue(setting->value);
+            if (!value) {
+                result.status = ProjectParseResult::Status::BadSetting;
+                result.message =
+                    BadSettingMessage(next + 1, lines[next], "line ends are CR LF, LF or keep");
+                return result;
+            }
+            data.settings.lineEnds = *value;
+        } else if (!endLinesSeen && EqualsIgnoringCase(setting->key, kEndLinesKey)) {
+            endLinesSeen = true;
+            const std::optional<EndLines> value = ParseEndLinesValue(setting->value);
+            if (!value) {
+                result.status = ProjectParseResult::Status::BadSetting;
+                result.message =
+                    BadSettingMessage(next + 1, lines[next], "end lines are own or any");
+                return result;
+            }
+            data.settings.endLines = *value;
         }
     }
     result.status = ProjectParseResult::Status::Loaded;

@@ -24,7 +24,7 @@ using ProjectData = SiteDefinition;
 std::string FormatProjectFile(const ProjectData& data);
 
 struct ProjectParseResult {
-    enum class Status { Loaded, NotAProject, Truncated };
+    enum class Status { Loaded, NotAProject, Truncated, BadSetting };
     Status status = Status::NotAProject;
     ProjectData data;
     // For a refused file: why, in words for the user.
@@ -34,8 +34,10 @@ struct ProjectParseResult {
 // Reads a project file's bytes (LF or CR LF line ends). A first line other
 // than the header is refused with "No project file!"; a file that ends inside
 // the web or template list is refused as cut short; missing identifier lines
-// give empty identifiers. The first "Line ends: " line after the identifiers
-// sets the line ends; without one they are CR LF; anything else there is ignored.
+// give empty identifiers. After them, the first "Line ends:" and "End lines:"
+// lines set those settings (key and value in any case, blanks around them
+// ignored); a value neither knows refuses the file, naming its line. Other
+// lines there are ignored.
 ProjectParseResult ParseProjectFile(std::string_view bytes);
 
 // Reads and writes project files on disk. Throw FileError.

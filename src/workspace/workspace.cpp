@@ -30,7 +30,7 @@ void RefreshCounts(Workspace& workspace) {
 void NewProject(Workspace& workspace) {
     workspace.m_webFiles.clear();
     workspace.m_templateFiles.clear();
-    workspace.m_lineEnds = LineEnds::CrLf;
+    workspace.m_settings = ProjectSettings{};
     RefreshCounts(workspace);
 }
 
@@ -56,7 +56,7 @@ void RemoveListEntries(FileList& files, const std::vector<std::size_t>& places) 
 
 SiteDefinition SiteOf(const Workspace& workspace) {
     return SiteDefinition{workspace.m_webFiles, workspace.m_templateFiles, workspace.m_identifiers,
-                          workspace.m_lineEnds};
+                          workspace.m_settings};
 }
 
 std::string ProjectBaseFolder(const Workspace& workspace) {

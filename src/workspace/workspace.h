@@ -60,16 +60,28 @@ IdentifierTable DefaultIdentifiers();
 // page had it (template lines as the start line of the block they fill).
 enum class LineEnds { CrLf, Lf, Keep };
 
+// Which end line closes a block: Own, only one that fits it (its customary
+// end line, or a line of its pair that names no other block); Any, the first
+// line that ends with the end identifier.
+enum class EndLines { Own, Any };
+
+// The settings a project keeps besides its lists and marker table.
+struct ProjectSettings {
+    LineEnds lineEnds = LineEnds::CrLf;
+    EndLines endLines = EndLines::Own;
+    friend bool operator==(const ProjectSettings&, const ProjectSettings&) = default;
+};
+
 // "Web Files: %d        Template Files: %d" (eight blanks between the parts).
 std::string FormatCounts(std::size_t webCount, std::size_t templateCount);
 
 // What a site is made of for a run and for a project file: the two lists, the
-// marker table and how written lines end.
+// marker table and the project's settings.
 struct SiteDefinition {
     FileList webFiles;
     FileList templateFiles;
     IdentifierTable identifiers = DefaultIdentifiers();
-    LineEnds lineEnds = LineEnds::CrLf;
+    ProjectSettings settings{};
 };
 
 // Everything the main window keeps for the program's life, as plain data.
@@ -82,13 +94,13 @@ struct Workspace {
     std::string m_currentFile;
     std::string m_activity;
     std::string m_counts = FormatCounts(0, 0);
-    LineEnds m_lineEnds = LineEnds::CrLf;
+    ProjectSettings m_settings;
 };
 
 // Recomputes m_counts from the sizes of the two lists.
 void RefreshCounts(Workspace& workspace);
 
-// Empties both lists and sets the line ends to CR LF; keeps the project
+// Empties both lists and resets the project's settings; keeps the project
 // path, identifiers, path break and status lines.
 void NewProject(Workspace& workspace);
 
@@ -96,7 +108,7 @@ void NewProject(Workspace& workspace);
 // and places past its end ignored; the other entries keep their order.
 void RemoveListEntries(FileList& files, const std::vector<std::size_t>& places);
 
-// The workspace's lists, marker table and line ends, for a run or a project file.
+// The workspace's lists, marker table and settings, for a run or a project file.
 SiteDefinition SiteOf(const Workspace& workspace);
 
 // Folder against which relative list entries are resolved: the project file's

@@ -7,12 +7,14 @@
 #include "conversion/conversion_run.h"
 #include "conversion/line_model.h"
 #include "options/options_dlg.h"
+#include "options/project_settings_dlg.h"
 #include "project/project_file.h"
 #include "support/markers.h"
 #include "support/test_files.h"
 #include "workspace/shorten_path.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
@@ -253,10 +255,10 @@ private slots:
         QCOMPARE(Ws().m_pathBreak, 10);
     }
 
-    // The choice is handed to Options and taken back by OK only, travels
-    // through the project file, and is what Dynamize writes with: kept line
-    // ends leave an LF page's lines outside the block as they were.
-    void lineEndsChoiceTravelsThroughOptionsProjectAndDynamize() {
+    // The settings are handed to Project Settings and taken back by OK only,
+    // travel through the project file, and are what Dynamize runs with: kept
+    // line ends leave an LF page's lines outside the block as they were.
+    void settingsTravelThroughTheirDialogProjectAndDynamize() {
         TempDir dir;
         const std::string page = dir / "page.htm", project = dir / "p.trvx";
         WriteBytes(page, "top\n" + kMenuBlock + "bottom\n");
@@ -266,23 +268,25 @@ private slots:
         QList<int> shown;
         for (const auto& [ok, choice] : {std::pair{true, 2}, {false, 1}}) {
             m_fake->dialogRuns.push_back([&shown, ok, choice](QDialog& dialog) {
-                QComboBox* box = qobject_cast<COptionsDlg*>(&dialog)->LineEndsBox();
+                auto* settings = qobject_cast<CProjectSettingsDlg*>(&dialog);
+                QComboBox* box = settings->LineEndsBox();
                 shown << box->currentIndex();
                 box->setCurrentIndex(choice);
+                settings->AnyEndLineBox()->setChecked(true);
                 ok ? dialog.accept() : dialog.reject();
             });
-            Trigger("&Options");
-            QVERIFY(Ws().m_lineEnds == LineEnds::Keep);
+            Trigger("Project &Settings...");
+            QVERIFY((Ws().m_settings == ProjectSettings{LineEnds::Keep, EndLines::Any}));
         }
         QCOMPARE(shown, QList<int>({0, 2}));
 
         m_fake->chosen = {{Q(project)}};
         Trigger("&Save Project");
-        QVERIFY(ReadBytes(project).ends_with("[EOL]\r\nLine ends: keep\r\n"));
+        QVERIFY(ReadBytes(project).ends_with("[EOL]\r\nLine ends: keep\r\nEnd lines: any\r\n"));
         Trigger("&New Project");
-        QVERIFY(Ws().m_lineEnds == LineEnds::CrLf);
+        QVERIFY(Ws().m_settings == ProjectSettings{});
         OpenProject(project);
-        QVERIFY(Ws().m_lineEnds == LineEnds::Keep);
+        QVERIFY((Ws().m_settings == ProjectSettings{LineEnds::Keep, EndLines::Any}));
         m_dlg->DynamizeButton()->click();
         QCOMPARE(TakeMessages(), QStringList({"Conversion done!"}));
         QCOMPARE(ReadBytes(page), "top\n" + kMenu + "\nnew\n" + kMenuEnd + "\nbottom\n");

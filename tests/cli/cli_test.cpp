@@ -132,7 +132,8 @@ TEST(CliTest, CheckPrintsEachMissingEndWithItsPlace) {
     const std::string odd = "<!-- Trelvonix m\xE4u -->";
     Put(dir, {{"w.html", Lines({kMenu, "x", odd}, "\n")},
               {"t.tpl", Lines({"x", "<!-- Trelvonix side -->"})},
-              {"ok.tpl", Lines({kMenu, kMenuEnd})}});
+              {"ok.tpl", Lines({kMenu, kMenuEnd})},
+              {"ok.html", Lines({kMenu, kMenuEnd})}});
 
     CliRun run = RunInProcess(dir.Path(), {"check", "--web", "w.html", "--template", "t.tpl"});
     EXPECT_EQ(run.status, 1);
@@ -143,7 +144,7 @@ TEST(CliTest, CheckPrintsEachMissingEndWithItsPlace) {
                               "w.html:3: no template holds this block: " + odd,
                               "t.tpl:2: no web file uses this block: <!-- Trelvonix side -->"},
                              "\n"));
-    CliRun clean = RunInProcess(dir.Path(), {"check", "--web", "ok.tpl", "--template", "ok.tpl"});
+    CliRun clean = RunInProcess(dir.Path(), {"check", "--web", "ok.html", "--template", "ok.tpl"});
     EXPECT_EQ(clean.status, 0);
     EXPECT_EQ(clean.out, "No errors found in files, file checking done!\n");
 }
@@ -428,6 +429,70 @@ TEST(CliTest, HelpNamesTheProgramAndGivesExitStatusesAndAnExample) {
     EXPECT_EQ(unknown.status, 2);
     EXPECT_EQ(unknown.err, "quillstamper-cli: unknown command 'frob'; commands: dynamize, check, "
                            "watch, init\n");
+}
+
+} // namespace
+
+namespace {
+
+// The review's page: its menu end line deleted, an ordinary comment below
+// ends like an end line. Every command leaves it whole and says why; any
+// end line closes the block only where the project or the option says so.
+TEST(CliTest, AnOrdinaryCommentNeverClosesABlockUnlessAnyIsChosen) {
+    TempDir dir;
+    const std::string page =
+        Lines({"<body>", kMenu, "<nav>old menu</nav>", "<div id=\"main\">",
+               "<p>Precious hand-written text</p>", "</div><!-- main end -->"});
+    Put(dir, {{"p.html", page},
+              {"t.tpl", Lines({kMenu, "<nav>new</nav>", kMenuEnd})},
+              {"site.trvx", Project({"p.html"}, {"t.tpl"})}});
+    const std::string problem = "p.html:2" + kMissing + kMenu + "\n" +
+                                "p.html:6: this line ends like an end line but is no end line of "
+                                "the block above: </div><!-- main end -->\n";
+    for (const Args& flags : {Args{}, Args{"--dry-run"}, Args{"--check"}}) {
+        Args args = {"dynamize", "site.trvx"};
+        args.insert(args.end(), flags.begin(), flags.end());
+        const CliRun run = RunInProcess(dir.Path(), args);
+        EXPECT_EQ(run.status, 3) << run.err;
+        EXPECT_EQ(run.err, problem);
+        EXPECT_EQ(ReadBytes(dir / "p.html"), page);
+    }
+    const CliRun check = RunInProcess(dir.Path(), {"check", "site.trvx"});
+    EXPECT_EQ(check.status, 1);
+    EXPECT_EQ(check.out.substr(0, problem.size()), problem);
+    const CliRun json = RunInProcess(dir.Path(), {"check", "site.trvx", "--format", "json"});
+    EXPECT_NE(
+        json.out.find("\"refused_line\": 6,\n      \"refused_text\": \"</div><!-- main end -->\""),
+        std::string::npos)
+        << json.out;
+    const CliRun github = RunInProcess(dir.Path(), {"check", "site.trvx", "--format", "github"});
+    EXPECT_NE(github.out.find("::warning file=p.html,line=6::this line ends like an end line"),
+              std::string::npos)
+        << github.out;
+
+    // The option, then the project's own setting, bring back the first end line.
+    const std::string converted =
+        Lines({"<body>", kMenu, "<nav>new</nav>", "</div><!-- main end -->"});
+    EXPECT_EQ(RunInProcess(dir.Path(), {"check", "site.trvx", "--end-lines", "any"}).status, 0);
+    EXPECT_EQ(RunInProcess(dir.Path(), {"dynamize", "site.trvx", "--end-lines", "any"}).status, 0);
+    EXPECT_EQ(ReadBytes(dir / "p.html"), converted);
+    Put(dir,
+        {{"p.html", page}, {"site.trvx", Project({"p.html"}, {"t.tpl"}) + "End lines: any\r\n"}});
+    EXPECT_EQ(RunInProcess(dir.Path(), {"dynamize", "site.trvx"}).status, 0);
+    EXPECT_EQ(ReadBytes(dir / "p.html"), converted);
+    // The option overrides the project.
+    EXPECT_EQ(RunInProcess(dir.Path(), {"dynamize", "site.trvx", "--end-lines", "own"}).status, 3);
+
+    // init writes the setting; a value no version knows refuses the project.
+    EXPECT_EQ(RunInProcess(dir.Path(), {"init", "new.trvx", "--web", "p.html", "--template",
+                                        "t.tpl", "--end-lines", "any"})
+                  .status,
+              0);
+    EXPECT_TRUE(ReadBytes(dir / "new.trvx").ends_with("End lines: any\r\n"));
+    Put(dir, {{"site.trvx", Project({"p.html"}, {"t.tpl"}, "lf2")}});
+    const CliRun refused = RunInProcess(dir.Path(), {"check", "site.trvx"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("\"Line ends: lf2\""), std::string::npos) << refused.err;
 }
 
 } // namespace

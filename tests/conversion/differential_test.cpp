@@ -76,9 +76,27 @@ struct GeneratedCase {
             const std::string stem = ids[2 * pair] + kNames[Pick(std::size(kNames))];
             lines.push_back(stem + (ids[2 * pair].starts_with("<!--") ? " -->" : ""));
             AddItems(lines, depth - 1);
-            // Now and then an end line is lost, as in a hand edit.
+            // Now and then an end line is lost, as in a hand edit, or it is
+            // some other line that ends like one: a comment, a generic end
+            // line, another block's, or an indented one.
             if (Pick(8) != 0)
-                lines.push_back((Pick(4) == 0 ? std::string("x") : stem) + ids[2 * pair + 1]);
+                lines.push_back(EndLineFor(pair, stem));
+        }
+    }
+
+    std::string EndLineFor(std::size_t pair, const std::string& stem) {
+        const std::string& endId = ids[2 * pair + 1];
+        switch (Pick(8)) {
+        case 0:
+            return "x" + endId;
+        case 1:
+            return ids[2 * pair] + "end" + endId.substr(endId.empty() ? 0 : 1);
+        case 2:
+            return ids[2 * pair] + kNames[Pick(std::size(kNames))] + endId;
+        case 3:
+            return (Pick(2) == 0 ? " \t" : "\t") + stem + endId;
+        default:
+            return stem + endId;
         }
     }
 
@@ -148,13 +166,14 @@ bool AllLinesEndWith(const std::string& bytes, std::string_view lineBreak) {
 // are all LF, and kept pages whose lines all ended alike end as before.
 // Lines ending in CR are left out: written with LF they would read back as
 // CR LF. Returns how many pages were compared.
-int ExpectOtherLineEnds(const GeneratedCase& input, const TempDir& engine) {
+int ExpectOtherLineEnds(const GeneratedCase& input, const SiteDefinition& site,
+                        const TempDir& engine) {
     int compared = 0;
     for (const LineEnds lineEnds : {LineEnds::Lf, LineEnds::Keep}) {
         const TempDir other;
         input.WriteTo(other.Path());
-        ConversionRequest request{{input.web, input.templates, input.ids}, other.Path()};
-        request.site.lineEnds = lineEnds;
+        ConversionRequest request{site, other.Path()};
+        request.site.settings.lineEnds = lineEnds;
         EXPECT_FALSE(RunConversion(request).error);
         for (const auto& [name, original] : input.files) {
             const std::string crLf = ReadBytes(engine / name);
@@ -197,9 +216,13 @@ TEST(DifferentialTest, EngineAndItsDryRunMatchStepByStepReferences) {
         input.WriteTo(reference.Path());
         input.WriteTo(engine.Path());
         // A file that is its own template can explode: such inputs are not compared.
-        const SafeReferenceOutcome expected =
-            ReferenceRunSafeConversion(Below(reference.Path(), input.web),
-                                       Below(reference.Path(), input.templates), input.ids);
+        // Every third case lets any end line close a block, as a project may.
+        const EndLines endLines = seed % 3 == 0 ? EndLines::Any : EndLines::Own;
+        const SiteDefinition site{
+            input.web, input.templates, input.ids, {LineEnds::CrLf, endLines}};
+        const SafeReferenceOutcome expected = ReferenceRunSafeConversion(
+            Below(reference.Path(), input.web), Below(reference.Path(), input.templates), input.ids,
+            endLines);
         if (!expected.comparable)
             continue;
         ++compared;
@@ -209,19 +232,18 @@ TEST(DifferentialTest, EngineAndItsDryRunMatchStepByStepReferences) {
                      << testing::PrintToString(input.templates) << "\nfiles "
                      << testing::PrintToString(input.files));
         LastBytes dry;
-        const ConversionResult dryResult = RunConversion(
-            ConversionRequest{{input.web, input.templates, input.ids}, engine.Path(), false}, &dry);
+        const ConversionResult dryResult =
+            RunConversion(ConversionRequest{site, engine.Path(), false}, &dry);
         for (const auto& [name, bytes] : input.files)
             ASSERT_EQ(ReadBytes(engine / name), bytes) << "dry run wrote " << name;
-        const ConversionResult result = RunConversion(
-            ConversionRequest{{input.web, input.templates, input.ids}, engine.Path()});
+        const ConversionResult result = RunConversion(ConversionRequest{site, engine.Path()});
         ASSERT_FALSE(result.error);
         ASSERT_EQ(result.outcomes.size(), input.web.size());
         ASSERT_EQ(result.problems.empty(), !expected.leftAlone);
         ExpectSameFolders(reference.Path(), engine);
         ExpectDryRunForesees(input, engine, dryResult, dry, result);
         if (seed % 2 == 0) // half the cases suffice, and each costs two more sites
-            otherLineEnds += ExpectOtherLineEnds(input, engine);
+            otherLineEnds += ExpectOtherLineEnds(input, site, engine);
         if (expected.leftAlone) {
             ++leftAlone;
             continue;

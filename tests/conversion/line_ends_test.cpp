@@ -52,7 +52,7 @@ TEST(LineEndsTest, WrittenLinesEndAsChosen) {
         IdentifierTable ids = DefaultIdentifiers();
         ids[3] = " stop";
         ConversionRequest request{{{"p.htm"}, {"t.htm"}, ids}, dir.Path()};
-        request.site.lineEnds = c.lineEnds;
+        request.site.settings.lineEnds = c.lineEnds;
         const ConversionResult result = RunConversion(request);
         ASSERT_FALSE(result.error);
         if (c.expected.empty()) {

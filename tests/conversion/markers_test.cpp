@@ -76,5 +76,45 @@ TEST(MarkersTest, BlockStemDropsOnlyAClosingBlankArrow) {
     EXPECT_EQ(std::string(BlockStem(kHtmlStart)) + " end -->", kHtmlEnd);
 }
 
+// Which first end line closes a block: with Own, only its own customary end
+// line or a line of its pair that names no other block, leading blanks and
+// tabs aside; with Any, every one; a pair without end identifier, every one.
+TEST(MarkersTest, EndLineFitsOnlyItsOwnBlockUnlessAnyIsChosen) {
+    IdentifierTable noEnd = DefaultIdentifiers();
+    noEnd[3] = ""; // pair 2 without end identifier
+    const struct {
+        std::string start;
+        std::string end;
+        int pair;
+        bool fitsOwn;
+        bool fitsAny;
+        const IdentifierTable* ids = nullptr;
+    } cases[] = {
+        {kHtmlStart, kHtmlEnd, 1, true, true},
+        {kHtmlStart, "  \t" + kHtmlEnd, 1, true, true},
+        {kHtmlStart + " \t", kHtmlEnd, 1, true, true}, // trailing blanks of the start line
+        {kHtmlStart, "<!-- Trelvonix end -->", 1, true, true},
+        {kHtmlStart, "<!-- Trelvonix  end -->", 1, true, true},
+        {kHtmlStart, "<!-- Trelvonix footer end -->", 1, false, true},
+        {kHtmlStart, "<!-- Trelvonix Menu end -->", 1, false, true},
+        {kHtmlStart, "</div><!-- main end -->", 1, false, true},
+        {kHtmlStart, "<!-- header end -->", 1, false, true},
+        {kHtmlStart, "# Trelvonix menu end -->", 1, false, true},
+        {"# Trelvonix menu", "# Trelvonix menu end -->", 2, true, true},
+        {"# Trelvonix menu", "# Trelvonix end -->", 2, true, true},
+        {"# Trelvonix menu", "# Trelvonix other end -->", 2, false, true},
+        {"# Trelvonix menu", kHtmlEnd, 2, false, true},
+        {"// Trelvonix js", "// Trelvonix js end -->", 3, true, true},
+        {"// Trelvonix js", "x end -->", 3, false, true},
+        {"# Trelvonix menu", "anything at all", 2, true, true, &noEnd},
+    };
+    for (const auto& c : cases) {
+        const IdentifierTable& ids = c.ids != nullptr ? *c.ids : DefaultIdentifiers();
+        SCOPED_TRACE(c.start + " / " + c.end);
+        EXPECT_EQ(EndLineFitsBlock(c.start, c.end, c.pair, ids, EndLines::Own), c.fitsOwn);
+        EXPECT_EQ(EndLineFitsBlock(c.start, c.end, c.pair, ids, EndLines::Any), c.fitsAny);
+    }
+}
+
 } // namespace
 } // namespace quillstamper

@@ -88,8 +88,38 @@ namespace {
 struct SafeReferenceRun {
     const FileList& templates;
     const IdentifierTable& ids;
+    const EndLines endLines;
     const std::size_t maxLines;
     SafeReferenceOutcome outcome;
+
+    // Spelt out once more, the plain way: the end line, without its leading
+    // blanks and tabs, is the start line's stem (trailing blanks and tabs
+    // left out) followed by the end identifier; or it begins with the start
+    // identifier and is not some pair's start identifier, a text and that
+    // pair's end identifier.
+    bool Fits(const std::string& startLine, const std::string& endLine, std::size_t pair) const {
+        const std::string& endId = ids[2 * pair + 1];
+        if (endLines == EndLines::Any || endId.empty())
+            return true;
+        std::string start = startLine;
+        while (!start.empty() && (start.back() == ' ' || start.back() == '\t'))
+            start.pop_back();
+        std::string end = endLine;
+        while (!end.empty() && (end.front() == ' ' || end.front() == '\t'))
+            end.erase(0, 1);
+        if (end == std::string(BlockStem(start)) + endId)
+            return true;
+        if (end.rfind(ids[2 * pair], 0) != 0)
+            return false;
+        for (std::size_t other = 0; other < 4; ++other) {
+            const std::string& s = ids[2 * other];
+            const std::string& e = ids[2 * other + 1];
+            if (!s.empty() && !e.empty() && end.size() > s.size() + e.size() &&
+                end.rfind(s, 0) == 0 && end.compare(end.size() - e.size(), e.size(), e) == 0)
+                return false;
+        }
+        return true;
+    }
 
     // The first end line after start, or lines.size().
     static std::size_t FirstEnd(const Lines& lines, std::size_t start, const std::string& endId) {
@@ -129,7 +159,8 @@ struct SafeReferenceRun {
                 found = true;
                 const std::size_t end = FirstEnd(lines, m, ids[2 * pair + 1]);
                 if (end == lines.size() ||
-                    HasStartBetween(lines, m, end, ids[2 * pair], ids[2 * pair + 1]))
+                    HasStartBetween(lines, m, end, ids[2 * pair], ids[2 * pair + 1]) ||
+                    !Fits(lines[m], lines[end], pair))
                     return false;
                 content.insert(content.end(), lines.begin() + m + 1, lines.begin() + end);
             }
@@ -157,7 +188,7 @@ struct SafeReferenceRun {
             }
             const std::size_t end = FirstEnd(lines, i, endId);
             if (end == lines.size() || HasStartBetween(lines, i, end, startId, endId) ||
-                EndBelongsToOtherPair(lines, i, end, pair)) {
+                EndBelongsToOtherPair(lines, i, end, pair) || !Fits(lines[i], lines[end], pair)) {
                 outcome.leftAlone = true;
                 continue;
             }
@@ -174,8 +205,9 @@ struct SafeReferenceRun {
 } // namespace
 
 SafeReferenceOutcome ReferenceRunSafeConversion(const FileList& web, const FileList& templates,
-                                                const IdentifierTable& ids, std::size_t maxLines) {
-    SafeReferenceRun run{templates, ids, maxLines, {}};
+                                                const IdentifierTable& ids, EndLines endLines,
+                                                std::size_t maxLines) {
+    SafeReferenceRun run{templates, ids, endLines, maxLines, {}};
     try {
         for (const std::string& webFile : web)
             for (std::size_t pair = 0; pair < ids.size() / 2; ++pair)

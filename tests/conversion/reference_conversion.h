@@ -29,10 +29,12 @@ struct SafeReferenceOutcome {
 // The same plain way, with blocks whose end line is missing left as they
 // are: a start line whose first end line comes after another start line of
 // its pair, or is the customary end line of another pair's start line in
-// between, or that no end line follows, gets nothing; and a template block
-// with such a start line anywhere in the template files is not used.
+// between, or (with EndLines::Own) does not fit the block, or that no end
+// line follows, gets nothing; and a template block with such a start line
+// anywhere in the template files is not used.
 SafeReferenceOutcome ReferenceRunSafeConversion(const FileList& web, const FileList& templates,
                                                 const IdentifierTable& ids,
+                                                EndLines endLines = EndLines::Own,
                                                 std::size_t maxLines = 1000);
 
 } // namespace quillstamper::test

@@ -31,7 +31,10 @@ Strings Split(const std::string& bytes) {
 Strings Problems(const ConversionResult& result) {
     Strings rows;
     for (const ConversionProblem& p : result.problems)
-        rows.push_back(p.file + ":" + std::to_string(p.line) + " " + p.startLine);
+        rows.push_back(p.file + ":" + std::to_string(p.line) + " " + p.startLine +
+                       (p.refusedLine == 0
+                            ? ""
+                            : " | refused " + std::to_string(p.refusedLine) + " " + p.refusedText));
     return rows;
 }
 
@@ -56,6 +59,7 @@ struct Case {
     Strings expected; // the page after Dynamize
     Strings problems;
     IdentifierTable ids = DefaultIdentifiers();
+    EndLines endLines = EndLines::Own;
 };
 
 TEST(UnclosedBlockTest, PageKeepsEveryLineAndOnlyClosedBlocksAreFilled) {
@@ -98,20 +102,50 @@ TEST(UnclosedBlockTest, PageKeepsEveryLineAndOnlyClosedBlocksAreFilled) {
          {kNav, "# Trelvonix inner", "IN", "# Trelvonix inner end2 -->", kNavEnd},
          {},
          distinct},
+        {"an ordinary comment that ends like an end line closes nothing",
+         navTemplate,
+         {kNav, "<nav>old menu</nav>", "<div id=\"main\">", "<p>Precious text</p>",
+          "</div><!-- main end -->"},
+         {kNav, "<nav>old menu</nav>", "<div id=\"main\">", "<p>Precious text</p>",
+          "</div><!-- main end -->"},
+         {"a.htm:1 " + kNav + " | refused 5 </div><!-- main end -->"}},
+        {"... unless any end line may close a block",
+         navTemplate,
+         {kNav, "old", "<!-- main end -->", "text"},
+         {kNav, "NAV", "<!-- main end -->", "text"},
+         {},
+         DefaultIdentifiers(),
+         EndLines::Any},
+        {"two damaged lines: another block's end line closes nothing",
+         navTemplate,
+         {kNav, "old menu", "<p>text</p>", "  " + kFoot, "old foot", kFootEnd, "after"},
+         {kNav, "old menu", "<p>text</p>", "  " + kFoot, "old foot", kFootEnd, "after"},
+         {"a.htm:1 " + kNav + " | refused 6 " + kFootEnd}},
+        {"indented, generic and customary end lines close their block",
+         navTemplate,
+         {kNav, "a", "\t " + kNavEnd, kFoot, "b", "<!-- Trelvonix end -->", kConfig, "c",
+          "// Trelvonix  end -->"},
+         {kNav, "NAV", "\t " + kNavEnd, kFoot, "FOOT", "<!-- Trelvonix end -->", kConfig, "CFG",
+          "// Trelvonix  end -->"},
+         {}},
+        {"in a template, another block's end line does not merge it into this one",
+         {kNav, "NAV", "<p>between</p>", "FOOT", kFootEnd},
+         {kNav, "n", kNavEnd, kFoot, "f", kFootEnd},
+         {kNav, "n", kNavEnd, kFoot, "f", kFootEnd},
+         {"t.htm:1 " + kNav + " | refused 5 " + kFootEnd}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const TempDir dir;
         WriteBytes(dir / "t.htm", Text(c.templateLines));
         WriteBytes(dir / "a.htm", Text(c.page));
-        const ConversionResult result =
-            RunConversion(ConversionRequest{{{"a.htm"}, {"t.htm"}, c.ids}, dir.Path()});
+        const SiteDefinition site{{"a.htm"}, {"t.htm"}, c.ids, {LineEnds::CrLf, c.endLines}};
+        const ConversionResult result = RunConversion(ConversionRequest{site, dir.Path()});
         ASSERT_FALSE(result.error);
         EXPECT_EQ(Split(ReadBytes(dir / "a.htm")), c.expected);
         EXPECT_EQ(Problems(result), c.problems);
         // A second run changes nothing more.
-        const ConversionResult again =
-            RunConversion(ConversionRequest{{{"a.htm"}, {"t.htm"}, c.ids}, dir.Path()});
+        const ConversionResult again = RunConversion(ConversionRequest{site, dir.Path()});
         EXPECT_EQ(Split(ReadBytes(dir / "a.htm")), c.expected);
         EXPECT_EQ(again.CountUpdated(), 0u);
     }
@@ -166,8 +200,7 @@ TEST(CheckFilesAndBlocksTest, ReportsWhatDynamizeWouldLeaveAloneOnceAndItsNotes)
     WriteBytes(dir / "t.htm", Text({kNav, "NAV", kNavEnd, kFoot, "F", kFootEnd}));
     WriteBytes(dir / "a.htm",
                Text({kNav, "old", "<main>", kFoot, "f", kFootEnd, "<!-- Trelvonix gone -->"}));
-    const FileCheckResult result =
-        CheckFilesAndBlocks({"a.htm", "a.htm"}, {"t.htm"}, DefaultIdentifiers(), dir.Path());
+    const FileCheckResult result = CheckFilesAndBlocks({{"a.htm", "a.htm"}, {"t.htm"}}, dir.Path());
     Strings reports;
     for (const CheckReport& r : result.reports)
         reports.push_back(r.file + ":" + std::to_string(r.line) + " " + r.startLine);
@@ -180,7 +213,31 @@ TEST(CheckFilesAndBlocksTest, ReportsWhatDynamizeWouldLeaveAloneOnceAndItsNotes)
     EXPECT_EQ(ReadBytes(dir / "a.htm"),
               Text({kNav, "old", "<main>", kFoot, "f", kFootEnd, "<!-- Trelvonix gone -->"}));
     // Either list empty: Dynamize would do nothing, so there is nothing to add.
-    EXPECT_TRUE(CheckFilesAndBlocks({"a.htm"}, {}, DefaultIdentifiers(), dir.Path()).notes.empty());
+    EXPECT_TRUE(CheckFilesAndBlocks({{"a.htm"}, {}}, dir.Path()).notes.empty());
+}
+
+// A page that is also a template, holding a block another template holds
+// too, grows by one copy on every run: both causes are noted, by check and
+// by Dynamize alike, and the check keeps the end line the run refused.
+TEST(CheckFilesAndBlocksTest, NotesBlocksTwoTemplatesHoldAndFilesInBothLists) {
+    const TempDir dir;
+    WriteBytes(dir / "t.htm", Text({kNav, "NAV", kNavEnd, kFoot, "F", kFootEnd}));
+    WriteBytes(dir / "index.htm", Text({kNav, "mine", kNavEnd}));
+    WriteBytes(dir / "b.htm", Text({kNav, "x", kNavEnd, kFoot, "<!-- foot end -->"}));
+    const SiteDefinition site{{"index.htm", "b.htm"}, {"t.htm", "index.htm"}};
+    const Strings expected{
+        "index.htm: is a web file and a template file: each run takes as template what the run "
+        "before wrote into it",
+        "index.htm:1: another template file holds this block too: " + kNav,
+        "t.htm:1: another template file holds this block too: " + kNav};
+    const FileCheckResult check = CheckFilesAndBlocks(site, dir.Path());
+    EXPECT_EQ(Notes(check.notes), expected);
+    ASSERT_EQ(check.reports.size(), 1u);
+    EXPECT_EQ(check.reports[0].line, 4u);
+    EXPECT_EQ(check.reports[0].refusedLine, 5u);
+    EXPECT_EQ(check.reports[0].refusedText, "<!-- foot end -->");
+    const ConversionResult run = RunConversion(ConversionRequest{site, dir.Path()});
+    EXPECT_EQ(Notes(run.notes), expected);
 }
 
 TEST(CheckFilesAndBlocksTest, NotesMessageShowsTwentyLinesThenACount) {

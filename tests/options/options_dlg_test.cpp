@@ -17,12 +17,10 @@ namespace {
 const IdentifierTable kDistinct = {"s1 ", " e1", "s2", "e2", "s3", "e3", "s4", "e4"};
 
 // A dialog filled as the window fills it.
-std::unique_ptr<COptionsDlg> Filled(const IdentifierTable& identifiers, int pathBreak,
-                                    LineEnds lineEnds = LineEnds::CrLf) {
+std::unique_ptr<COptionsDlg> Filled(const IdentifierTable& identifiers, int pathBreak) {
     auto dialog = std::make_unique<COptionsDlg>();
     dialog->m_identifiers = identifiers;
     dialog->m_pathBreak = pathBreak;
-    dialog->m_lineEnds = lineEnds;
     dialog->OnInitDialog();
     return dialog;
 }
@@ -106,50 +104,20 @@ private slots:
         }
     }
 
-    // The list shows the copy in every case; only OK takes another choice.
-    void lineEndsListShowsTheCopyAndOkTakesTheChoice() {
-        const LineEnds values[] = {LineEnds::CrLf, LineEnds::Lf, LineEnds::Keep};
-        const QStringList texts = {"CR LF (Windows)", "LF (Linux, macOS)", "As each page has them"};
-        for (int shown = 0; shown < 3; ++shown) {
-            for (int chosen = 0; chosen < 3; ++chosen) {
-                for (const bool ok : {false, true}) {
-                    const auto dialog = Filled(kDistinct, 32, values[shown]);
-                    QComboBox* box = dialog->LineEndsBox();
-                    QStringList items;
-                    for (int item = 0; item < box->count(); ++item) {
-                        items << box->itemText(item);
-                    }
-                    QCOMPARE(items, texts);
-                    QCOMPARE(box->currentIndex(), shown);
-                    box->setCurrentIndex(chosen);
-                    Press(*dialog, ok ? "OK" : "Cancel");
-                    QVERIFY(dialog->m_lineEnds == values[ok ? chosen : shown]);
-                }
-            }
-        }
-    }
-
-    // The new group lies below the buttons, which stay where they were, and
-    // inside the dialog, with its label and list inside it.
-    void writingGroupFitsBelowTheUnmovedButtons() {
+    // Exactly the identifier table, the path break and the two buttons, in
+    // the dialog's own size: project settings have a dialog of their own.
+    void holdsOnlyItsOwnControls() {
         const auto dialog = Filled(kDistinct, 32);
         const DialogUnits units(dialog->font());
-        QCOMPARE(Button(*dialog, "OK")->geometry(), units.ToPixels(165, 177, 50, 14));
-        QCOMPARE(Button(*dialog, "Cancel")->geometry(), units.ToPixels(108, 177, 50, 14));
-        QGroupBox* writing = nullptr;
+        QCOMPARE(dialog->size(), QSize(units.ToPixelsX(222), units.ToPixelsY(198)));
+        QCOMPARE(dialog->findChildren<QLineEdit*>().size(), 9);
+        QCOMPARE(dialog->findChildren<QPushButton*>().size(), 2);
+        QVERIFY(dialog->findChildren<QComboBox*>().isEmpty());
+        QStringList groups;
         for (QGroupBox* group : dialog->findChildren<QGroupBox*>()) {
-            writing = group->title() == "Writing" ? group : writing;
+            groups << group->title();
         }
-        QLabel* label = nullptr;
-        for (QLabel* candidate : dialog->findChildren<QLabel*>()) {
-            label = candidate->text() == "Line ends:" ? candidate : label;
-        }
-        QVERIFY(writing != nullptr && label != nullptr);
-        QVERIFY(writing->y() > Button(*dialog, "OK")->geometry().bottom());
-        QVERIFY(dialog->rect().contains(writing->geometry()));
-        QVERIFY(writing->geometry().contains(label->geometry()));
-        QVERIFY(writing->geometry().contains(dialog->LineEndsBox()->geometry()));
-        QVERIFY(!label->geometry().intersects(dialog->LineEndsBox()->geometry()));
+        QCOMPARE(groups, QStringList({"Template Identifyer", "Viewing Options"}));
     }
 };
 

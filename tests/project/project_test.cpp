@@ -22,7 +22,7 @@ void ExpectLoads(const std::string& bytes, const ProjectData& expected) {
     EXPECT_EQ(parsed.data.webFiles, expected.webFiles) << bytes;
     EXPECT_EQ(parsed.data.templateFiles, expected.templateFiles) << bytes;
     EXPECT_EQ(parsed.data.identifiers, expected.identifiers) << bytes;
-    EXPECT_EQ(parsed.data.lineEnds, expected.lineEnds) << bytes;
+    EXPECT_EQ(parsed.data.settings, expected.settings) << bytes;
 }
 
 TEST(ProjectFileTest, WritesExactBytesAndReadsThemBack) {
@@ -41,22 +41,54 @@ TEST(ProjectFileTest, WritesExactBytesAndReadsThemBack) {
     ExpectLoads(lfOnly, data);
 }
 
-// Only a setting other than CR LF adds a line, after the closing "[EOL]",
-// where readers of older files stop; anything else there is ignored.
-TEST(ProjectFileTest, LineEndsLineRoundTripsAndOlderFilesMeanCrLf) {
-    const std::string identifiers = "<!-- Trelvonix \r\n end -->\r\n# Trelvonix \r\n end -->\r\n// "
-                                    "Trelvonix \r\n end -->\r\n\r\n\r\n[EOL]\r\n";
-    const std::string base = kHead + "a.html\r\n[EOL]\r\n[EOL]\r\n" + identifiers;
-    const std::pair<LineEnds, std::string> settings[] = {{LineEnds::CrLf, ""},
-                                                         {LineEnds::Lf, "Line ends: LF\r\n"},
-                                                         {LineEnds::Keep, "Line ends: keep\r\n"}};
-    for (const auto& [lineEnds, line] : settings) {
-        const ProjectData data{{"a.html"}, {}, DefaultIdentifiers(), lineEnds};
-        EXPECT_EQ(FormatProjectFile(data), base + line);
-        ExpectLoads(base + line, data);
-        ExpectLoads(base + "# a later program's line\r\n" + line, data);
+const std::string kIdentifierLines =
+    "<!-- Trelvonix \r\n end -->\r\n# Trelvonix \r\n end -->\r\n// "
+    "Trelvonix \r\n end -->\r\n\r\n\r\n[EOL]\r\n";
+
+// Only a setting other than its default adds a line, after the closing
+// "[EOL]", where readers of older files stop; lines of later versions there
+// are passed over.
+TEST(ProjectFileTest, SettingLinesRoundTripAndOlderFilesMeanTheDefaults) {
+    const std::string base = kHead + "a.html\r\n[EOL]\r\n[EOL]\r\n" + kIdentifierLines;
+    const struct {
+        ProjectSettings settings;
+        std::string lines;
+    } cases[] = {{{LineEnds::CrLf, EndLines::Own}, ""},
+                 {{LineEnds::Lf, EndLines::Own}, "Line ends: LF\r\n"},
+                 {{LineEnds::Keep, EndLines::Own}, "Line ends: keep\r\n"},
+                 {{LineEnds::CrLf, EndLines::Any}, "End lines: any\r\n"},
+                 {{LineEnds::Keep, EndLines::Any}, "Line ends: keep\r\nEnd lines: any\r\n"}};
+    for (const auto& [settings, lines] : cases) {
+        const ProjectData data{{"a.html"}, {}, DefaultIdentifiers(), settings};
+        EXPECT_EQ(FormatProjectFile(data), base + lines);
+        ExpectLoads(base + lines, data);
+        ExpectLoads(base + "# a later program's line\r\nLinks: relative\r\n" + lines, data);
     }
-    ExpectLoads(base + "Line ends: sideways\r\n", {{"a.html"}, {}, DefaultIdentifiers()});
+}
+
+// People edit the file by hand: values in any case and with blanks around
+// mean what they say; a value no version knows refuses the file, naming its
+// line, rather than silently running with CR LF.
+TEST(ProjectFileTest, SettingValuesAreReadLenientlyAndUnknownOnesRefused) {
+    const std::string base = kHead + "a.html\r\n[EOL]\r\n[EOL]\r\n" + kIdentifierLines;
+    const std::pair<std::string, ProjectSettings> readable[] = {
+        {"Line ends: lf", {LineEnds::Lf}},
+        {"line ends:  CR LF ", {LineEnds::CrLf}},
+        {"LINE ENDS:\tKEEP", {LineEnds::Keep}},
+        {"  Line ends :cr lf", {LineEnds::CrLf}},
+        {"End lines: ANY ", {LineEnds::CrLf, EndLines::Any}},
+        {"end lines:own", {LineEnds::CrLf, EndLines::Own}}};
+    for (const auto& [line, settings] : readable) {
+        ExpectLoads(base + line + "\r\n", {{"a.html"}, {}, DefaultIdentifiers(), settings});
+    }
+    for (const std::string line : {"Line ends: sideways", "Line ends: crlf",
+                                   "Line ends:", "End lines: some", "End lines: any, please"}) {
+        const ProjectParseResult parsed = ParseProjectFile(base + "\r\n" + line + "\r\n");
+        EXPECT_EQ(parsed.status, Status::BadSetting) << line;
+        EXPECT_NE(parsed.message.find("Line 17 of the project file, \"" + line + "\""),
+                  std::string::npos)
+            << parsed.message;
+    }
 }
 
 TEST(ProjectFileTest, ReadsLenientlyAfterTheHeader) {

@@ -1,0 +1,57 @@
+#include "options/project_settings_dlg.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTest>
+
+namespace quillstamper {
+
+class ProjectSettingsDlgTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The controls show the settings handed in, whatever they are; only OK
+    // takes what was chosen, Cancel gives back what came in.
+    void showsTheSettingsAndOkAloneTakesTheChoice() {
+        const LineEnds lineEnds[] = {LineEnds::CrLf, LineEnds::Lf, LineEnds::Keep};
+        const QStringList texts = {"CR LF (Windows)", "LF (Linux, macOS)", "As each page has them"};
+        for (int shown = 0; shown < 3; ++shown) {
+            for (const bool anyShown : {false, true}) {
+                for (const bool ok : {false, true}) {
+                    const ProjectSettings in{lineEnds[shown],
+                                             anyShown ? EndLines::Any : EndLines::Own};
+                    CProjectSettingsDlg dialog(in);
+                    QComboBox* box = dialog.LineEndsBox();
+                    QStringList items;
+                    for (int item = 0; item < box->count(); ++item) {
+                        items << box->itemText(item);
+                    }
+                    QCOMPARE(items, texts);
+                    QCOMPARE(box->currentIndex(), shown);
+                    QCOMPARE(dialog.AnyEndLineBox()->text(),
+                             QString("Any line ending with the end identifier closes a block"));
+                    QCOMPARE(dialog.AnyEndLineBox()->isChecked(), anyShown);
+
+                    const int chosen = (shown + 1) % 3;
+                    box->setCurrentIndex(chosen);
+                    dialog.AnyEndLineBox()->setChecked(!anyShown);
+                    auto* buttons = dialog.findChild<QDialogButtonBox*>();
+                    buttons->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
+                    const ProjectSettings expected =
+                        ok ? ProjectSettings{lineEnds[chosen],
+                                             anyShown ? EndLines::Own : EndLines::Any}
+                           : in;
+                    QVERIFY(dialog.Settings() == expected);
+                    QCOMPARE(dialog.result(), int(ok ? QDialog::Accepted : QDialog::Rejected));
+                }
+            }
+        }
+    }
+};
+
+} // namespace quillstamper
+
+QTEST_MAIN(quillstamper::ProjectSettingsDlgTest)
+#include "project_settings_dlg_test.moc"
