@@ -338,6 +338,31 @@ private slots:
         QCOMPARE(statusAtMessage.last(), Idle(0, 0));
     }
 
+    // A block whose end line was deleted is not closed by a comment below it:
+    // Dynamize and the check name the line that did not fit.
+    void refusedEndLineIsNamedByDynamizeAndCheck() {
+        TempDir dir;
+        const std::string page = JoinLines(Lines{kMenu, "old", "<!-- main end -->"});
+        WriteBytes(dir / "p.htm", page);
+        WriteBytes(dir / "t.txt", JoinLines(Lines{kMenu, "new", kMenuEnd}));
+        Add(true, {Q(dir / "p.htm")});
+        Add(false, {Q(dir / "t.txt")});
+        m_dlg->DynamizeButton()->click();
+        const QStringList messages = TakeMessages();
+        QCOMPARE(messages.size(), qsizetype(2));
+        QVERIFY2(messages[0].contains("(line 3 ends like an end line but is no end line of it: "
+                                      "<!-- main end -->)"),
+                 qPrintable(messages[0]));
+        QCOMPARE(ReadBytes(dir / "p.htm"), page);
+        Trigger("&Check Files for Errors");
+        QCOMPARE(TakeMessages(),
+                 QStringList({"End of template missing:\n\n" + Q(kMenu),
+                              "1 note (Dynamize leaves these lines as they are):\n\n" +
+                                  Q(dir / "p.htm") +
+                                  ":3: this line ends like an end line but is no end line of the "
+                                  "block above: <!-- main end -->"}));
+    }
+
     // The status lines keep the file in hand: a template that cannot be read
     // during a pass, then a web file that cannot be read at the start of one.
     void fileErrorShowsTheErrorBoxAndKeepsTheWindowUsable() {
