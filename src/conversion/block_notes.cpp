@@ -147,21 +147,21 @@ void NoteCollector::MarkUsed(int pair, std::string_view startLine) {
 
 // Pages get the content of every copy of a block, one after the other: meant
 // at times, but a page that is also a template grows by a copy on each run.
-void NoteCollector::NoteSharedBlocks() {
-    std::unordered_map<std::string_view, std::vector<const TemplateStart*>> byText;
-    for (const TemplateStart& start : m_templateStarts) {
-        if (m_used[static_cast<std::size_t>(start.pair - 1)].count(start.text) != 0) {
-            byText[start.text].push_back(&start);
+void NoteCollector::NoteSharedBlocks(const std::vector<const TemplateStart*>& used) {
+    // The first file seen with each start line; a second file marks it shared.
+    std::unordered_map<std::string_view, const FileIdentity*> firstFile;
+    std::unordered_set<std::string_view> shared;
+    for (const TemplateStart* start : used) {
+        const auto [first, added] = firstFile.emplace(start->text, &start->identity);
+        if (!added && !(*first->second == start->identity)) {
+            shared.insert(start->text);
         }
     }
-    for (const auto& [text, starts] : byText) {
-        const bool shared = std::any_of(starts.begin(), starts.end(), [&](const TemplateStart* s) {
-            return !(s->identity == starts.front()->identity);
-        });
-        if (!shared) {
-            continue;
-        }
-        for (const TemplateStart* start : starts) {
+    if (shared.empty()) {
+        return;
+    }
+    for (const TemplateStart* start : used) {
+        if (shared.count(start->text) != 0) {
             Put(m_files[start->identity],
                 {ConversionNote::Kind::SharedBlock, m_entries.at(start->identity), start->line,
                  start->text});
@@ -176,14 +176,16 @@ std::vector<ConversionNote> NoteCollector::Finish() {
                 {ConversionNote::Kind::InBothLists, m_entries.at(identity), 0, std::string()});
         }
     }
-    for (TemplateStart& start : m_templateStarts) {
+    std::vector<const TemplateStart*> used;
+    for (const TemplateStart& start : m_templateStarts) {
         if (m_used[static_cast<std::size_t>(start.pair - 1)].count(start.text) == 0) {
-            Put(m_files[start.identity],
-                {ConversionNote::Kind::NoWebFile, m_entries.at(start.identity), start.line,
-                 std::move(start.text)});
+            Put(m_files[start.identity], {ConversionNote::Kind::NoWebFile,
+                                          m_entries.at(start.identity), start.line, start.text});
+        } else {
+            used.push_back(&start);
         }
     }
-    NoteSharedBlocks();
+    NoteSharedBlocks(used);
     std::vector<ConversionNote> notes;
     for (const bool templates : {false, true}) {
         for (const FileIdentity& identity : m_order) {

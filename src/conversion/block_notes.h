@@ -66,7 +66,7 @@ private:
     };
 
     FileNotes& Add(const FileIdentity& identity, const std::string& entry, bool isTemplate);
-    void NoteSharedBlocks();
+    void NoteSharedBlocks(const std::vector<const TemplateStart*>& used);
     static void Put(FileNotes& file, ConversionNote note);
     const FileIdentity& Canonical(const FileIdentity& identity) const;
 

@@ -12,14 +12,22 @@ std::string_view BlockStem(std::string_view startLine) {
 
 namespace {
 
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
 std::string_view TrimFront(std::string_view line) {
-    const std::size_t first = line.find_first_not_of(" \t");
-    return first == std::string_view::npos ? std::string_view() : line.substr(first);
+    while (!line.empty() && IsBlank(line.front())) {
+        line.remove_prefix(1);
+    }
+    return line;
 }
 
 std::string_view TrimBack(std::string_view line) {
-    const std::size_t last = line.find_last_not_of(" \t");
-    return last == std::string_view::npos ? std::string_view() : line.substr(0, last + 1);
+    while (!line.empty() && IsBlank(line.back())) {
+        line.remove_suffix(1);
+    }
+    return line;
 }
 
 // A start identifier of some pair, a non-empty text, and that pair's end
@@ -46,8 +54,8 @@ bool EndLineFitsBlock(std::string_view startLine, std::string_view endLine, int 
     }
     const std::string_view line = TrimFront(endLine);
     const std::string_view stem = BlockStem(TrimBack(startLine));
-    if (line.size() == stem.size() + endId.size() && BeginsWith(line, stem) &&
-        EndsWith(line, endId)) {
+    if (line.size() == stem.size() + endId.size() && line.starts_with(stem) &&
+        line.ends_with(endId)) {
         return true;
     }
     return BeginsWith(line, identifiers.StartId(pair)) && !IsSomeBlocksEnd(line, identifiers);
