@@ -28,8 +28,10 @@ for command in $commands; do
     help_of "$command" | sed -n 's/^Usage: /   or: /p'
 done
 # The part before the footer: description and options. The list of commands
-# becomes a section.
-sed -e '/^Usage: /d' -e '/^Exit status:$/,$d' -e 's/^Subcommands:$/*Commands*/' <<<"$top"
+# and what a block is become sections; the lines of the block's example stay
+# apart (help2man would join them into one).
+sed -e '/^Usage: /d' -e '/^Exit status:$/,$d' -e 's/^Subcommands:$/*Commands*/' \
+    -e '/^Blocks:$/,/^$/{s/^Blocks:$/*Blocks*/;/^    [^ ]/G;}' <<<"$top"
 for command in $commands; do
     printf '*%s*\n' "$command"
     # "Options:" would send help2man back to the OPTIONS section.

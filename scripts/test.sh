@@ -6,8 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 echo "== format"
-# Every tracked source as clang-format writes it.
-git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+bash scripts/list-sources.sh | xargs -0 -r clang-format --dry-run -Werror
 echo "== default build"
 bash scripts/build.sh default
 echo "== default tests"

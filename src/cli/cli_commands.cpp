@@ -38,14 +38,24 @@ std::string_view LineEndsWord(LineEnds lineEnds) {
     return "keep";
 }
 
-void PrintFileError(std::ostream& err, const FileError& error) {
-    err << kProgram << ": " << QuotePath(error.File()) << ": " << FormatFileErrorCause(error)
-        << '\n';
+void PrintFileError(std::ostream& err, const FileError& error, const std::string& workingFolder) {
+    err << kProgram << ": " << QuotePath(NameFromWorkingFolder(error.File(), workingFolder)) << ": "
+        << FormatFileErrorCause(error) << '\n';
 }
 
-// The file of a note quoted; the window shows notes as they are.
-std::string FormatQuotedNote(ConversionNote note) {
-    note.file = QuotePath(note.file);
+// How the text format names the entries of a site: quoted, from the working
+// folder. The window shows its lists' entries as they are.
+struct TextNamer {
+    const std::string& baseFolder;
+    const std::string& workingFolder;
+
+    std::string operator()(const std::string& entry) const {
+        return QuotePath(NameListEntry(entry, baseFolder, workingFolder));
+    }
+};
+
+std::string FormatNamedNote(ConversionNote note, const TextNamer& name) {
+    note.file = name(note.file);
     return FormatNote(note);
 }
 
@@ -78,18 +88,19 @@ void PrintNextStep(std::ostream& out, const std::string& projectFile, const Proj
 
 // A refused end line follows its problem, so that the reader sees why.
 void PrintProblem(std::ostream& err, const std::string& file, std::size_t line,
-                  std::string_view startLine, std::size_t refusedLine,
-                  std::string_view refusedText) {
-    err << FormatCheckReportLine(QuotePath(file), line, startLine) << '\n';
+                  std::string_view startLine, std::size_t refusedLine, std::string_view refusedText,
+                  const TextNamer& name) {
+    err << FormatCheckReportLine(name(file), line, startLine) << '\n';
     if (refusedLine != 0) {
-        err << FormatRefusedEndLine(QuotePath(file), refusedLine, refusedText) << '\n';
+        err << FormatRefusedEndLine(name(file), refusedLine, refusedText) << '\n';
     }
 }
 
 // Dynamize puts such pages back before anything else; until then, say so.
-void PrintRecoverable(std::ostream& out, const std::vector<std::string>& pages) {
+void PrintRecoverable(std::ostream& out, const std::vector<std::string>& pages,
+                      const TextNamer& name) {
     for (const std::string& page : pages) {
-        out << QuotePath(page) << ": " << kRecoverableMessage << '\n';
+        out << name(page) << ": " << kRecoverableMessage << '\n';
     }
 }
 
@@ -180,32 +191,33 @@ bool ShowsProgress(bool progress, ReportFormat format, bool quiet) {
 // Every command ends on a file error the same way: the file and the cause on
 // stderr, and kExitFailure; in the other formats, a report with the error.
 template <typename Command>
-int RunGuarded(std::ostream& err, const Command& command, ReportTarget* target = nullptr) {
+int RunGuarded(std::ostream& err, const std::string& workingFolder, const Command& command,
+               ReportTarget* target = nullptr) {
     try {
         return command();
     } catch (const FileError& error) {
         if (target == nullptr || target->IsText()) {
-            PrintFileError(err, error);
+            PrintFileError(err, error, workingFolder);
             return kExitFailure;
         }
-        return target->Print(DescribeFailure(target->command, error));
+        return target->Print(DescribeFailure(target->command, error, workingFolder));
     }
 }
 
 // The text format: what changed on stdout, what went wrong on stderr.
 int PrintDynamizeText(const ConversionRequest& request, const ConversionResult& result,
-                      const DynamizeOptions& options, const DiffCollector& diffs, std::ostream& out,
-                      std::ostream& err) {
+                      const DynamizeOptions& options, const DiffCollector& diffs,
+                      const std::string& workingFolder, std::ostream& out, std::ostream& err) {
     if (result.preconditionFailed) {
-        err << FormatPreconditionMessage(request.site.webFiles.size(),
-                                         request.site.templateFiles.size())
+        err << FormatMissingLists(request.site.webFiles.size(), request.site.templateFiles.size())
             << '\n';
         return kExitFailure;
     }
+    const TextNamer name{request.baseFolder, workingFolder};
     for (const std::string& page : result.restored) {
-        out << "restored " << QuotePath(page) << " from an interrupted run\n";
+        out << "restored " << name(page) << " from an interrupted run\n";
     }
-    PrintRecoverable(err, result.recoverable);
+    PrintRecoverable(err, result.recoverable, name);
     const bool dry = !request.writeFiles;
     std::vector<bool> inPlace(result.outcomes.size(), false);
     for (const std::size_t index : result.inPlace) {
@@ -218,20 +230,20 @@ int PrintDynamizeText(const ConversionRequest& request, const ConversionResult& 
             continue;
         }
         if (!options.quiet) {
-            out << (dry ? "would update " : "updated ") << QuotePath(request.site.webFiles[i])
+            out << (dry ? "would update " : "updated ") << name(request.site.webFiles[i])
                 << (inPlace[i] ? " (" + std::string(kInPlaceMessage) + ")" : "") << '\n';
         }
         out << diffs.DiffOf(i);
     }
     for (const auto& [page, links] : result.hardLinks) {
-        err << QuotePath(page) << ": " << FormatHardLinks(links) << '\n';
+        err << name(page) << ": " << FormatHardLinks(links) << '\n';
     }
     for (const ConversionProblem& problem : result.problems) {
         PrintProblem(err, problem.file, problem.line, problem.startLine, problem.refusedLine,
-                     problem.refusedText);
+                     problem.refusedText, name);
     }
     for (const std::string& page : result.changedWhileConverting) {
-        err << QuotePath(page) << ": " << kChangedMessage << '\n';
+        err << name(page) << ": " << kChangedMessage << '\n';
     }
     if (result.error) {
         out.flush();
@@ -258,7 +270,8 @@ int DynamizeSite(const SourceOptions& sourceOptions, const DynamizeOptions& opti
         ownSources = LoadSources(sourceOptions, target.LoadStream(err));
         if (!ownSources) {
             return target.IsText() ? kExitFailure
-                                   : target.Print(DescribeFailure("dynamize", std::nullopt));
+                                   : target.Print(DescribeFailure("dynamize", std::nullopt,
+                                                                  target.workingFolder));
         }
     }
     const Sources* sources = loaded != nullptr ? loaded : &*ownSources;
@@ -281,21 +294,24 @@ int DynamizeSite(const SourceOptions& sourceOptions, const DynamizeOptions& opti
     const ConversionResult result = RunConversion(request, &fanOut);
     progress.Clear();
     if (target.IsText()) {
-        return PrintDynamizeText(request, result, options, diffs, target.out, err);
+        return PrintDynamizeText(request, result, options, diffs, target.workingFolder, target.out,
+                                 err);
     }
     std::function<std::string(std::size_t)> diffOf;
     if (options.diff) {
         diffOf = [&diffs](std::size_t index) { return diffs.DiffOf(index); };
     }
-    return target.Print(DescribeDynamize(request, result, options.check, diffOf));
+    return target.Print(
+        DescribeDynamize(request, result, options.check, diffOf, target.workingFolder));
 }
 
 int CheckSite(const SourceOptions& sourceOptions, const CheckOptions& options, ReportTarget& target,
               std::ostream& err) {
     const std::optional<Sources> sources = LoadSources(sourceOptions, target.LoadStream(err));
     if (!sources) {
-        return target.IsText() ? kExitFailure
-                               : target.Print(DescribeFailure("check", std::nullopt));
+        return target.IsText()
+                   ? kExitFailure
+                   : target.Print(DescribeFailure("check", std::nullopt, target.workingFolder));
     }
     SiteDefinition site = sources->site;
     site.settings.endLines = options.endLines.value_or(site.settings.endLines);
@@ -305,26 +321,31 @@ int CheckSite(const SourceOptions& sourceOptions, const CheckOptions& options, R
         ShowsProgress(options.progress, options.format, false) ? &progress : nullptr);
     progress.Clear();
     if (!target.IsText()) {
-        return target.Print(
-            DescribeCheck(site.webFiles, sources->baseFolder, result, options.strict));
+        return target.Print(DescribeCheck(site.webFiles, sources->baseFolder, result,
+                                          options.strict, target.workingFolder));
     }
     if (result.error) {
         throw *result.error; // the one handler reports it
     }
     std::ostream& out = target.out;
+    const TextNamer name{sources->baseFolder, target.workingFolder};
     for (const CheckReport& report : result.reports) {
         PrintProblem(out, report.file, report.line, report.startLine, report.refusedLine,
-                     report.refusedText);
+                     report.refusedText, name);
     }
     for (const ConversionNote& note : result.notes) {
-        out << FormatQuotedNote(note) << '\n';
+        out << FormatNamedNote(note, name) << '\n';
     }
-    PrintRecoverable(out, result.recoverable);
+    PrintRecoverable(out, result.recoverable, name);
     if (!result.reports.empty() || !result.recoverable.empty()) {
         return kExitFindings;
     }
+    if (options.strict && !result.notes.empty()) {
+        out << FormatStrictNotes(result.notes.size()) << '\n';
+        return kExitFindings;
+    }
     out << kCheckPassedMessage << '\n';
-    return options.strict && !result.notes.empty() ? kExitFindings : kExitSuccess;
+    return kExitSuccess;
 }
 
 int WriteProject(const InitOptions& options, std::ostream& out, std::ostream& err) {
@@ -354,8 +375,9 @@ int WriteProject(const InitOptions& options, std::ostream& out, std::ostream& er
         data.templateFiles.push_back(entryOf(path));
     }
     WriteProjectFile(projectPath, data);
-    out << "wrote " << QuotePath(options.projectFile) << " (" << data.webFiles.size()
-        << " web files, " << data.templateFiles.size() << " template files)\n";
+    out << "wrote " << QuotePath(options.projectFile) << " ("
+        << CountOf(data.webFiles.size(), "web file") << ", "
+        << CountOf(data.templateFiles.size(), "template file") << ")\n";
     out << "line ends: " << LineEndsWord(data.settings.lineEnds)
         << (data.settings.lineEnds == LineEnds::Keep
                 ? " (every page keeps its own; --line-ends crlf or lf to change)\n"
@@ -382,18 +404,20 @@ int RunDynamize(const SourceOptions& sourceOptions, const DynamizeOptions& optio
     ReportTarget target{options.format, "dynamize", sourceOptions.workingFolder, options.quiet,
                         out};
     return RunGuarded(
-        err, [&] { return DynamizeSite(sourceOptions, options, loaded, target, err); }, &target);
+        err, sourceOptions.workingFolder,
+        [&] { return DynamizeSite(sourceOptions, options, loaded, target, err); }, &target);
 }
 
 int RunCheck(const SourceOptions& sourceOptions, const CheckOptions& options, std::ostream& out,
              std::ostream& err) {
     ReportTarget target{options.format, "check", sourceOptions.workingFolder, false, out};
     return RunGuarded(
-        err, [&] { return CheckSite(sourceOptions, options, target, err); }, &target);
+        err, sourceOptions.workingFolder,
+        [&] { return CheckSite(sourceOptions, options, target, err); }, &target);
 }
 
 int RunInit(const InitOptions& options, std::ostream& out, std::ostream& err) {
-    return RunGuarded(err, [&] { return WriteProject(options, out, err); });
+    return RunGuarded(err, options.workingFolder, [&] { return WriteProject(options, out, err); });
 }
 
 std::optional<LineEnds> ParseLineEnds(std::string_view word) {

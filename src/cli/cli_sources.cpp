@@ -1,11 +1,13 @@
 #include "cli/cli_sources.h"
 
+#include "cli/report_content.h"
 #include "conversion/conversion_run.h"
 #include "project/project_file.h"
 #include "workspace/path_resolution.h"
 #include "workspace/quote_path.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <ostream>
 
 namespace quillstamper::cli {
@@ -82,6 +84,14 @@ std::optional<ListExpansion> ExpandPaths(const std::vector<std::string>& webPath
 std::optional<Sources> LoadSources(const SourceOptions& options, std::ostream& err) {
     if (!options.projectFile.empty()) {
         const std::string projectPath = ResolvePath(options.projectFile, options.workingFolder);
+        // A mistyped name, as for the paths given with --web and --template.
+        std::error_code error;
+        if (std::filesystem::status(projectPath, error).type() ==
+            std::filesystem::file_type::not_found) {
+            err << kProgram << ": " << QuotePath(options.projectFile)
+                << ": no such file or folder\n";
+            return std::nullopt;
+        }
         ProjectParseResult parsed = ReadProjectFile(projectPath, options.maxFileBytes);
         if (parsed.status != ProjectParseResult::Status::Loaded) {
             err << kProgram << ": " << QuotePath(options.projectFile) << ": " << parsed.message
@@ -102,8 +112,7 @@ std::optional<Sources> LoadSources(const SourceOptions& options, std::ostream& e
                     options.workingFolder};
     // Both lists belong on the command line; one alone is the missing-files message.
     if (options.webPaths.empty() != options.templatePaths.empty()) {
-        err << FormatPreconditionMessage(sources.site.webFiles.size(),
-                                         sources.site.templateFiles.size())
+        err << FormatMissingLists(sources.site.webFiles.size(), sources.site.templateFiles.size())
             << '\n';
         return std::nullopt;
     }

@@ -32,13 +32,40 @@ constexpr const char* kExcludeRules =
     "searched. Files named directly after --web or --template are never left out.\n\n";
 
 constexpr const char* kStatusFailure =
-    "  2  usage error, missing files, refused project file, a file error, or a file that is\n"
-    "     not a regular file or too large\n";
+    "  2  usage error, a missing path, no web or no template files, a refused project file,\n"
+    "     a file error, or a file that is not a regular file or too large\n";
 constexpr const char* kStatusDynamize =
     "  2  also: a page changed by another program while it was converted, twice\n"
     "  3  a block was left unchanged because its end line is missing\n"
     "  129, 130, 143  stopped by SIGHUP, SIGINT (Ctrl-C) or SIGTERM; pages not reached are\n"
     "     left as they were\n";
+
+// What the commands work on, for the program's own help.
+constexpr const char* kBlocks =
+    "Blocks:\n"
+    "  A block is a start line, its content and the first end line after it. Dynamize\n"
+    "  gives each block of a page the content of the template block with the same start\n"
+    "  line, byte for byte. With the default marker table, in HTML:\n"
+    "    <!-- Trelvonix menu -->\n"
+    "    <nav>...</nav>\n"
+    "    <!-- Trelvonix menu end -->\n"
+    "  The same with '# Trelvonix ' (Perl, shell) or '// Trelvonix ' (JavaScript, PHP) at\n"
+    "  the start of the start line; every end line ends with ' end -->'. A project file\n"
+    "  keeps a marker table of its own.\n\n";
+
+// Every status any command gives, for the program's own help.
+constexpr const char* kStatusAll =
+    "  0  success; watch: stopped with Ctrl-C (SIGINT), SIGTERM or SIGHUP\n"
+    "  1  check found reports or a page an interrupted run left half written (with\n"
+    "     --strict: or notes), or dynamize --check found a web file that would change\n"
+    "  2  usage error, a missing path, no web or no template files, a refused project file,\n"
+    "     a project file that init would replace without --force, a file error, or a file\n"
+    "     that is not a regular file or too large; dynamize: a page another program changed\n"
+    "     while it was converted, twice; watch: lists that cannot be read at start\n"
+    "  3  dynamize left a block unchanged because its end line is missing\n"
+    "  129, 130, 143  dynamize stopped by SIGHUP, SIGINT (Ctrl-C) or SIGTERM; pages not\n"
+    "     reached are left as they were\n"
+    "  Where several apply: 2 for a file error, then the signal's, then 2, 3, 1.\n";
 
 std::string Footer(const std::string& statuses, const std::string& purpose,
                    const std::string& example) {
@@ -212,7 +239,8 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     AddFormatOption(*checkCommand, checkFormat);
     checkCommand->footer(kExcludeRules +
                          Footer("  0  no reports (with --strict: no notes either)\n"
-                                "  1  the check found reports (with --strict: or notes)\n" +
+                                "  1  the check found reports or a page an interrupted run left\n"
+                                "     half written (with --strict: or notes)\n" +
                                     std::string(kStatusFailure),
                                 "check the pages below pages/ against the templates in templates/",
                                 std::string(kProgram) + " check --web pages --template templates"));
@@ -265,11 +293,8 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
                             " init site.trvx --web . --template templates --exclude drafts"));
 
     // Set last: subcommands copy their parent's footer when they are added.
-    app.footer(Footer("  0  success\n"
-                      "  1  check found reports (or notes, with --strict), or dynamize --check\n"
-                      "     found a web file that would change\n" +
-                          std::string(kStatusFailure) + "dynamize:\n" + kStatusDynamize,
-                      "make a project file for the site in this folder",
+    app.footer(kBlocks +
+               Footer(kStatusAll, "make a project file for the site in this folder",
                       std::string(kProgram) + " init site.trvx --web . --template templates") +
                "\nRun '" + kProgram + " COMMAND --help' for the options of a command.\n");
 

@@ -8,11 +8,11 @@
 
 namespace quillstamper::cli {
 
-namespace {
-
 std::string CountOf(std::size_t count, std::string_view thing) {
     return std::to_string(count) + ' ' + std::string(thing) + (count == 1 ? "" : "s");
 }
+
+namespace {
 
 // The text after "PATH:LINE: " (or "PATH: " for line 0) in a one-line report.
 std::string AfterPlace(const std::string& line, const std::string& file, std::size_t number) {
@@ -41,14 +41,19 @@ std::string_view NoteKind(ConversionNote::Kind kind) {
     return "no_template";
 }
 
-template <typename Problem>
-ReportLine DescribeProblem(const Problem& problem, const std::string& baseFolder) {
+// Names the entries of one site's lists from the working folder.
+struct Namer {
+    const std::string& baseFolder;
+    const std::string& workingFolder;
+
+    std::string operator()(const std::string& entry) const {
+        return NameListEntry(entry, baseFolder, workingFolder);
+    }
+};
+
+template <typename Problem> ReportLine DescribeProblem(const Problem& problem, const Namer& name) {
     const std::string& file = problem.file;
-    ReportLine item{"end_missing",
-                    file,
-                    ResolvePath(file, baseFolder),
-                    problem.line,
-                    problem.startLine,
+    ReportLine item{"end_missing", name(file), problem.line, problem.startLine,
                     AfterPlace(FormatCheckReportLine(file, problem.line, problem.startLine), file,
                                problem.line)};
     if (problem.refusedLine != 0) {
@@ -61,25 +66,22 @@ ReportLine DescribeProblem(const Problem& problem, const std::string& baseFolder
     return item;
 }
 
-ReportLine DescribeNote(const ConversionNote& note, const std::string& baseFolder) {
-    return {std::string(NoteKind(note.kind)),
-            note.file,
-            ResolvePath(note.file, baseFolder),
-            note.line,
-            note.text,
+ReportLine DescribeNote(const ConversionNote& note, const Namer& name) {
+    return {std::string(NoteKind(note.kind)), name(note.file), note.line, note.text,
             AfterPlace(FormatNote(note), note.file, note.line)};
 }
 
-ReportMessage DescribeFileError(const FileError& error) {
-    return {error.File(), error.File(), FormatFileErrorCause(error)};
+// A file error names the file as opened.
+ReportMessage DescribeFileError(const FileError& error, const std::string& workingFolder) {
+    return {NameFromWorkingFolder(error.File(), workingFolder), FormatFileErrorCause(error)};
 }
 
-// The first entry of the list named entry, which a message about a page is
+// The first page of the list that is entry, which a message about a page is
 // attached to.
-ReportFile* FindFile(RunReport& report, const std::string& entry) {
-    const auto found = std::find_if(report.files.begin(), report.files.end(),
-                                    [&](const ReportFile& file) { return file.file == entry; });
-    return found == report.files.end() ? nullptr : &*found;
+ReportFile* FindFile(RunReport& report, const FileList& pages, const std::string& entry) {
+    const auto found = std::find(pages.begin(), pages.end(), entry);
+    const auto index = static_cast<std::size_t>(found - pages.begin());
+    return index < report.files.size() ? &report.files[index] : nullptr;
 }
 
 std::vector<std::pair<std::string, std::size_t>>
@@ -100,6 +102,11 @@ std::vector<std::pair<std::string, std::size_t>> CheckCounts(std::size_t checked
 
 } // namespace
 
+std::string NameListEntry(const std::string& entry, const std::string& baseFolder,
+                          const std::string& workingFolder) {
+    return NameFromWorkingFolder(ResolvePath(entry, baseFolder), workingFolder);
+}
+
 std::string FormatConversionSummary(std::size_t updated, std::size_t unchanged, std::size_t notes,
                                     bool dry) {
     std::string text = "Conversion done! " + std::to_string(updated) +
@@ -117,9 +124,10 @@ std::string FormatInterruption(std::size_t updated, std::size_t notConverted, bo
            " not converted";
 }
 
-std::string FormatCheckSummary(std::size_t problems, std::size_t notes, std::size_t recoverable) {
+std::string FormatCheckSummary(std::size_t problems, std::size_t notes, std::size_t recoverable,
+                               bool strict) {
     if (problems == 0 && recoverable == 0) {
-        return std::string(kCheckPassedMessage);
+        return strict && notes > 0 ? FormatStrictNotes(notes) : std::string(kCheckPassedMessage);
     }
     std::string text =
         "Check done! " + CountOf(problems, "problem") + ", " + CountOf(notes, "note");
@@ -128,6 +136,16 @@ std::string FormatCheckSummary(std::size_t problems, std::size_t notes, std::siz
             ", " + CountOf(recoverable, "page") + " to put back (run " + kProgram + " dynamize)";
     }
     return text + '.';
+}
+
+std::string FormatStrictNotes(std::size_t notes) {
+    return CountOf(notes, "note") + "; --strict makes " + (notes == 1 ? "it" : "them") + " count";
+}
+
+std::string FormatMissingLists(std::size_t webFiles, std::size_t templateFiles) {
+    return "You added " + CountOf(webFiles, "Web File") + " and " +
+           CountOf(templateFiles, "Template File") +
+           "!\n\nYou need one of each at least for starting the conversion process!";
 }
 
 std::string FormatHardLinks(std::size_t links) {
@@ -155,19 +173,21 @@ int DynamizeStatus(const ConversionResult& result, bool check) {
 }
 
 RunReport DescribeDynamize(const ConversionRequest& request, const ConversionResult& result,
-                           bool check, const std::function<std::string(std::size_t)>& diffOf) {
+                           bool check, const std::function<std::string(std::size_t)>& diffOf,
+                           const std::string& workingFolder) {
     RunReport report{.command = "dynamize", .check = check};
+    const Namer name{request.baseFolder, workingFolder};
     report.exitStatus = DynamizeStatus(result, check);
     const bool dry = !request.writeFiles;
     const FileList& pages = request.site.webFiles;
     if (result.preconditionFailed) {
         report.errors.push_back(
-            {{}, {}, FormatPreconditionMessage(pages.size(), request.site.templateFiles.size())});
+            {{}, FormatMissingLists(pages.size(), request.site.templateFiles.size())});
         report.counts = DynamizeCounts(0, 0, 0, 0, 0, 0);
         return report;
     }
     for (std::size_t i = 0; i < pages.size(); ++i) {
-        ReportFile file{pages[i], ResolvePath(pages[i], request.baseFolder), "not_converted"};
+        ReportFile file{name(pages[i]), "not_converted"};
         if (i < result.outcomes.size()) {
             const bool updated = result.outcomes[i] == FileOutcome::Updated;
             file.outcome = !updated ? "unchanged" : dry ? "would_update" : "updated";
@@ -181,33 +201,32 @@ RunReport DescribeDynamize(const ConversionRequest& request, const ConversionRes
         }
     }
     for (const std::string& page : result.restored) {
-        if (ReportFile* file = FindFile(report, page)) {
+        if (ReportFile* file = FindFile(report, pages, page)) {
             file->restored = true;
         }
     }
     for (const std::string& page : result.recoverable) {
-        report.warnings.push_back(
-            {page, ResolvePath(page, request.baseFolder), std::string(kRecoverableMessage)});
+        report.warnings.push_back({name(page), std::string(kRecoverableMessage)});
     }
     for (const auto& [page, links] : result.hardLinks) {
-        report.warnings.push_back(
-            {page, ResolvePath(page, request.baseFolder), FormatHardLinks(links)});
+        report.warnings.push_back({name(page), FormatHardLinks(links)});
     }
     for (const ConversionProblem& problem : result.problems) {
-        report.problems.push_back(DescribeProblem(problem, request.baseFolder));
+        report.problems.push_back(DescribeProblem(problem, name));
     }
     for (const ConversionNote& note : result.notes) {
-        report.notes.push_back(DescribeNote(note, request.baseFolder));
+        report.notes.push_back(DescribeNote(note, name));
     }
     for (const std::string& page : result.changedWhileConverting) {
-        for (ReportFile& file : report.files) {
-            file.outcome = file.file == page ? "changed_while_converting" : file.outcome;
+        for (std::size_t i = 0; i < report.files.size(); ++i) {
+            if (pages[i] == page) {
+                report.files[i].outcome = "changed_while_converting";
+            }
         }
-        report.errors.push_back(
-            {page, ResolvePath(page, request.baseFolder), std::string(kChangedMessage)});
+        report.errors.push_back({name(page), std::string(kChangedMessage)});
     }
     if (result.error) {
-        report.errors.push_back(DescribeFileError(*result.error));
+        report.errors.push_back(DescribeFileError(*result.error, workingFolder));
     }
     const std::size_t updated = result.CountUpdated();
     const std::size_t notConverted = pages.size() - result.outcomes.size();
@@ -225,41 +244,43 @@ RunReport DescribeDynamize(const ConversionRequest& request, const ConversionRes
 }
 
 RunReport DescribeCheck(const FileList& webFiles, const std::string& baseFolder,
-                        const FileCheckResult& result, bool strict) {
+                        const FileCheckResult& result, bool strict,
+                        const std::string& workingFolder) {
     RunReport report{.command = "check"};
     report.counts = CheckCounts(0, 0);
     if (result.error) {
-        report.errors.push_back(DescribeFileError(*result.error));
+        report.errors.push_back(DescribeFileError(*result.error, workingFolder));
         report.exitStatus = kExitFailure;
         return report;
     }
+    const Namer name{baseFolder, workingFolder};
     for (const std::string& page : webFiles) {
-        report.files.push_back({page, ResolvePath(page, baseFolder), "checked"});
+        report.files.push_back({name(page), "checked"});
     }
     for (const CheckReport& problem : result.reports) {
-        report.problems.push_back(DescribeProblem(problem, baseFolder));
+        report.problems.push_back(DescribeProblem(problem, name));
     }
     for (const ConversionNote& note : result.notes) {
-        report.notes.push_back(DescribeNote(note, baseFolder));
+        report.notes.push_back(DescribeNote(note, name));
     }
     for (const std::string& page : result.recoverable) {
-        report.warnings.push_back(
-            {page, ResolvePath(page, baseFolder), std::string(kRecoverableMessage)});
+        report.warnings.push_back({name(page), std::string(kRecoverableMessage)});
     }
     report.counts = CheckCounts(webFiles.size(), result.recoverable.size());
-    report.summary =
-        FormatCheckSummary(result.reports.size(), result.notes.size(), result.recoverable.size());
+    report.summary = FormatCheckSummary(result.reports.size(), result.notes.size(),
+                                        result.recoverable.size(), strict);
     const bool findings =
         !result.reports.empty() || !result.recoverable.empty() || (strict && !result.notes.empty());
     report.exitStatus = findings ? kExitFindings : kExitSuccess;
     return report;
 }
 
-RunReport DescribeFailure(const std::string& command, const std::optional<FileError>& error) {
+RunReport DescribeFailure(const std::string& command, const std::optional<FileError>& error,
+                          const std::string& workingFolder) {
     RunReport report{.command = command, .exitStatus = kExitFailure};
     report.counts = command == "check" ? CheckCounts(0, 0) : DynamizeCounts(0, 0, 0, 0, 0, 0);
     if (error) {
-        report.errors.push_back(DescribeFileError(*error));
+        report.errors.push_back(DescribeFileError(*error, workingFolder));
     }
     return report;
 }
@@ -287,10 +308,10 @@ void AddLoadMessages(RunReport& report, std::string_view printed) {
     std::vector<ReportMessage> warnings;
     for (std::string& message : messages) {
         if (message.starts_with("skipped ")) {
-            warnings.push_back({{}, {}, std::move(message)});
+            warnings.push_back({{}, std::move(message)});
         } else {
             report.errors.push_back(
-                {{}, {}, message.starts_with(program) ? message.substr(program.size()) : message});
+                {{}, message.starts_with(program) ? message.substr(program.size()) : message});
         }
     }
     report.warnings.insert(report.warnings.begin(), warnings.begin(), warnings.end());

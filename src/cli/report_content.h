@@ -20,8 +20,7 @@ namespace quillstamper::cli {
 
 // One web file of the list and what became of it.
 struct ReportFile {
-    std::string file{}; // the list entry
-    std::string path{}; // as opened: the entry taken below the base folder
+    std::string file{}; // named from the working folder (see NameListEntry)
     // "updated", "would_update", "unchanged", "changed_while_converting",
     // "not_converted" (the run ended first), or "checked"
     std::string outcome{};
@@ -34,7 +33,6 @@ struct ReportFile {
 struct ReportLine {
     std::string kind{};
     std::string file{};
-    std::string path{};
     std::size_t line = 0;
     std::string text{}; // the line itself
     std::string message{};
@@ -48,7 +46,6 @@ struct ReportLine {
 // An error or a warning, about one file or (file empty) about the run.
 struct ReportMessage {
     std::string file{};
-    std::string path{};
     std::string message{};
 };
 
@@ -67,11 +64,23 @@ struct RunReport {
     int exitStatus = 0;
 };
 
+// A list entry as every format names it: the file it opens, named from the
+// working folder, so that an editor started there finds it.
+std::string NameListEntry(const std::string& entry, const std::string& baseFolder,
+                          const std::string& workingFolder);
+
 // The words the text format and the reports share.
+// "1 note", "2 notes".
+std::string CountOf(std::size_t count, std::string_view thing);
 std::string FormatConversionSummary(std::size_t updated, std::size_t unchanged, std::size_t notes,
                                     bool dry);
 std::string FormatInterruption(std::size_t updated, std::size_t notConverted, bool dry);
-std::string FormatCheckSummary(std::size_t problems, std::size_t notes, std::size_t recoverable);
+std::string FormatCheckSummary(std::size_t problems, std::size_t notes, std::size_t recoverable,
+                               bool strict);
+// Why check --strict failed on notes alone.
+std::string FormatStrictNotes(std::size_t notes);
+// The window's message about an empty list, with each count in its right number.
+std::string FormatMissingLists(std::size_t webFiles, std::size_t templateFiles);
 std::string FormatHardLinks(std::size_t links);
 std::string FormatFileErrorCause(const FileError& error);
 inline constexpr std::string_view kRecoverableMessage =
@@ -83,14 +92,18 @@ inline constexpr std::string_view kInPlaceMessage = "in place: its folder takes 
 // The exit status of a finished dynamize (see ExitStatus).
 int DynamizeStatus(const ConversionResult& result, bool check);
 
-// diffOf gives the diff of a web list index, or nothing without --diff.
+// diffOf gives the diff of a web list index, or nothing without --diff. Files
+// are named from workingFolder (empty: the current folder).
 RunReport DescribeDynamize(const ConversionRequest& request, const ConversionResult& result,
-                           bool check, const std::function<std::string(std::size_t)>& diffOf);
+                           bool check, const std::function<std::string(std::size_t)>& diffOf,
+                           const std::string& workingFolder);
 RunReport DescribeCheck(const FileList& webFiles, const std::string& baseFolder,
-                        const FileCheckResult& result, bool strict);
+                        const FileCheckResult& result, bool strict,
+                        const std::string& workingFolder);
 // A command that ended before its run (exit status 2): on a file error, or
 // (without one) on what loading the lists printed, which AddLoadMessages adds.
-RunReport DescribeFailure(const std::string& command, const std::optional<FileError>& error);
+RunReport DescribeFailure(const std::string& command, const std::optional<FileError>& error,
+                          const std::string& workingFolder);
 
 // What loading the lists printed (skipped links, or what ended the command),
 // one message per line, a line after a blank one continuing the message:

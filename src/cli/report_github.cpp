@@ -1,10 +1,15 @@
 #include "cli/report_github.h"
 
 #include "cli/cli_commands.h"
+#include "cli/report_json.h"
 #include "workspace/path_resolution.h"
 #include "workspace/quote_path.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <ostream>
+#include <random>
+#include <sys/random.h>
 
 namespace quillstamper::cli {
 
@@ -38,49 +43,56 @@ std::string Escape(std::string_view text, bool property) {
 }
 
 // "::error file=PATH,line=N::MESSAGE"; without a path, "::error::MESSAGE".
-void PrintCommand(std::ostream& out, std::string_view command, const std::string& path,
+// The runner reads the line as a command before anything else, so what the
+// message quotes of a page stays its text.
+void PrintCommand(std::ostream& out, std::string_view command, const std::string& file,
                   std::size_t line, std::string_view message, const std::string& workingFolder) {
     out << "::" << command;
-    if (!path.empty()) {
-        out << " file=" << EscapeGithubProperty(MakeEntryRelative(path, workingFolder));
+    if (!file.empty()) {
+        // GitHub names files from the repository, the job's folder: without
+        // "./" or "../", and absolute outside it, which the runner takes up.
+        const std::string name = MakeEntryRelative(ResolvePath(file, workingFolder), workingFolder);
+        out << " file=" << EscapeGithubProperty(ReplaceInvalidUtf8(name));
         if (line > 0) {
             out << ",line=" << line;
         }
     }
-    out << "::" << EscapeGithubMessage(message) << '\n';
+    out << "::" << EscapeGithubMessage(ReplaceInvalidUtf8(message)) << '\n';
 }
 
-// Between stop-commands and its token, so that a line of a page that looks
-// like a workflow command is printed, not obeyed.
-void PrintDiff(std::ostream& out, const std::string& diff) {
-    std::string token = "quillstamper-diff";
-    for (int n = 1; diff.find("::" + token + "::") != std::string::npos; ++n) {
-        token = "quillstamper-diff-" + std::to_string(n);
-    }
-    out << "::stop-commands::" << token << '\n'
-        << diff << (diff.ends_with('\n') ? "" : "\n") << "::" << token << "::\n";
-}
-
-void PrintFiles(const RunReport& report, const std::string& workingFolder, bool quiet,
-                std::ostream& out) {
+// The lines that are no annotation, as the text format words them.
+std::string PlainLines(const RunReport& report, bool quiet) {
+    std::string text;
     for (const ReportFile& file : report.files) {
         if (file.restored) {
-            out << "restored " << QuotePath(file.file) << " from an interrupted run\n";
+            text += "restored " + QuotePath(file.file) + " from an interrupted run\n";
         }
     }
     for (const ReportFile& file : report.files) {
         const bool wouldUpdate = file.outcome == "would_update";
-        if (report.check && wouldUpdate) {
-            PrintCommand(out, "error", file.path, 0,
-                         std::string("would update: run ") + kProgram + " dynamize", workingFolder);
-        } else if ((wouldUpdate || file.outcome == "updated") && !quiet) {
-            out << (wouldUpdate ? "would update " : "updated ") << QuotePath(file.file)
-                << (file.inPlace ? " (" + std::string(kInPlaceMessage) + ")" : "") << '\n';
+        if ((wouldUpdate || file.outcome == "updated") && !report.check && !quiet) {
+            text += (wouldUpdate ? "would update " : "updated ") + QuotePath(file.file) +
+                    (file.inPlace ? " (" + std::string(kInPlaceMessage) + ")" : "") + '\n';
         }
         if (!file.diff.empty()) {
-            PrintDiff(out, file.diff);
+            text += file.diff + (file.diff.ends_with('\n') ? "" : "\n");
         }
     }
+    // An interruption is said even when quiet, as the text format does.
+    if (!report.summary.empty() && (!quiet || report.exitStatus > 128)) {
+        text += report.summary + '\n';
+    }
+    return text;
+}
+
+// The runner resumes on the token in any case of letters, anywhere in a line
+// in its older ##[TOKEN] form.
+bool HoldsToken(std::string_view text, std::string_view token) {
+    const auto lower = [](char c) {
+        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    };
+    return std::search(text.begin(), text.end(), token.begin(), token.end(),
+                       [&](char a, char b) { return lower(a) == lower(b); }) != text.end();
 }
 
 } // namespace
@@ -93,29 +105,69 @@ std::string EscapeGithubProperty(std::string_view text) {
     return Escape(text, true);
 }
 
+std::string DrawStopToken() {
+    // No 'i' or 's': the runner compares without case in .NET, where the
+    // dotless i and the long s match them.
+    constexpr std::string_view kSymbols = "0123456789abcdefghjklmnopqrtuvwxyz";
+    constexpr std::size_t kLength = 24;
+    // Bytes up to the last whole multiple of the symbols, so that each is as likely.
+    constexpr unsigned kLimit = 256 / kSymbols.size() * kSymbols.size();
+    std::string token;
+    unsigned char bytes[64];
+    while (token.size() < kLength) {
+        const ssize_t got = ::getrandom(bytes, sizeof bytes, 0);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) { // a kernel without getrandom
+            std::random_device device;
+            for (unsigned char& byte : bytes) {
+                byte = static_cast<unsigned char>(device());
+            }
+        }
+        const std::size_t count = got > 0 ? static_cast<std::size_t>(got) : sizeof bytes;
+        for (std::size_t i = 0; i < count && token.size() < kLength; ++i) {
+            if (bytes[i] < kLimit) {
+                token += kSymbols[bytes[i] % kSymbols.size()];
+            }
+        }
+    }
+    return token;
+}
+
 void PrintGithubReport(const RunReport& report, const std::string& workingFolder, bool quiet,
-                       std::ostream& out) {
-    PrintFiles(report, workingFolder, quiet, out);
+                       std::ostream& out, const std::function<std::string()>& drawToken) {
+    for (const ReportFile& file : report.files) {
+        if (report.check && file.outcome == "would_update") {
+            PrintCommand(out, "error", file.file, 0,
+                         std::string("would update: run ") + kProgram + " dynamize", workingFolder);
+        }
+    }
     for (const ReportLine& problem : report.problems) {
-        PrintCommand(out, "error", problem.path, problem.line, problem.message, workingFolder);
+        PrintCommand(out, "error", problem.file, problem.line, problem.message, workingFolder);
         if (problem.refusedLine != 0) {
-            PrintCommand(out, "warning", problem.path, problem.refusedLine, problem.refusedMessage,
+            PrintCommand(out, "warning", problem.file, problem.refusedLine, problem.refusedMessage,
                          workingFolder);
         }
     }
     for (const ReportLine& note : report.notes) {
-        PrintCommand(out, "warning", note.path, note.line, note.message, workingFolder);
+        PrintCommand(out, "warning", note.file, note.line, note.message, workingFolder);
     }
     for (const ReportMessage& warning : report.warnings) {
-        PrintCommand(out, "warning", warning.path, 0, warning.message, workingFolder);
+        PrintCommand(out, "warning", warning.file, 0, warning.message, workingFolder);
     }
     for (const ReportMessage& error : report.errors) {
-        PrintCommand(out, "error", error.path, 0, error.message, workingFolder);
+        PrintCommand(out, "error", error.file, 0, error.message, workingFolder);
     }
-    // An interruption is said even when quiet, as the text format does.
-    if (!report.summary.empty() && (!quiet || report.exitStatus > 128)) {
-        out << report.summary << '\n';
+    const std::string plain = PlainLines(report, quiet);
+    if (plain.empty()) {
+        return;
     }
+    std::string token = drawToken();
+    while (token.empty() || HoldsToken(plain, token)) {
+        token = drawToken();
+    }
+    out << "::stop-commands::" << token << '\n' << plain << "::" << token << "::\n";
 }
 
 } // namespace quillstamper::cli

@@ -15,4 +15,11 @@ std::string ParentFolder(const std::string& path);
 // part below that folder when path lies below it, else the absolute path.
 std::string MakeEntryRelative(const std::string& path, const std::string& projectFolder);
 
+// A file as someone working in workingFolder (empty: the current folder) opens
+// it, e.g. an editor's list of errors: relative to that folder when it lies
+// below it; elsewhere absolute or, where that is shorter, with "../" steps.
+// Nothing is normalised but a leading "./" or "../", which the folder (as the
+// system names it, without links) takes up.
+std::string NameFromWorkingFolder(const std::string& path, const std::string& workingFolder);
+
 } // namespace quillstamper

@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -85,12 +87,12 @@ TEST(CliTest, FoldersAndProjectFilesGiveTheLists) {
     EXPECT_EQ(ReadBytes(dir / "site/p.trvx"), written);
     init.push_back("--force");
     EXPECT_EQ(RunCli(init, inDir).status, 0);
-    // Run from elsewhere: the page outside the project folder is kept absolute.
+    // Run from elsewhere: the page outside the project folder is kept absolute
+    // there; each is named from the folder the program runs in.
     run = RunCli({"dynamize", "../p.trvx"}, {.folder = dir / "site/tpl"});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "updated " + dir / "other/o.htm" +
-                           "\nupdated pages/a.htm\n"
-                           "updated pages/b.html\nConversion done! 3 updated, 0 unchanged.\n");
+    EXPECT_EQ(run.out, "updated ../../other/o.htm\nupdated ../pages/a.htm\n"
+                       "updated ../pages/b.html\nConversion done! 3 updated, 0 unchanged.\n");
     for (const char* page : {"other/o.htm", "site/pages/a.htm", "site/pages/b.html"}) {
         EXPECT_EQ(ReadBytes(dir / page), kNewPage) << page;
     }
@@ -283,9 +285,8 @@ TEST(CliTest, UsageErrorsAndVersion) {
     }
     CliRun webOnly = RunCli({"dynamize", "--web", "page.html"}, {.folder = dir.Path()});
     EXPECT_EQ(webOnly.status, 2);
-    EXPECT_NE(webOnly.err.find("You added 1 Web Files and 0 Template Files!\n\nYou need one of "
-                               "each at least for starting the conversion process!"),
-              std::string::npos);
+    EXPECT_EQ(webOnly.err, "You added 1 Web File and 0 Template Files!\n\nYou need one of each at "
+                           "least for starting the conversion process!\n");
     EXPECT_EQ(ReadBytes(dir / "page.html"), kOldPage);
 
     CliRun version = RunCli({"--version"}, {.folder = dir.Path()});
@@ -305,6 +306,9 @@ TEST(CliTest, MissingPathsAreUsageErrors) {
         {{"check", "--web", "page.html", "--template", "gone"}, "gone"},
         {{"init", "p.trvx", "--web", "nope", "--template", "menu.tpl"}, "nope"},
         {{"init", "p.trvx", "--web", ".", "--template", "gone"}, "gone"},
+        {{"dynamize", "no.trvx"}, "no.trvx"},
+        {{"check", "sub/no.trvx"}, "sub/no.trvx"},
+        {{"watch", "no.trvx"}, "no.trvx"},
     };
     for (const auto& [args, path] : cases) {
         CliRun run = RunInProcess(dir.Path(), args);
@@ -406,6 +410,130 @@ TEST(CliTest, FolderSearchesSkipLinksToOutsideAndSaySo) {
         EXPECT_EQ(run.out.find("site/out.html") != std::string::npos, err.empty()) << run.out;
     }
     EXPECT_NE(ReadBytes(dir / "p.trvx").find("site/in.html"), std::string::npos);
+}
+
+// A check that fails on notes alone says so, in the right number.
+TEST(CliTest, StrictCheckSaysThatNotesFailedIt) {
+    TempDir dir;
+    const std::string foot = "<!-- Trelvonix foot -->";
+    const std::string footBlock = Lines({foot, "x", "<!-- Trelvonix foot end -->"});
+    Put(dir, {{"menu.tpl", kMenuTemplate},
+              {"one.html", kOldPage + footBlock},
+              {"two.html", kOldPage + footBlock + footBlock}});
+    const struct {
+        const char* page;
+        bool strict;
+        int status;
+        std::string last;
+    } cases[] = {{"one.html", true, 1, "1 note; --strict makes it count"},
+                 {"two.html", true, 1, "2 notes; --strict makes them count"},
+                 {"two.html", false, 0, "No errors found in files, file checking done!"}};
+    for (const auto& c : cases) {
+        Args args = {"check", "--web", c.page, "--template", "menu.tpl"};
+        if (c.strict) {
+            args.push_back("--strict");
+        }
+        const CliRun run = RunInProcess(dir.Path(), args);
+        EXPECT_EQ(run.status, c.status) << c.page;
+        EXPECT_TRUE(
+            run.out.ends_with(": no template holds this block: " + foot + "\n" + c.last + "\n"))
+            << run.out;
+        args.insert(args.end(), {"--format", "json"});
+        EXPECT_NE(RunInProcess(dir.Path(), args).out.find("\"message\": \"" + c.last + "\""),
+                  std::string::npos);
+    }
+}
+
+// Every PATH: and PATH:LINE: names the file from the folder the command runs
+// in, wherever the project file is, so that an editor there opens the right one.
+TEST(CliTest, PlacesAreNamedFromTheCurrentFolder) {
+    TempDir dir;
+    Put(dir, {{"site/s.trvx", Project({"a.html", "open.html", "note.html"}, {"menu.tpl"})},
+              {"site/gone.trvx", Project({"gone.html"}, {"menu.tpl"})},
+              {"site/menu.tpl", kMenuTemplate},
+              {"site/a.html", kOldPage},
+              {"site/open.html", Lines({"top", kMenu, "old"})},
+              {"site/note.html", Lines({"<!-- Trelvonix foot -->", "<!-- Trelvonix foot end -->"})},
+              {"site/sub/.keep", ""}});
+    const struct {
+        std::string folder;
+        std::string project; // s.trvx or gone.trvx is added
+        std::string prefix;
+    } cases[] = {{dir.Path(), "site/", "site/"},
+                 {dir / "site/sub", "../", "../"},
+                 {dir / "site", dir / "site/", ""},
+                 {dir / "site/sub", dir / "site/", "../"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder + " " + c.project);
+        const std::string problem = c.prefix + "open.html:2" + kMissing + kMenu + "\n";
+        CliRun run = RunInProcess(c.folder, {"check", c.project + "s.trvx"});
+        EXPECT_EQ(run.out, problem + c.prefix +
+                               "note.html:1: no template holds this block: <!-- Trelvonix foot "
+                               "-->\n");
+        run = RunInProcess(c.folder, {"dynamize", c.project + "s.trvx", "--dry-run"});
+        EXPECT_TRUE(run.out.starts_with("would update " + c.prefix + "a.html\nConversion done!"))
+            << run.out;
+        EXPECT_EQ(run.err, problem);
+        run = RunInProcess(c.folder, {"check", c.project + "s.trvx", "--format", "json"});
+        EXPECT_NE(run.out.find("\"file\": \"" + c.prefix + "open.html\""), std::string::npos)
+            << run.out;
+        run = RunInProcess(c.folder, {"dynamize", c.project + "gone.trvx"});
+        EXPECT_EQ(run.err, "quillstamper-cli: " + c.prefix +
+                               "gone.html: cannot open for reading: No such file or directory\n");
+    }
+}
+
+// Counts of one are singular where the command line words its own lines.
+TEST(CliTest, OneFileIsOneFile) {
+    TempDir dir;
+    Put(dir, {{"page.html", kOldPage}, {"menu.tpl", kMenuTemplate}});
+    CliRun run = RunInProcess(dir.Path(),
+                              {"init", "one.trvx", "--web", "page.html", "--template", "menu.tpl"});
+    EXPECT_TRUE(run.out.starts_with("wrote one.trvx (1 web file, 1 template file)\n")) << run.out;
+    run = RunInProcess(dir.Path(), {"check", "--template", "menu.tpl"});
+    EXPECT_EQ(run.err, "You added 0 Web Files and 1 Template File!\n\nYou need one of each at "
+                       "least for starting the conversion process!\n");
+}
+
+// The program's help says what a block looks like and gives every exit
+// status that any command gives.
+TEST(CliTest, HelpShowsABlockAndEveryExitStatus) {
+    TempDir dir;
+    const std::string top = RunInProcess(dir.Path(), {"--help"}).out;
+    EXPECT_NE(top.find("Blocks:\n  A block is a start line, its content and the first end line "
+                       "after it."),
+              std::string::npos)
+        << top;
+    EXPECT_NE(top.find("\n    " + kMenu + "\n    <nav>...</nav>\n    " + kMenuEnd + "\n"),
+              std::string::npos);
+    for (const char* status :
+         {"\n  0  success; watch: stopped with Ctrl-C (SIGINT), SIGTERM or SIGHUP\n",
+          "\n  1  check found reports or a page an interrupted run left half written (with\n",
+          "     a project file that init would replace without --force, a file error, or a file\n",
+          "     while it was converted, twice; watch: lists that cannot be read at start\n",
+          "\n  3  dynamize left a block unchanged because its end line is missing\n",
+          "\n  129, 130, 143  dynamize stopped by SIGHUP, SIGINT (Ctrl-C) or SIGTERM; pages "
+          "not\n"}) {
+        EXPECT_NE(top.find(status), std::string::npos) << status;
+    }
+    // What each command's help lists, the program's lists too.
+    const std::regex statusLine("\n  ([0-9][0-9, ]*[0-9]|[0-9])  ");
+    const auto statuses = [&](const std::string& help) {
+        std::set<std::string> found;
+        const std::string footer = help.substr(help.find("Exit status:"));
+        for (auto it = std::sregex_iterator(footer.begin(), footer.end(), statusLine);
+             it != std::sregex_iterator(); ++it) {
+            found.insert((*it)[1]);
+        }
+        return found;
+    };
+    const std::set<std::string> all = statuses(top);
+    EXPECT_EQ(all, (std::set<std::string>{"0", "1", "2", "3", "129, 130, 143"}));
+    for (const char* command : {"dynamize", "check", "watch", "init"}) {
+        const std::set<std::string> own =
+            statuses(RunInProcess(dir.Path(), {command, "--help"}).out);
+        EXPECT_TRUE(std::includes(all.begin(), all.end(), own.begin(), own.end())) << command;
+    }
 }
 
 TEST(CliTest, HelpNamesTheProgramAndGivesExitStatusesAndAnExample) {

@@ -7,16 +7,23 @@
 #include "cli/progress_line.h"
 #include "cli/report_github.h"
 #include "cli/report_json.h"
+#include "conversion/line_model.h"
 #include "in_process_cli.h"
 #include "support/cli_process.h"
 #include "support/markers.h"
 #include "support/test_files.h"
 #include "workspace/quote_path.h"
+#include "workspace/utf8.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <optional>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -118,7 +125,7 @@ TEST(ReportFormatTest, JsonHoldsWhatTheTextSays) {
         ASSERT_EQ(document["problems"].size(), 1U);
         EXPECT_EQ(document["problems"][0],
                   Json({{"kind", "end_missing"},
-                        {"file", "x,y.html"},
+                        {"file", "site/x,y.html"},
                         {"line", 2},
                         {"start_line", kMenu},
                         {"message", "End of template missing: " + kMenu}}));
@@ -134,8 +141,26 @@ TEST(ReportFormatTest, JsonHoldsWhatTheTextSays) {
     }
 }
 
+// The output with its stop-commands token, which differs from run to run,
+// written TOKEN.
+std::string WithToken(std::string output) {
+    const std::string opening = "::stop-commands::";
+    const std::size_t at = output.find(opening);
+    if (at == std::string::npos) {
+        return output;
+    }
+    const std::size_t start = at + opening.size();
+    const std::string token = output.substr(start, output.find('\n', start) - start);
+    EXPECT_TRUE(std::regex_match(token, std::regex("[0-9a-z]{24}"))) << token;
+    for (std::size_t found = 0; (found = output.find(token, found)) != std::string::npos;) {
+        output.replace(found, token.size(), "TOKEN");
+    }
+    return output;
+}
+
 // The same site in workflow commands, named from the folder the job runs in;
-// ':' and ',' are escaped in file=, '%' everywhere.
+// ':' and ',' are escaped in file=, '%' everywhere. The other lines follow in
+// one stop-commands section.
 TEST(ReportFormatTest, GithubLinesNameFilesFromTheWorkingFolder) {
     TempDir dir;
     PutSite(dir);
@@ -147,15 +172,18 @@ TEST(ReportFormatTest, GithubLinesNameFilesFromTheWorkingFolder) {
         RunInProcess(dir.Path(), {"dynamize", "site/s.trvx", "--check", "--format", "github"});
     EXPECT_EQ(run.status, 3);
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.out, "::error file=site/a.html::would update: run quillstamper-cli dynamize\n" +
-                           menuMissing + kMenu + '\n' + note +
-                           "Conversion done! 1 would be updated, 2 unchanged. 1 note: see "
-                           "quillstamper-cli check\n");
+    EXPECT_EQ(WithToken(run.out),
+              "::error file=site/a.html::would update: run quillstamper-cli dynamize\n" +
+                  menuMissing + kMenu + '\n' + note +
+                  "::stop-commands::TOKEN\nConversion done! 1 would be updated, 2 unchanged. 1 "
+                  "note: see quillstamper-cli check\n::TOKEN::\n");
     run = RunInProcess(dir.Path(), {"check", "site/s.trvx", "--format", "github"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, menuMissing + kMenu + '\n' + note + "Check done! 1 problem, 1 note.\n");
+    EXPECT_EQ(WithToken(run.out), menuMissing + kMenu + '\n' + note +
+                                      "::stop-commands::TOKEN\nCheck done! 1 problem, 1 "
+                                      "note.\n::TOKEN::\n");
 
-    // Outside the working folder: absolute. A real run's lines stay plain; quiet drops them.
+    // Outside the working folder: absolute. Quiet drops the plain lines, and the section.
     WriteBytes(dir / "elsewhere/.keep", "");
     run = RunInProcess(dir / "elsewhere",
                        {"dynamize", "../site/s.trvx", "--quiet", "--format", "github"});
@@ -164,19 +192,202 @@ TEST(ReportFormatTest, GithubLinesNameFilesFromTheWorkingFolder) {
                            "\n::warning file=" + dir / "site/b.html" +
                            ",line=5::no template holds this block: <!-- Trelvonix 100%25 -->\n");
     PutSite(dir);
-    run = RunInProcess(dir.Path(), {"dynamize", "site/s.trvx", "--format", "github"});
-    EXPECT_TRUE(run.out.starts_with("updated a.html\n" + menuMissing)) << run.out;
-
-    // A diff cannot give commands: its token is one that no line of it holds.
-    WriteBytes(dir / "site/a.html", Lines({kMenu, "::quillstamper-diff::", kMenuEnd}));
     run = RunInProcess(dir.Path(), {"dynamize", "site/s.trvx", "--diff", "--format", "github"});
-    EXPECT_NE(run.out.find("\n::stop-commands::quillstamper-diff-1\n--- a.html\n"),
-              std::string::npos)
+    EXPECT_TRUE(WithToken(run.out).ends_with(
+        "::stop-commands::TOKEN\nupdated site/a.html\n--- a.html\n+++ a.html\n@@ -1,4 +1,4 @@\n" +
+        Lines({" top", " " + kMenu, "-old", "+new", " " + kMenuEnd}) +
+        "Conversion done! 1 updated, 2 unchanged. 1 note: see quillstamper-cli check\n::TOKEN::\n"))
         << run.out;
-    EXPECT_NE(run.out.find(kMenuEnd + "\r\n::quillstamper-diff-1::\n"), std::string::npos);
 
     EXPECT_EQ(quillstamper::cli::EscapeGithubProperty("a:b,c%d\r\ne"), "a%3Ab%2Cc%25d%0D%0Ae");
     EXPECT_EQ(quillstamper::cli::EscapeGithubMessage("a:b,c%d\r\ne"), "a:b,c%25d%0D%0Ae");
+}
+
+// How the Actions runner reads a step's output, line by line (split at CR,
+// LF or CR LF): first as "::NAME PROPERTIES::DATA" after leading blanks, then
+// as "##[NAME PROPERTIES]DATA" anywhere in the line; either counts only for a
+// registered NAME, compared without case. "stop-commands" with data TOKEN
+// registers TOKEN and executes nothing until a line of either form names it,
+// in any case and with anything after it.
+class RunnerModel {
+public:
+    explicit RunnerModel(std::string_view output) {
+        for (std::size_t start = 0; start < output.size();) {
+            const std::size_t end = std::min(output.find_first_of("\r\n", start), output.size());
+            Read(output.substr(start, end - start));
+            start = end + (output.substr(end, 2) == "\r\n" ? 2 : 1);
+        }
+    }
+
+    // The lines whose command ran.
+    std::vector<std::string> executed;
+
+private:
+    static std::string Lower(std::string_view text) {
+        std::string lower(text);
+        for (char& c : lower) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        return lower;
+    }
+
+    // The name and data of a command, if the line is one.
+    std::optional<std::pair<std::string, std::string>> Parse(std::string_view line) const {
+        const std::size_t blank = std::min(line.find_first_not_of(" \t"), line.size());
+        const std::string_view trimmed = line.substr(blank);
+        if (trimmed.starts_with("::")) {
+            const std::size_t end = trimmed.find("::", 2);
+            if (end != std::string_view::npos) {
+                const std::string_view info = trimmed.substr(2, end - 2);
+                const std::string name = Lower(info.substr(0, info.find(' ')));
+                if (m_registered.contains(name)) {
+                    return std::pair{name, std::string(trimmed.substr(end + 2))};
+                }
+            }
+        }
+        const std::size_t prefix = line.find("##[");
+        const std::size_t close = line.find(']', prefix);
+        if (prefix == std::string_view::npos || close == std::string_view::npos) {
+            return std::nullopt;
+        }
+        const std::string_view info = line.substr(prefix + 3, close - prefix - 3);
+        const std::string name = Lower(info.substr(0, info.find(' ')));
+        if (!m_registered.contains(name)) {
+            return std::nullopt;
+        }
+        return std::pair{name, std::string(line.substr(close + 1))};
+    }
+
+    void Read(std::string_view line) {
+        const auto command = Parse(line);
+        if (!command) {
+            return;
+        }
+        const auto& [name, data] = *command;
+        if (!m_token.empty()) {
+            if (name == m_token) {
+                m_registered.erase(m_token);
+                m_token.clear();
+            }
+        } else if (name == "stop-commands") {
+            m_token = Lower(data);
+            m_registered.insert(m_token);
+        } else {
+            executed.emplace_back(line);
+        }
+    }
+
+    std::set<std::string> m_registered = {
+        "error",      "warning", "notice",      "debug",          "add-mask",
+        "set-output", "set-env", "add-path",    "save-state",     "group",
+        "endgroup",   "echo",    "add-matcher", "remove-matcher", "stop-commands"};
+    std::string m_token; // while commands stop
+};
+
+// The model runs what the runner would run, and resumes as it would.
+TEST(ReportFormatTest, RunnerModelObeysAsTheRunnerDoes) {
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"::add-mask::x\n  ::error file=a,line=1::y\nsee ##[add-mask]z\n::unknown::##[error]w\n",
+         {"::add-mask::x", "  ::error file=a,line=1::y", "see ##[add-mask]z",
+          "::unknown::##[error]w"}},
+        {"::stop-commands::Tok1\n::add-mask::x\n::TOK1:: and more\n::add-mask::y\n",
+         {"::add-mask::y"}},
+        {"::stop-commands::tok1\rsee ##[tOk1 a=b]c\r::error::z", {"::error::z"}},
+        {"::stop-commands::tok1\r\n::Tok1 x=1::\r\n##[warning]z", {"##[warning]z"}},
+        {"::stop-commands::tok1\n::tok2::\n##[error]x\n::debug::y\n", {}},
+    };
+    for (const auto& [output, executed] : cases) {
+        EXPECT_EQ(RunnerModel(output).executed, executed) << output;
+    }
+}
+
+// What a page's lines, and names, try: executed only in the program's own
+// annotations, which run as they are.
+const char* const kTries[] = {"::add-mask::secret",       "::error::page",
+                              "  ::warning file=x::page", "text ##[add-mask]secret",
+                              "::set-output name=a::b",   "##[endgroup]",
+                              "::stop-commands::other",   "::other::"};
+
+// The lines of output that start with "::error" or "::warning".
+std::vector<std::string> AnnotationsOf(std::string_view output) {
+    std::vector<std::string> lines;
+    for (const std::string_view line : quillstamper::SplitLines(output)) {
+        if (line.starts_with("::error") || line.starts_with("::warning")) {
+            lines.emplace_back(line);
+        }
+    }
+    return lines;
+}
+
+// A report whose names, lines and diff try workflow commands: only its own
+// annotations run. A token that the section holds in another case is drawn
+// again; every annotation is valid UTF-8.
+TEST(ReportFormatTest, GithubReportRunsOnlyItsOwnAnnotations) {
+    using namespace quillstamper::cli;
+    const std::string first = "Bcdefghj0123456789KLmnop"; // the diff holds it in lower case
+    std::string diff = "--- p.html\n+++ p.html\n@@ -1 +1 @@\n-old\n"
+                       "+::bcdefghj0123456789klmnop::\n+##[BCDEFGHJ0123456789KLMNOP]\n";
+    for (const char* tryIt : kTries) {
+        diff += std::string("+") + tryIt + "\r" + tryIt + "\n";
+    }
+    RunReport report{.command = "dynamize"};
+    report.files = {{"##[error]x.html", "updated"},
+                    {"::add-mask::y.html", "would_update", false, true, diff}};
+    report.problems = {{"end_missing", "p##[add-mask]q,:\xff.html", 3, "::add-mask::m",
+                        "End of template missing: ::add-mask::m ##[error]e\n::add-mask::n"}};
+    report.notes = {{"no_template", "::error::n.html", 4, "x", "no template holds ##[error]z"}};
+    report.warnings = {{"", "skipped \"##[add-mask]w\": link to outside the folder"}};
+    report.errors = {{"e.html", "cannot read\r::add-mask::e"}};
+    report.summary = "Conversion done! ##[add-mask]s";
+    std::vector<std::string> drawn;
+    std::ostringstream out;
+    PrintGithubReport(report, "/w", false, out, [&] {
+        drawn.push_back(drawn.empty() ? first : "second0123456789token");
+        return drawn.back();
+    });
+    const std::string output = out.str();
+    EXPECT_EQ(drawn.size(), 2U);
+    EXPECT_NE(output.find("::stop-commands::second0123456789token\n"), std::string::npos);
+    const std::vector<std::string> annotations = AnnotationsOf(output);
+    EXPECT_EQ(annotations.size(), 4U) << output;
+    EXPECT_EQ(RunnerModel(output).executed, annotations) << output;
+    for (const std::string& line : annotations) {
+        EXPECT_TRUE(quillstamper::IsValidUtf8(line)) << line;
+    }
+    EXPECT_EQ(annotations[0], "::error file=p##[add-mask]q%2C%3A\xEF\xBF\xBD.html,line=3::End of "
+                              "template missing: ::add-mask::m ##[error]e%0A::add-mask::n");
+}
+
+// The same through the command line, on pages whose names and lines try
+// commands, with the system's tokens: 24 letters and digits, new each run.
+TEST(ReportFormatTest, GithubFormatOfPagesThatTryCommandsRunsOnlyAnnotations) {
+    TempDir dir;
+    std::vector<std::string> lines = {"top", kMenu, "old", kMenuEnd};
+    lines.insert(lines.end(), std::begin(kTries), std::end(kTries));
+    const std::string page = Lines(lines, "\n");
+    const std::string menu = Lines({kMenu, "new", kMenuEnd, "<!-- Trelvonix ##[add-mask]t -->"});
+    std::set<std::string> tokens;
+    for (const Args& flags : {Args{"--diff"}, Args{"--check", "--diff"}, Args{"--dry-run"}}) {
+        for (const char* name : {"##[error]x.html", "::add-mask::y.html", "a.html"}) {
+            WriteBytes(dir / name, page);
+        }
+        WriteBytes(dir / "menu.tpl", menu);
+        Args args = {"dynamize", "--web", ".", "--template", "menu.tpl", "--format", "github"};
+        args.insert(args.end(), flags.begin(), flags.end());
+        const CliRun run = RunInProcess(dir.Path(), args);
+        SCOPED_TRACE(run.out);
+        const std::vector<std::string> annotations = AnnotationsOf(run.out);
+        EXPECT_EQ(annotations.size(), flags[0] == "--check" ? 4U : 1U);
+        EXPECT_EQ(RunnerModel(run.out).executed, annotations);
+        const std::smatch token = [&] {
+            std::smatch match;
+            std::regex_search(run.out, match, std::regex("::stop-commands::([0-9a-z]{24})\n"));
+            return match;
+        }();
+        ASSERT_FALSE(token.empty());
+        tokens.insert(token[1]);
+    }
+    EXPECT_EQ(tokens.size(), 3U);
 }
 
 // Bytes that are not UTF-8 in a name or a line: U+FFFD for each in the text,
@@ -238,7 +449,8 @@ TEST(ReportFormatTest, ErrorsInJsonAreOneDocumentWithStatusTwo) {
          "larger than the limit of 40 bytes (--max-file-size)"},
         {{"check", "refused.trvx"}, "refused.trvx: "},
         {{"dynamize", "--web", "nothing.html", "--template", "site"}, "nothing.html: no such file"},
-        {{"check", "--web", "site/a.html"}, "You added 1 Web Files and 0 Template Files!\n\n"},
+        {{"check", "--web", "site/a.html"}, "You added 1 Web File and 0 Template Files!\n\n"},
+        {{"check", "site/no.trvx"}, "site/no.trvx: no such file or folder"},
     };
     for (const auto& [args, cause] : cases) {
         Args jsonArgs = args;

@@ -115,6 +115,38 @@ TEST(PathResolutionTest, EntriesAreRelativeToTheProjectFolder) {
     }
 }
 
+// Named for an editor in the working folder: below it relative, elsewhere
+// absolute or with "../" where shorter; only leading "./" and "../" are folded.
+TEST(PathResolutionTest, FilesAreNamedFromTheWorkingFolder) {
+    const char* cases[][3] = {
+        {"/w/site/a.html", "/w", "site/a.html"},
+        {"/w/site/a.html", "/w/", "site/a.html"},
+        {"/w/./site/a.html", "/w", "./site/a.html"},
+        {"/w/../w/a.html", "/w", "a.html"},
+        {"/work/sub/../site/a.html", "/work/sub", "../site/a.html"},
+        {"/w/sub/x/../a.html", "/w/sub", "x/../a.html"},
+        {"/work/wx/a.html", "/work/w", "../wx/a.html"},
+        {"/wx/a.html", "/w", "/wx/a.html"}, // no shorter
+        {"/a.html", "/deep/down/here", "/a.html"},
+        {"/other/a/../b.html", "/w", "/other/a/../b.html"},
+        {"site/a.html", "/w", "site/a.html"},
+        {"../site/a.html", "/work/sub", "../site/a.html"},
+        {"../../w/sub/a.html", "/w/sub", "a.html"},
+        {"/x/a.html", "/", "x/a.html"},
+        {"../a.html", "/", "a.html"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NameFromWorkingFolder(c[0], c[1]), c[2]) << c[0] << " in " << c[1];
+    }
+    // Without a working folder, the current one: a relative path stays as given.
+    char current[PATH_MAX];
+    ASSERT_NE(::getcwd(current, sizeof current), nullptr);
+    EXPECT_EQ(NameFromWorkingFolder("site/a.html", ""), "site/a.html");
+    EXPECT_EQ(NameFromWorkingFolder(std::string(current) + "/site/a.html", ""), "site/a.html");
+    EXPECT_EQ(NameFromWorkingFolder("../../../../../../../../../../../../../../a.html", ""),
+              "/a.html");
+}
+
 using Paths = std::vector<std::string>;
 
 TEST(FileCollectionTest, CollectsVisibleFilesInByteOrder) {
