@@ -133,6 +133,13 @@ public:
         }
     }
 
+    void OnFileWritten(std::size_t webIndex, const std::string& webEntry,
+                       const FileIdentity& identity) override {
+        for (ConversionObserver* observer : m_observers) {
+            observer->OnFileWritten(webIndex, webEntry, identity);
+        }
+    }
+
 private:
     std::vector<ConversionObserver*> m_observers;
 };
@@ -270,6 +277,9 @@ int DynamizeSite(const SourceOptions& sourceOptions, const DynamizeOptions& opti
     if (ShowsProgress(options.progress, options.format, options.quiet)) {
         observers.push_back(&progress);
     }
+    if (options.observer != nullptr) {
+        observers.push_back(options.observer);
+    }
     ObserverFanOut fanOut(std::move(observers));
     const ConversionResult result = RunConversion(request, &fanOut);
     progress.Clear();
@@ -291,6 +301,16 @@ int CheckSite(const SourceOptions& sourceOptions, const CheckOptions& options, R
                                : target.Print(DescribeFailure("check", std::nullopt));
     }
     const SiteDefinition& site = sources->site;
+    if (site.webFiles.empty()) {
+        if (target.IsText()) {
+            err << kProgram << ": " << kNoWebFilesMessage << '\n';
+            return kExitFailure;
+        }
+        RunReport report = DescribeFailure("check", std::nullopt);
+        report.errors.push_back({{}, {}, std::string(kNoWebFilesMessage)});
+        return target.Print(std::move(report));
+    }
+    const bool templatesListed = !site.templateFiles.empty();
     ProgressLine progress(err, site.webFiles.size(), options.progressDelay);
     const FileCheckResult result = CheckFilesAndBlocks(
         site.webFiles, site.templateFiles, site.identifiers, sources->baseFolder,
@@ -298,8 +318,8 @@ int CheckSite(const SourceOptions& sourceOptions, const CheckOptions& options, R
         ShowsProgress(options.progress, options.format, false) ? &progress : nullptr);
     progress.Clear();
     if (!target.IsText()) {
-        return target.Print(
-            DescribeCheck(site.webFiles, sources->baseFolder, result, options.strict));
+        return target.Print(DescribeCheck(site.webFiles, sources->baseFolder, result,
+                                          options.strict, templatesListed));
     }
     if (result.error) {
         throw *result.error; // the one handler reports it
@@ -312,11 +332,15 @@ int CheckSite(const SourceOptions& sourceOptions, const CheckOptions& options, R
         out << FormatQuotedNote(note) << '\n';
     }
     PrintRecoverable(out, result.recoverable);
+    if (!templatesListed) {
+        out << kNoTemplatesMessage << '\n';
+    }
     if (!result.reports.empty() || !result.recoverable.empty()) {
         return kExitFindings;
     }
     out << kCheckPassedMessage << '\n';
-    return options.strict && !result.notes.empty() ? kExitFindings : kExitSuccess;
+    return options.strict && (!result.notes.empty() || !templatesListed) ? kExitFindings
+                                                                         : kExitSuccess;
 }
 
 int WriteProject(const InitOptions& options, std::ostream& out, std::ostream& err) {
@@ -330,7 +354,7 @@ int WriteProject(const InitOptions& options, std::ostream& out, std::ostream& er
     }
     const std::optional<ListExpansion> lists =
         ExpandPaths(options.webPaths, options.templatePaths, options.excludePatterns,
-                    options.workingFolder, err);
+                    options.workingFolder, false, err);
     if (!lists) {
         return kExitFailure;
     }

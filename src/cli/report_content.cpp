@@ -209,7 +209,7 @@ RunReport DescribeDynamize(const ConversionRequest& request, const ConversionRes
 }
 
 RunReport DescribeCheck(const FileList& webFiles, const std::string& baseFolder,
-                        const FileCheckResult& result, bool strict) {
+                        const FileCheckResult& result, bool strict, bool templatesListed) {
     RunReport report{.command = "check"};
     report.counts = CheckCounts(0, 0);
     if (result.error) {
@@ -231,11 +231,14 @@ RunReport DescribeCheck(const FileList& webFiles, const std::string& baseFolder,
         report.warnings.push_back(
             {page, ResolvePath(page, baseFolder), std::string(kRecoverableMessage)});
     }
+    if (!templatesListed) {
+        report.warnings.push_back({{}, {}, std::string(kNoTemplatesMessage)});
+    }
     report.counts = CheckCounts(webFiles.size(), result.recoverable.size());
     report.summary =
         FormatCheckSummary(result.reports.size(), result.notes.size(), result.recoverable.size());
-    const bool findings =
-        !result.reports.empty() || !result.recoverable.empty() || (strict && !result.notes.empty());
+    const bool findings = !result.reports.empty() || !result.recoverable.empty() ||
+                          (strict && (!result.notes.empty() || !templatesListed));
     report.exitStatus = findings ? kExitFindings : kExitSuccess;
     return report;
 }

@@ -175,6 +175,27 @@ TEST(ReportFormatTest, GithubLinesNameFilesFromTheWorkingFolder) {
         << run.out;
     EXPECT_NE(run.out.find(kMenuEnd + "\r\n::quillstamper-diff-1::\n"), std::string::npos);
 
+    // No web file is an error; no template file a warning, a finding with --strict.
+    WriteBytes(dir / "empty.trvx",
+               Lines({"Trelvonix Quillstamper Project", std::string(30, '='), "", "[EOL]", "[EOL]",
+                      "", "", "", "", "", "", "", "", "[EOL]"}));
+    run = RunInProcess(dir.Path(), {"check", "empty.trvx", "--format", "github"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "::error::no web files to check\n");
+    WriteBytes(dir / "pages.trvx",
+               Lines({"Trelvonix Quillstamper Project", std::string(30, '='), "", "site/a.html",
+                      "[EOL]", "[EOL]", "", "", "", "", "", "", "", "", "[EOL]"}));
+    for (const auto& [strict, status] : {std::pair{false, 0}, {true, 1}}) {
+        Args args = {"check", "pages.trvx", "--format", "github"};
+        if (strict) {
+            args.push_back("--strict");
+        }
+        run = RunInProcess(dir.Path(), args);
+        EXPECT_EQ(run.status, status);
+        EXPECT_EQ(run.out, "::warning::no template file is listed: only the web files were "
+                           "checked\nNo errors found in files, file checking done!\n");
+    }
+
     EXPECT_EQ(quillstamper::cli::EscapeGithubProperty("a:b,c%d\r\ne"), "a%3Ab%2Cc%25d%0D%0Ae");
     EXPECT_EQ(quillstamper::cli::EscapeGithubMessage("a:b,c%d\r\ne"), "a:b,c%25d%0D%0Ae");
 }
@@ -232,6 +253,11 @@ TEST(ReportFormatTest, ErrorsInJsonAreOneDocumentWithStatusTwo) {
     TempDir dir;
     PutSite(dir);
     WriteBytes(dir / "refused.trvx", "trelvonix quillstamper project\r\n");
+    WriteBytes(dir / "empty/.hidden", "");
+    WriteBytes(
+        dir / "no-pages.trvx",
+        Lines({"Trelvonix Quillstamper Project", std::string(30, '='), "", "[EOL]", "site/menu.tpl",
+               "[EOL]", "<!-- Trelvonix ", " end -->", "", "", "", "", "", "", "[EOL]"}));
     const std::pair<Args, std::string> cases[] = {
         {{"dynamize", "site/s.trvx", "--max-file-size", "20"}, "larger than the limit of 20 bytes"},
         {{"check", "--web", "site", "--template", "site/menu.tpl", "--max-file-size", "40"},
@@ -239,6 +265,8 @@ TEST(ReportFormatTest, ErrorsInJsonAreOneDocumentWithStatusTwo) {
         {{"check", "refused.trvx"}, "refused.trvx: "},
         {{"dynamize", "--web", "nothing.html", "--template", "site"}, "nothing.html: no such file"},
         {{"check", "--web", "site/a.html"}, "You added 1 Web Files and 0 Template Files!\n\n"},
+        {{"check", "--web", "site", "--template", "empty"}, "empty: no file below this folder"},
+        {{"check", "no-pages.trvx"}, "no web files to check"},
     };
     for (const auto& [args, cause] : cases) {
         Args jsonArgs = args;
