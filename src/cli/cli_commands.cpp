@@ -149,6 +149,13 @@ public:
         }
     }
 
+    void OnFileWritten(std::size_t webIndex, const std::string& webEntry,
+                       const FileIdentity& identity) override {
+        for (ConversionObserver* observer : m_observers) {
+            observer->OnFileWritten(webIndex, webEntry, identity);
+        }
+    }
+
 private:
     std::vector<ConversionObserver*> m_observers;
 };
@@ -290,6 +297,9 @@ int DynamizeSite(const SourceOptions& sourceOptions, const DynamizeOptions& opti
     if (ShowsProgress(options.progress, options.format, options.quiet)) {
         observers.push_back(&progress);
     }
+    if (options.observer != nullptr) {
+        observers.push_back(options.observer);
+    }
     ObserverFanOut fanOut(std::move(observers));
     const ConversionResult result = RunConversion(request, &fanOut);
     progress.Clear();
@@ -315,6 +325,16 @@ int CheckSite(const SourceOptions& sourceOptions, const CheckOptions& options, R
     }
     SiteDefinition site = sources->site;
     site.settings.endLines = options.endLines.value_or(site.settings.endLines);
+    if (site.webFiles.empty()) {
+        if (target.IsText()) {
+            err << kProgram << ": " << kNoWebFilesMessage << '\n';
+            return kExitFailure;
+        }
+        RunReport report = DescribeFailure("check", std::nullopt, target.workingFolder);
+        report.errors.push_back({{}, std::string(kNoWebFilesMessage)});
+        return target.Print(std::move(report));
+    }
+    const bool templatesListed = !site.templateFiles.empty();
     ProgressLine progress(err, site.webFiles.size(), options.progressDelay);
     const FileCheckResult result = CheckFilesAndBlocks(
         site, sources->baseFolder, sourceOptions.maxFileBytes,
@@ -322,7 +342,7 @@ int CheckSite(const SourceOptions& sourceOptions, const CheckOptions& options, R
     progress.Clear();
     if (!target.IsText()) {
         return target.Print(DescribeCheck(site.webFiles, sources->baseFolder, result,
-                                          options.strict, target.workingFolder));
+                                          options.strict, templatesListed, target.workingFolder));
     }
     if (result.error) {
         throw *result.error; // the one handler reports it
@@ -337,11 +357,17 @@ int CheckSite(const SourceOptions& sourceOptions, const CheckOptions& options, R
         out << FormatNamedNote(note, name) << '\n';
     }
     PrintRecoverable(out, result.recoverable, name);
+    if (!templatesListed) {
+        out << kNoTemplatesMessage << '\n';
+    }
     if (!result.reports.empty() || !result.recoverable.empty()) {
         return kExitFindings;
     }
-    if (options.strict && !result.notes.empty()) {
-        out << FormatStrictNotes(result.notes.size()) << '\n';
+    // Without a template list the check could not look at everything: with
+    // --strict that counts like a note.
+    const std::size_t notes = result.notes.size() + (templatesListed ? 0 : 1);
+    if (options.strict && notes != 0) {
+        out << FormatStrictNotes(notes) << '\n';
         return kExitFindings;
     }
     out << kCheckPassedMessage << '\n';
@@ -359,7 +385,7 @@ int WriteProject(const InitOptions& options, std::ostream& out, std::ostream& er
     }
     const std::optional<ListExpansion> lists =
         ExpandPaths(options.webPaths, options.templatePaths, options.excludePatterns,
-                    options.workingFolder, err);
+                    options.workingFolder, false, err);
     if (!lists) {
         return kExitFailure;
     }

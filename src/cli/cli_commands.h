@@ -12,6 +12,10 @@
 #include <string_view>
 #include <vector>
 
+namespace quillstamper {
+class ConversionObserver;
+}
+
 namespace quillstamper::cli {
 
 // The name every message and help text gives the program.
@@ -38,6 +42,8 @@ struct SourceOptions {
     // Relative paths above are taken below it, and what is found below it is
     // named relative to it; empty: the current folder.
     std::string workingFolder;
+    // A folder given that holds no file yet is waited for (watch), not refused.
+    bool waitForFiles = false;
 };
 
 // How dynamize and check report: to people (text), as one JSON document, or
@@ -61,6 +67,8 @@ struct DynamizeOptions {
     bool progress = false;
     // How long a run goes before that line shows; the tests shorten it.
     std::chrono::milliseconds progressDelay = std::chrono::seconds(1);
+    // Told what the run does too (watch learns what the run wrote).
+    ConversionObserver* observer = nullptr;
 };
 
 struct CheckOptions {

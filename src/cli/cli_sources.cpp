@@ -50,7 +50,8 @@ void NameBelowWorkingFolder(ListExpansion& lists, const std::string& workingFold
             path.erase(0, prefix.size());
         }
     };
-    for (FileList* list : {&lists.webFiles, &lists.templateFiles, &lists.missingPaths}) {
+    for (FileList* list : {&lists.webFiles, &lists.templateFiles, &lists.missingPaths,
+                           &lists.emptyWebFolders, &lists.emptyTemplateFolders}) {
         std::for_each(list->begin(), list->end(), nameBelow);
     }
     for (LeftOutPath& item : lists.leftOut) {
@@ -63,7 +64,8 @@ void NameBelowWorkingFolder(ListExpansion& lists, const std::string& workingFold
 std::optional<ListExpansion> ExpandPaths(const std::vector<std::string>& webPaths,
                                          const std::vector<std::string>& templatePaths,
                                          const std::vector<std::string>& excludePatterns,
-                                         const std::string& workingFolder, std::ostream& err) {
+                                         const std::string& workingFolder, bool waitForFiles,
+                                         std::ostream& err) {
     ListExpansion lists = ExpandLists(ResolvePaths(webPaths, workingFolder),
                                       ResolvePaths(templatePaths, workingFolder), excludePatterns);
     NameBelowWorkingFolder(lists, workingFolder);
@@ -71,6 +73,18 @@ std::optional<ListExpansion> ExpandPaths(const std::vector<std::string>& webPath
         err << kProgram << ": " << QuotePath(path) << ": no such file or folder\n";
     }
     if (!lists.missingPaths.empty()) {
+        return std::nullopt;
+    }
+    const std::pair<const FileList*, const char*> emptyFolders[] = {
+        {&lists.emptyWebFolders, "no web file below this folder"},
+        {&lists.emptyTemplateFolders, "no file below this folder"}};
+    for (const auto& [folders, what] : emptyFolders) {
+        for (const std::string& path : *folders) {
+            err << (waitForFiles ? "" : std::string(kProgram) + ": ") << QuotePath(path) << ": "
+                << what << (waitForFiles ? " yet; waiting for one" : "") << '\n';
+        }
+    }
+    if (!waitForFiles && !(lists.emptyWebFolders.empty() && lists.emptyTemplateFolders.empty())) {
         return std::nullopt;
     }
     for (const LeftOutPath& item : lists.leftOut) {
@@ -102,14 +116,15 @@ std::optional<Sources> LoadSources(const SourceOptions& options, std::ostream& e
     }
     std::optional<ListExpansion> lists =
         ExpandPaths(options.webPaths, options.templatePaths, options.excludePatterns,
-                    options.workingFolder, err);
+                    options.workingFolder, options.waitForFiles, err);
     if (!lists) {
         return std::nullopt;
     }
     // Pages named on the command line are most likely kept in git: keep.
     Sources sources{{std::move(lists->webFiles), std::move(lists->templateFiles),
                      DefaultIdentifiers(), LineEnds::Keep},
-                    options.workingFolder};
+                    options.workingFolder,
+                    std::move(lists->emptyWebFolders)};
     // Both lists belong on the command line; one alone is the missing-files message.
     if (options.webPaths.empty() != options.templatePaths.empty()) {
         err << FormatMissingLists(sources.site.webFiles.size(), sources.site.templateFiles.size())

@@ -2,6 +2,7 @@
 
 #include "cli/cli_sources.h"
 #include "conversion/os_files.h"
+#include "conversion/own_writes.h"
 #include "workspace/file_error.h"
 #include "workspace/path_resolution.h"
 #include "workspace/quote_path.h"
@@ -57,7 +58,11 @@ std::string Counted(std::size_t count, const char* what) {
 }
 
 void PrintWatching(std::ostream& err, const os::WatchList& templates, const SourceOptions& sources,
-                   bool polls) {
+                   const os::ChangeWatch& watch) {
+    if (const std::string why = watch.WhyPolls(); !why.empty()) {
+        err << "looking every second instead of asking the kernel: " << why << '\n';
+    }
+    const bool polls = watch.Polls();
     err << "watching " << Counted(templates.files.size(), "template file");
     if (!templates.folders.empty()) {
         err << " and " << Counted(templates.folders.size(), "template folder");
@@ -92,8 +97,10 @@ bool WaitForSettledChange(os::ChangeWatch& watch, milliseconds debounce,
     return false;
 }
 
-int RunWatch(const SourceOptions& sources, const WatchOptions& options, std::ostream& out,
+int RunWatch(const SourceOptions& given, const WatchOptions& options, std::ostream& out,
              std::ostream& err) {
+    SourceOptions sources = given;
+    sources.waitForFiles = true;
     // Read once for each run: for what to watch, and by the run.
     std::string said;
     std::optional<Sources> loaded = LoadQuietly(sources, said);
@@ -109,6 +116,8 @@ int RunWatch(const SourceOptions& sources, const WatchOptions& options, std::ost
         return kExitFailure;
     }
     os::WatchList templates = TemplatesToWatch(*loaded, sources);
+    // Until a page appears there; then pages come and go unwatched.
+    std::vector<std::string> emptyWebFolders = loaded->emptyWebFolders;
     const std::unique_ptr<os::ChangeWatch> watch = os::OpenChangeWatch(options.poll);
     std::optional<bool> polled; // as said last
     do {
@@ -116,17 +125,27 @@ int RunWatch(const SourceOptions& sources, const WatchOptions& options, std::ost
         if (!sources.projectFile.empty()) {
             list.files.push_back(ResolvePath(sources.projectFile, sources.workingFolder));
         }
+        for (const std::string& folder : emptyWebFolders) {
+            list.folders.push_back(ResolvePath(folder, sources.workingFolder));
+        }
         // Before the run, so that a change while it reads starts the next one.
         watch->Watch(list);
         // Said again when the kernel's watches run out and it falls back to looking.
         if (polled != watch->Polls()) {
             polled = watch->Polls();
-            PrintWatching(err, templates, sources, *polled);
+            PrintWatching(err, templates, sources, *watch);
         }
         if (loaded) {
             err << said;
         }
+        // A page that is also a template: the run's own write must not start the next run.
+        std::optional<OwnWrites> ownWrites;
+        if (loaded) {
+            ownWrites.emplace(loaded->site.webFiles, loaded->baseFolder, list.files);
+        }
+        run.observer = ownWrites ? &*ownWrites : nullptr;
         RunDynamize(sources, run, out, err, loaded ? &*loaded : nullptr);
+        watch->IgnoreOwnWrites(ownWrites ? ownWrites->LeftStates() : std::vector<FileState>());
         out.flush();
         if (!WaitForSettledChange(*watch, options.debounce, options.interrupt)) {
             break;
@@ -135,6 +154,7 @@ int RunWatch(const SourceOptions& sources, const WatchOptions& options, std::ost
         loaded = LoadQuietly(sources, said);
         if (loaded) {
             templates = TemplatesToWatch(*loaded, sources);
+            emptyWebFolders = loaded->emptyWebFolders;
         }
     } while (!Stopped(options.interrupt));
     return kExitSuccess;

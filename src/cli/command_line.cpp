@@ -24,6 +24,18 @@ constexpr const char* kExcludeHelp =
 constexpr const char* kMaxFileSizeHelp =
     "refuse files larger than BYTES; K, M, G: KiB, MiB, GiB (default 1G)";
 
+constexpr const char* kSkippedNames =
+    "A folder search skips hidden files and folders, and what editors and merge tools leave\n"
+    "beside a file: NAME~, #NAME#, NAME.swp (and vim's .swo ... .swg, .swx), 4913,\n"
+    "NAME.orig, NAME.bak and NAME.rej. ";
+
+// watch waits for a file where the other commands stop.
+std::string SearchRules(bool waits) {
+    return std::string(kSkippedNames) +
+           (waits ? "A folder whose search gives no file yet is waited for.\n\n"
+                  : "A folder whose search gives no file is a usage error.\n\n");
+}
+
 constexpr const char* kExcludeRules =
     "--exclude GLOB is matched with fnmatch(3) against the path of each file and folder below\n"
     "the searched folder, e.g. drafts/old.html; * ? and [...] never match '/'. A GLOB without\n"
@@ -32,8 +44,9 @@ constexpr const char* kExcludeRules =
     "searched. Files named directly after --web or --template are never left out.\n\n";
 
 constexpr const char* kStatusFailure =
-    "  2  usage error, a missing path, no web or no template files, a refused project file,\n"
-    "     a file error, or a file that is not a regular file or too large\n";
+    "  2  usage error, a missing path or a folder that gives no file, no web or no template\n"
+    "     files, a refused project file, a file error, or a file that is not a regular file or\n"
+    "     too large\n";
 constexpr const char* kStatusDynamize =
     "  2  also: a page changed by another program while it was converted, twice\n"
     "  3  a block was left unchanged because its end line is missing\n"
@@ -218,7 +231,7 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     AddEndLinesOption(*dynamize, dynamizeEndLines, kEndLinesHelp);
     std::string dynamizeFormat = "text";
     AddFormatOption(*dynamize, dynamizeFormat);
-    dynamize->footer(kExcludeRules +
+    dynamize->footer(SearchRules(false) + kExcludeRules +
                      Footer("  0  success: every web file is up to date or was updated\n"
                             "  1  --check: some web file would change\n" +
                                 std::string(kStatusFailure) + kStatusDynamize,
@@ -237,11 +250,14 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     AddEndLinesOption(*checkCommand, checkEndLines, kEndLinesHelp);
     std::string checkFormat = "text";
     AddFormatOption(*checkCommand, checkFormat);
-    checkCommand->footer(kExcludeRules +
-                         Footer("  0  no reports (with --strict: no notes either)\n"
+    checkCommand->footer(SearchRules(false) + kExcludeRules +
+                         Footer("  0  no reports (with --strict: no notes either, nor a list\n"
+                                "     without template files)\n"
                                 "  1  the check found reports or a page an interrupted run left\n"
-                                "     half written (with --strict: or notes)\n" +
-                                    std::string(kStatusFailure),
+                                "     half written (with --strict: or notes, or no template file\n"
+                                "     is listed)\n" +
+                                    std::string(kStatusFailure) +
+                                    "  2  also: no web files to check\n",
                                 "check the pages below pages/ against the templates in templates/",
                                 std::string(kProgram) + " check --web pages --template templates"));
 
@@ -258,7 +274,7 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     watch->add_flag("--poll", watchOptions.poll,
                     "look at modification times every second instead of asking the kernel "
                     "(for network file systems)");
-    watch->footer(kExcludeRules +
+    watch->footer(SearchRules(true) + kExcludeRules +
                   Footer("  0  stopped with Ctrl-C (SIGINT), SIGTERM or SIGHUP\n"
                          "  2  usage error, or the lists could not be read at start (a missing\n"
                          "     path, a refused project file); later failures, and file errors in\n"
@@ -284,10 +300,10 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
     std::string initEndLines = "own";
     AddEndLinesOption(*init, initEndLines,
                       "the project's end lines: own (the default) or any (see dynamize --help)");
-    init->footer(kExcludeRules +
+    init->footer(SearchRules(false) + kExcludeRules +
                  Footer("  0  the project file was written\n"
-                        "  2  usage error, a missing path, the project file exists (without "
-                        "--force), or a file error\n",
+                        "  2  usage error, a missing path or a folder that gives no file, the "
+                        "project\n     file exists (without --force), or a file error\n",
                         "a project for the site in this folder, without the drafts folder",
                         std::string(kProgram) +
                             " init site.trvx --web . --template templates --exclude drafts"));

@@ -244,7 +244,7 @@ RunReport DescribeDynamize(const ConversionRequest& request, const ConversionRes
 }
 
 RunReport DescribeCheck(const FileList& webFiles, const std::string& baseFolder,
-                        const FileCheckResult& result, bool strict,
+                        const FileCheckResult& result, bool strict, bool templatesListed,
                         const std::string& workingFolder) {
     RunReport report{.command = "check"};
     report.counts = CheckCounts(0, 0);
@@ -266,11 +266,18 @@ RunReport DescribeCheck(const FileList& webFiles, const std::string& baseFolder,
     for (const std::string& page : result.recoverable) {
         report.warnings.push_back({name(page), std::string(kRecoverableMessage)});
     }
+    if (!templatesListed) {
+        report.warnings.push_back({{}, std::string(kNoTemplatesMessage)});
+    }
     report.counts = CheckCounts(webFiles.size(), result.recoverable.size());
-    report.summary = FormatCheckSummary(result.reports.size(), result.notes.size(),
-                                        result.recoverable.size(), strict);
+    // Without a template list the check could not look at everything: with
+    // --strict that counts like a note, as the text format says.
+    const std::size_t strictNotes = result.notes.size() + (templatesListed ? 0 : 1);
+    report.summary =
+        FormatCheckSummary(result.reports.size(), strict ? strictNotes : result.notes.size(),
+                           result.recoverable.size(), strict);
     const bool findings =
-        !result.reports.empty() || !result.recoverable.empty() || (strict && !result.notes.empty());
+        !result.reports.empty() || !result.recoverable.empty() || (strict && strictNotes != 0);
     report.exitStatus = findings ? kExitFindings : kExitSuccess;
     return report;
 }

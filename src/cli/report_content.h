@@ -88,6 +88,11 @@ inline constexpr std::string_view kRecoverableMessage =
     "back first";
 inline constexpr std::string_view kChangedMessage = "changed while converting; left as it is";
 inline constexpr std::string_view kInPlaceMessage = "in place: its folder takes no new file";
+// check: no web file is an error (a wrong list would pass as no errors found);
+// no template file only a note, as the end lines need none.
+inline constexpr std::string_view kNoWebFilesMessage = "no web files to check";
+inline constexpr std::string_view kNoTemplatesMessage =
+    "no template file is listed: only the web files were checked";
 
 // The exit status of a finished dynamize (see ExitStatus).
 int DynamizeStatus(const ConversionResult& result, bool check);
@@ -97,8 +102,9 @@ int DynamizeStatus(const ConversionResult& result, bool check);
 RunReport DescribeDynamize(const ConversionRequest& request, const ConversionResult& result,
                            bool check, const std::function<std::string(std::size_t)>& diffOf,
                            const std::string& workingFolder);
+// Without templates listed, a warning says so, a finding with strict.
 RunReport DescribeCheck(const FileList& webFiles, const std::string& baseFolder,
-                        const FileCheckResult& result, bool strict,
+                        const FileCheckResult& result, bool strict, bool templatesListed,
                         const std::string& workingFolder);
 // A command that ended before its run (exit status 2): on a file error, or
 // (without one) on what loading the lists printed, which AddLoadMessages adds.

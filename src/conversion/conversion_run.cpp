@@ -17,6 +17,7 @@ namespace quillstamper {
 void ConversionObserver::OnPassStarted(const std::string&, int) {}
 void ConversionObserver::OnFileConverted(std::size_t, const std::string&, std::string_view,
                                          std::string_view, FileOutcome) {}
+void ConversionObserver::OnFileWritten(std::size_t, const std::string&, const FileIdentity&) {}
 
 std::size_t ConversionResult::CountUpdated() const {
     std::size_t count = 0;
@@ -172,6 +173,11 @@ private:
                 written.replacement ? written.replacement : LookUpIdentity(written.path);
             if (renamed) {
                 m_notes.AddAlias(written.identity, *renamed);
+                if (written.outcome == WriteOutcome::Replaced ||
+                    written.outcome == WriteOutcome::ReplacedInPlace) {
+                    m_observer.OnFileWritten(written.index, m_request.site.webFiles[written.index],
+                                             *renamed);
+                }
             }
             m_templates.Reload(written.identity, renamed);
         }

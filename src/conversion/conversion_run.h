@@ -109,6 +109,10 @@ public:
     virtual void OnFileConverted(std::size_t webIndex, const std::string& webEntry,
                                  std::string_view oldBytes, std::string_view newBytes,
                                  FileOutcome outcome);
+    // Once a page's new bytes are written (renamed over it or, where its
+    // folder takes no new file, in place), with the file its name holds now.
+    virtual void OnFileWritten(std::size_t webIndex, const std::string& webEntry,
+                               const FileIdentity& identity);
 };
 
 // "You added %d Web Files and %d Template Files!..."

@@ -119,11 +119,14 @@ bool WriteFileDurably(const std::string& folder, const std::string& name,
 // What a watch looks at. Relative paths are taken from the current folder.
 struct WatchList {
     // Their content and their existence count, however an editor saves: a
-    // rename over the name and a delete-and-create as much as a write. A file
+    // rename over the name and a delete-and-create as much as a write. So do
+    // the folders on the way to each and every link met there: a folder
+    // above it replaced, or a link of a chain pointed elsewhere. A file
     // whose folder is missing is waited for from its nearest existing parent.
     std::vector<std::string> files;
     // Files coming and going below these folders count; hidden names (a
-    // run's own temporary files among them) do not, as folder searches skip them.
+    // run's own temporary files among them) and editors' leftovers do not,
+    // as folder searches skip them.
     std::vector<std::string> folders;
 };
 
@@ -137,8 +140,15 @@ public:
     // True once a change was seen; false when timeout passed first or a
     // signal came.
     virtual bool WaitForChange(std::chrono::milliseconds timeout) = 0;
+    // The caller's own run left watched files looking like this: a change
+    // after which a file looks so is that run's write and does not count;
+    // any later one does. Holds until the next call.
+    virtual void IgnoreOwnWrites(const std::vector<FileState>& states) = 0;
     // Looks at the files every interval instead of being told by the system.
     virtual bool Polls() const = 0;
+    // Why it looks although not asked to (no inotify, its limit reached),
+    // with the system's reason; empty otherwise.
+    virtual std::string WhyPolls() const = 0;
 };
 
 // Asks the system to tell (inotify) unless poll is set or it cannot; else

@@ -1,9 +1,11 @@
 #include "conversion/os_files.h"
 
-#include "workspace/path_resolution.h"
+#include "workspace/file_collection.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <poll.h>
@@ -21,6 +23,11 @@ using std::chrono::milliseconds;
 
 bool IsHidden(std::string_view name) {
     return !name.empty() && name.front() == '.';
+}
+
+// What no folder search takes: its coming and going starts no run.
+bool IsSkippedFile(std::string_view name) {
+    return IsHidden(name) || IsEditorLeftoverName(name);
 }
 
 bool IsFolder(const std::string& path) {
@@ -55,8 +62,12 @@ std::vector<TreeEntry> ListTree(const std::string& folder) {
     for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
         std::error_code typeError;
         const bool isFolder = it->symlink_status(typeError).type() == fs::file_type::directory;
-        if (IsHidden(it->path().filename().string())) {
+        const std::string name = it->path().filename().string();
+        if (IsHidden(name)) {
             it.disable_recursion_pending();
+            continue;
+        }
+        if (!isFolder && IsEditorLeftoverName(name)) {
             continue;
         }
         entries.push_back({it->path().string(), isFolder});
@@ -70,29 +81,78 @@ constexpr std::uint32_t kMask = kEntryEvents | IN_CLOSE_WRITE | IN_ATTRIB | IN_M
 
 // What counts in one watched folder.
 struct FolderWatch {
+    std::string path; // one spelling of it
+    // Every change to these counts.
     std::set<std::string, std::less<>> names;
+    // Only their coming and going counts: folders and links on the way to a watched path.
+    std::set<std::string, std::less<>> wayNames;
     bool entries = false;
 };
 
-// Editors replace a file by renaming over it or deleting it, and a watch on
-// the file itself would end there: the folder is watched for the name.
-void AddFile(std::map<std::string, FolderWatch>& wanted, std::string path) {
-    path = WithoutTrailingSlashes(std::move(path));
-    for (;;) {
-        std::string folder = ParentFolder(path);
-        folder = folder.empty() ? "." : folder;
-        if (folder == path || IsFolder(folder)) {
-            wanted[folder].names.insert(path.substr(path.find_last_of('/') + 1));
+constexpr int kMaxLinkHops = 40; // as the kernel's own lookup
+
+// The path's parts, "." and empty ones dropped.
+std::deque<std::string> SplitPath(const std::string& path) {
+    std::deque<std::string> parts;
+    for (const fs::path& part : fs::path(path).relative_path()) {
+        if (!part.empty() && part != ".") {
+            parts.push_back(part.string());
+        }
+    }
+    return parts;
+}
+
+// Looks path up as the system does, part by part from the root, following
+// every link, and watches each part in its folder: each folder and link on
+// the way for its coming and going, so that a folder replaced above the
+// file or a link of a chain pointed elsewhere is seen; the file at the end
+// for every change, as editors replace a file by renaming over it or
+// deleting it and a watch on the file itself would end there. A part that
+// is missing is waited for in the last folder that exists.
+void AddLookup(std::map<std::string, FolderWatch>& wanted, const std::string& path) {
+    std::error_code error;
+    const fs::path absolute = fs::absolute(path, error);
+    if (error) {
+        return;
+    }
+    std::deque<std::string> parts = SplitPath(absolute.string());
+    std::string folder = "/";
+    int hops = 0;
+    while (!parts.empty()) {
+        const std::string part = std::move(parts.front());
+        parts.pop_front();
+        if (part == "..") {
+            folder = fs::path(folder).parent_path().string(); // no link left in it
+            continue;
+        }
+        const std::string next = folder == "/" ? "/" + part : folder + "/" + part;
+        FolderWatch& watch = wanted[folder];
+        const fs::file_type type = fs::symlink_status(next, error).type();
+        if (type == fs::file_type::symlink && hops++ < kMaxLinkHops) {
+            const fs::path target = fs::read_symlink(next, error);
+            if (!error) {
+                watch.wayNames.insert(part);
+                std::deque<std::string> targetParts = SplitPath(target.string());
+                parts.insert(parts.begin(), targetParts.begin(), targetParts.end());
+                folder = target.is_absolute() ? "/" : folder;
+                continue;
+            }
+        }
+        if (parts.empty() || type != fs::file_type::directory) {
+            watch.names.insert(part);
             return;
         }
-        path = std::move(folder);
+        watch.wayNames.insert(part);
+        folder = next;
     }
 }
 
 // Where the system cannot tell (no inotify, a network file system).
 class PollingWatch : public ChangeWatch {
 public:
-    explicit PollingWatch(milliseconds interval) : m_interval(interval) {}
+    // why: what kept the kernel from telling, when the caller did not ask to poll.
+    PollingWatch(milliseconds interval, std::string why)
+        : m_interval(interval), m_why(std::move(why)) {}
 
     void Watch(const WatchList& list) override {
         m_list = list;
@@ -124,8 +184,22 @@ public:
         }
     }
 
+    void IgnoreOwnWrites(const std::vector<FileState>& states) override {
+        // Taken as seen; the next look tells a change made since.
+        for (const std::string& file : m_list.files) {
+            const std::optional<FileStatus> status = StatPath(file);
+            if (status && std::find(states.begin(), states.end(), status->state) != states.end()) {
+                m_seen.files[file] = status->state;
+            }
+        }
+    }
+
     bool Polls() const override {
         return true;
+    }
+
+    std::string WhyPolls() const override {
+        return m_why;
     }
 
 private:
@@ -160,10 +234,16 @@ private:
     }
 
     milliseconds m_interval;
+    std::string m_why;
     WatchList m_list;
     Look m_seen;
     Clock::time_point m_nextLook;
 };
+
+// The system's reason, after what it concerns.
+std::string WithReason(const std::string& what, int error) {
+    return what + ": " + std::strerror(error);
+}
 
 class KernelWatch : public ChangeWatch {
 public:
@@ -177,16 +257,11 @@ public:
         }
         std::map<std::string, FolderWatch> wanted;
         for (const std::string& file : list.files) {
-            AddFile(wanted, file);
-            // Editing the target of a link changes nothing in the link's folder.
-            if (const std::optional<std::string> target = ResolveLinks(file);
-                target && *target != file) {
-                AddFile(wanted, *target);
-            }
+            AddLookup(wanted, file);
         }
         for (const std::string& folder : list.folders) {
+            AddLookup(wanted, folder);
             if (!IsFolder(folder)) {
-                AddFile(wanted, folder);
                 continue;
             }
             wanted[WithoutTrailingSlashes(folder)].entries = true;
@@ -203,10 +278,17 @@ public:
                 // The user's limit of kernel watches is reached: a folder left
                 // unwatched would miss saves, so look at every file instead;
                 // the watches already held go back to the user's other programs.
+                const int error = errno;
+                const std::string why = WithReason(
+                    error == ENOSPC
+                        ? "the limit of inotify watches (fs.inotify.max_user_watches) is reached"
+                        : "the kernel has no memory for more inotify watches",
+                    error);
                 m_inotify = Descriptor();
                 m_watches.clear();
-                m_fallback = std::make_unique<PollingWatch>(m_interval);
+                m_fallback = std::make_unique<PollingWatch>(m_interval, why);
                 m_fallback->Watch(list);
+                m_fallback->IgnoreOwnWrites(m_own);
                 return;
             }
             if (handle < 0) {
@@ -216,7 +298,9 @@ public:
             }
             // Two spellings of one folder share the handle.
             FolderWatch& merged = watches[handle];
+            merged.path = merged.path.empty() ? folder : merged.path;
             merged.names.insert(what.names.begin(), what.names.end());
+            merged.wayNames.insert(what.wayNames.begin(), what.wayNames.end());
             merged.entries = merged.entries || what.entries;
         }
         for (const auto& [handle, unused] : m_watches) {
@@ -244,8 +328,19 @@ public:
         return true;
     }
 
+    void IgnoreOwnWrites(const std::vector<FileState>& states) override {
+        m_own = states;
+        if (m_fallback) {
+            m_fallback->IgnoreOwnWrites(states);
+        }
+    }
+
     bool Polls() const override {
         return m_fallback != nullptr;
+    }
+
+    std::string WhyPolls() const override {
+        return m_fallback ? m_fallback->WhyPolls() : std::string();
     }
 
 private:
@@ -275,13 +370,28 @@ private:
             m_watches.erase(found);
             return true;
         }
+        const FolderWatch& watch = found->second;
         const std::string_view name = event.len > 0 ? event.name : "";
-        return found->second.names.contains(name) ||
-               (found->second.entries && (event.mask & kEntryEvents) != 0 && !IsHidden(name));
+        const bool entry = (event.mask & kEntryEvents) != 0;
+        const bool counts =
+            watch.names.contains(name) || (entry && watch.wayNames.contains(name)) ||
+            (watch.entries && entry &&
+             ((event.mask & IN_ISDIR) != 0 ? !IsHidden(name) : !IsSkippedFile(name)));
+        return counts && !IsOwnWrite(watch.path + '/' + std::string(name));
+    }
+
+    // Looked at when its event is read, which is after the run told what it left.
+    bool IsOwnWrite(const std::string& path) const {
+        if (m_own.empty()) {
+            return false;
+        }
+        const std::optional<FileStatus> status = StatPath(path);
+        return status && std::find(m_own.begin(), m_own.end(), status->state) != m_own.end();
     }
 
     Descriptor m_inotify;
     std::map<int, FolderWatch> m_watches; // by inotify's watch handle
+    std::vector<FileState> m_own;         // as the caller's run left its files
     bool m_pending = false;
     milliseconds m_interval;                 // of the fallback
     std::unique_ptr<ChangeWatch> m_fallback; // once the kernel runs out of watches
@@ -290,12 +400,14 @@ private:
 } // namespace
 
 std::unique_ptr<ChangeWatch> OpenChangeWatch(bool poll, milliseconds interval) {
-    if (!poll) {
-        if (Descriptor inotify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)); inotify) {
-            return std::make_unique<KernelWatch>(std::move(inotify), interval);
-        }
+    if (poll) {
+        return std::make_unique<PollingWatch>(interval, std::string());
     }
-    return std::make_unique<PollingWatch>(interval);
+    Descriptor inotify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (!inotify) {
+        return std::make_unique<PollingWatch>(interval, WithReason("inotify cannot be had", errno));
+    }
+    return std::make_unique<KernelWatch>(std::move(inotify), interval);
 }
 
 } // namespace quillstamper::os

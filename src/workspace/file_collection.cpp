@@ -136,7 +136,7 @@ void SearchFolder(const std::string& folder, const FolderSearch& search,
                 kept.push_back({path, true, LeftOutReason::TemplateFolder, {}});
                 it.disable_recursion_pending();
             }
-        } else if (it->is_regular_file(statusError) &&
+        } else if (it->is_regular_file(statusError) && !IsEditorLeftoverName(name) &&
                    (!search.webFilesOnly || IsWebFileName(name))) {
             const std::string* pattern =
                 FindMatchingPattern(search.excludePatterns, PathBelow(folder, path), false);
@@ -167,6 +167,25 @@ void SearchFolder(const std::string& folder, const FolderSearch& search,
 bool IsWebFileName(std::string_view name) {
     return EndsWithNoCase(name, ".htm") || EndsWithNoCase(name, ".html") ||
            EndsWithNoCase(name, ".pl") || EndsWithNoCase(name, ".php");
+}
+
+bool IsEditorLeftoverName(std::string_view name) {
+    if (name == "4913" || name.ends_with('~') ||
+        (name.size() >= 2 && name.front() == '#' && name.back() == '#')) {
+        return true;
+    }
+    for (const std::string_view suffix : {".bak", ".orig", ".rej", ".swx"}) {
+        if (EndsWithNoCase(name, suffix)) {
+            return true;
+        }
+    }
+    // vim counts its swap suffix down from .swp when the name is taken; .swf
+    // and below are other programs' files.
+    if (name.size() < 4 || !EndsWithNoCase(name.substr(0, name.size() - 1), ".sw")) {
+        return false;
+    }
+    const char last = static_cast<char>(std::tolower(static_cast<unsigned char>(name.back())));
+    return last >= 'g' && last <= 'p';
 }
 
 bool MatchesExcludePattern(std::string_view pattern, std::string_view relativePath, bool isFolder) {
@@ -210,7 +229,11 @@ ListExpansion ExpandLists(const std::vector<std::string>& webPaths,
             lists.templateFiles.push_back(path);
             continue;
         }
+        const std::size_t before = lists.templateFiles.size();
         SearchFolder(path, templateSearch, lists.templateFiles, lists.leftOut);
+        if (lists.templateFiles.size() == before) {
+            lists.emptyTemplateFolders.push_back(path);
+        }
         if (const std::optional<FileId> id = IdentifyFile(path)) {
             templateFolders.insert(*id);
         }
@@ -227,13 +250,19 @@ ListExpansion ExpandLists(const std::vector<std::string>& webPaths,
         if (!IsFolder(path)) {
             // Named by the user: kept even when it is a template too.
             lists.webFiles.push_back(path);
-        } else if (IsIn(templateFolders, path)) {
+            continue;
+        }
+        const std::size_t before = lists.webFiles.size();
+        if (IsIn(templateFolders, path)) {
             // Without trailing separators, like the folders a search finds.
             const std::string folder = path.substr(0, path.find_last_not_of('/') + 1);
             lists.leftOut.push_back(
                 {folder.empty() ? path : folder, true, LeftOutReason::TemplateFolder, {}});
         } else {
             SearchFolder(path, webSearch, lists.webFiles, lists.leftOut);
+        }
+        if (lists.webFiles.size() == before) {
+            lists.emptyWebFolders.push_back(path);
         }
     }
     return lists;

@@ -9,6 +9,12 @@ namespace quillstamper {
 // True for names ending in .htm, .html, .pl or .php, in any case.
 bool IsWebFileName(std::string_view name);
 
+// True for what editors and merge tools leave beside a file: backups (NAME~,
+// NAME.bak, NAME.orig, NAME.rej), autosaves (#NAME#), vim's swap files
+// (NAME.swp, .swo ... .swg, .swx) and its write test 4913. Suffixes in any
+// case. Half-typed or stale, such a file is never a template or a page.
+bool IsEditorLeftoverName(std::string_view name);
+
 enum class LeftOutReason {
     TemplateFile,   // a web folder holds a file that is also in the template list
     TemplateFolder, // a web folder holds (or is) a folder given as templates
@@ -30,6 +36,9 @@ struct ListExpansion {
     std::vector<LeftOutPath> leftOut;
     // Given paths that do not exist; when there are any, nothing else is filled.
     std::vector<std::string> missingPaths;
+    // Given folders whose search gave no file, as given.
+    std::vector<std::string> emptyWebFolders;
+    std::vector<std::string> emptyTemplateFolders;
 };
 
 // True when an exclude pattern matches a path below a searched folder: a
@@ -42,7 +51,8 @@ bool MatchesExcludePattern(std::string_view pattern, std::string_view relativePa
 // The web and template lists for the given paths. A file stands as given; a
 // folder gives, in byte order, the files below it: web files only
 // (IsWebFileName) for webPaths, every file for templatePaths. Hidden files
-// and folders are skipped, links to files count when the file, all links
+// and folders and editors' leftover files (IsEditorLeftoverName) are
+// skipped, links to files count when the file, all links
 // resolved, lies inside the searched folder (others are left out), links to
 // folders are not followed, and what matches an exclude pattern is left out
 // (a matching folder is not searched). A web folder search also leaves out the files of

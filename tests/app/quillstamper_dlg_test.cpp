@@ -489,12 +489,14 @@ private slots:
     }
 
     // A folder gives what quillstamper-cli takes from it: web files only for
-    // the web list, every file for the template list, hidden ones skipped.
+    // the web list, every file for the template list, hidden ones and
+    // editors' leftovers skipped.
     void droppedFilesAndFoldersAreAddedAsTheCommandLineTakesThem() {
         TempDir dir;
         for (const char* file :
              {"site/b.htm", "site/a.html", "site/.hidden.htm", "site/sub/c.php", "site/note.txt",
-              "one.txt", "parts/menu.txt", "parts/.x", "parts/sub/y"}) {
+              "one.txt", "parts/menu.txt", "parts/.x", "parts/sub/y", "parts/menu.txt~",
+              "parts/#menu.txt#", "parts/sub/y.swp", "parts/sub/4913"}) {
             WriteBytes(dir / file, "");
         }
         Add(true, {"/w/first.htm"});

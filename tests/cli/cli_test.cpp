@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -320,6 +321,80 @@ TEST(CliTest, MissingPathsAreUsageErrors) {
     EXPECT_EQ(ListFolder(dir.Path()), (Args{"menu.tpl", "page.html"}));
 }
 
+// A folder whose search gives no file is a usage error naming it, as a missing
+// path is: a wrong folder or --exclude must not pass a build as "no errors".
+// Editors' leftovers never count, nor get into a project.
+TEST(CliTest, FoldersThatGiveNoFileAreUsageErrors) {
+    TempDir dir;
+    Put(dir, {{"page.html", kOldPage},
+              {"menu.tpl", kMenuTemplate},
+              {"notes/n.txt", "x\n"},
+              {"backups/menu.tpl~", kMenuTemplate},
+              {"backups/#menu.tpl#", kMenuTemplate},
+              {"backups/4913", ""},
+              {"tpl/menu.tpl", kMenuTemplate},
+              {"tpl/menu.tpl.swp", kMenuTemplate},
+              {"tpl/menu.tpl.orig", kMenuTemplate}});
+    const std::string noWeb = ": no web file below this folder\n";
+    const std::string noFile = ": no file below this folder\n";
+    const std::pair<Args, std::string> cases[] = {
+        {Dynamize({"notes"}, {"menu.tpl"}), "notes" + noWeb},
+        {Dynamize({"page.html"}, {"backups"}), "backups" + noFile},
+        {{"check", "--web", "page.html", "--template", "backups/"}, "backups/" + noFile},
+        {{"check", "--web", ".", "--template", "tpl", "--exclude", "*.html"}, "." + noWeb},
+        {{"init", "p.trvx", "--web", "notes", "page.html", "--template", "menu.tpl"},
+         "notes" + noWeb},
+        {{"init", "p.trvx", "--web", "page.html", "--template", "backups", "tpl"},
+         "backups" + noFile},
+    };
+    for (const auto& [args, message] : cases) {
+        CliRun run = RunInProcess(dir.Path(), args);
+        EXPECT_EQ(run.status, 2) << testing::PrintToString(args);
+        EXPECT_EQ(run.err, "quillstamper-cli: " + message);
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_EQ(ReadBytes(dir / "page.html"), kOldPage);
+    EXPECT_FALSE(std::filesystem::exists(dir / "p.trvx"));
+
+    CliRun init = RunInProcess(dir.Path(), {"init", "p.trvx", "--web", ".", "--template", "tpl"});
+    EXPECT_EQ(init.status, 0) << init.err;
+    EXPECT_EQ(ReadBytes(dir / "p.trvx"), Project({"page.html"}, {"tpl/menu.tpl"}, "keep"));
+}
+
+// check needs web files; without templates it checks the pages on their own
+// and says so (a finding with --strict).
+TEST(CliTest, CheckRefusesNoWebFilesAndNotesNoTemplates) {
+    TempDir dir;
+    Put(dir, {{"page.html", kOldPage},
+              {"none.trvx", Project({}, {"page.html"})},
+              {"nothing.trvx", Project({}, {})},
+              {"pages.trvx", Project({"page.html"}, {})}});
+    const std::string noTemplates = "no template file is listed: only the web files were checked\n";
+    const struct {
+        Args args;
+        int status;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {{"check", "none.trvx"}, 2, "", "quillstamper-cli: no web files to check\n"},
+        {{"check", "nothing.trvx", "--strict"}, 2, "", "quillstamper-cli: no web files to check\n"},
+        {{"check", "pages.trvx"},
+         0,
+         noTemplates + "No errors found in files, file checking done!\n",
+         ""},
+        {{"check", "pages.trvx", "--strict"},
+         1,
+         noTemplates + "1 note; --strict makes it count\n",
+         ""},
+    };
+    for (const auto& c : cases) {
+        CliRun run = RunInProcess(dir.Path(), c.args);
+        EXPECT_EQ(run.status, c.status) << testing::PrintToString(c.args);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, c.err);
+    }
+}
+
 // init --web . --template templates: the template folder, other spellings
 // of template files and excluded paths stay out of the web list, and init
 // says so.
@@ -551,6 +626,9 @@ TEST(CliTest, HelpNamesTheProgramAndGivesExitStatusesAndAnExample) {
         EXPECT_EQ(run.out.find(CliProgram()), std::string::npos) << run.out;
         EXPECT_NE(run.out.find("Exit status:\n  0  "), std::string::npos) << run.out;
         EXPECT_TRUE(std::regex_search(run.out, std::regex("\nExample[^\n]*:\n  " + name + " ")))
+            << run.out;
+        // Which names a folder search skips.
+        EXPECT_EQ(run.out.find("NAME~, #NAME#, NAME.swp") != std::string::npos, !command.empty())
             << run.out;
     }
     CliRun unknown = RunCli({"--version", "frob", "--web", "x"}, {.folder = dir.Path()});

@@ -199,6 +199,31 @@ TEST(ReportFormatTest, GithubLinesNameFilesFromTheWorkingFolder) {
         "Conversion done! 1 updated, 2 unchanged. 1 note: see quillstamper-cli check\n::TOKEN::\n"))
         << run.out;
 
+    // No web file is an error; no template file a warning, a finding with --strict.
+    WriteBytes(dir / "empty.trvx",
+               Lines({"Trelvonix Quillstamper Project", std::string(30, '='), "", "[EOL]", "[EOL]",
+                      "", "", "", "", "", "", "", "", "[EOL]"}));
+    run = RunInProcess(dir.Path(), {"check", "empty.trvx", "--format", "github"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "::error::no web files to check\n");
+    WriteBytes(dir / "pages.trvx",
+               Lines({"Trelvonix Quillstamper Project", std::string(30, '='), "", "site/a.html",
+                      "[EOL]", "[EOL]", "", "", "", "", "", "", "", "", "[EOL]"}));
+    for (const auto& [strict, status] : {std::pair{false, 0}, {true, 1}}) {
+        Args args = {"check", "pages.trvx", "--format", "github"};
+        if (strict) {
+            args.push_back("--strict");
+        }
+        run = RunInProcess(dir.Path(), args);
+        EXPECT_EQ(run.status, status);
+        EXPECT_EQ(WithToken(run.out),
+                  "::warning::no template file is listed: only the web files were "
+                  "checked\n::stop-commands::TOKEN\n" +
+                      std::string(strict ? "1 note; --strict makes it count"
+                                         : "No errors found in files, file checking done!") +
+                      "\n::TOKEN::\n");
+    }
+
     EXPECT_EQ(quillstamper::cli::EscapeGithubProperty("a:b,c%d\r\ne"), "a%3Ab%2Cc%25d%0D%0Ae");
     EXPECT_EQ(quillstamper::cli::EscapeGithubMessage("a:b,c%d\r\ne"), "a:b,c%25d%0D%0Ae");
 }
@@ -443,6 +468,11 @@ TEST(ReportFormatTest, ErrorsInJsonAreOneDocumentWithStatusTwo) {
     TempDir dir;
     PutSite(dir);
     WriteBytes(dir / "refused.trvx", "trelvonix quillstamper project\r\n");
+    WriteBytes(dir / "empty/.hidden", "");
+    WriteBytes(
+        dir / "no-pages.trvx",
+        Lines({"Trelvonix Quillstamper Project", std::string(30, '='), "", "[EOL]", "site/menu.tpl",
+               "[EOL]", "<!-- Trelvonix ", " end -->", "", "", "", "", "", "", "[EOL]"}));
     const std::pair<Args, std::string> cases[] = {
         {{"dynamize", "site/s.trvx", "--max-file-size", "20"}, "larger than the limit of 20 bytes"},
         {{"check", "--web", "site", "--template", "site/menu.tpl", "--max-file-size", "40"},
@@ -451,6 +481,8 @@ TEST(ReportFormatTest, ErrorsInJsonAreOneDocumentWithStatusTwo) {
         {{"dynamize", "--web", "nothing.html", "--template", "site"}, "nothing.html: no such file"},
         {{"check", "--web", "site/a.html"}, "You added 1 Web File and 0 Template Files!\n\n"},
         {{"check", "site/no.trvx"}, "site/no.trvx: no such file or folder"},
+        {{"check", "--web", "site", "--template", "empty"}, "empty: no file below this folder"},
+        {{"check", "no-pages.trvx"}, "no web files to check"},
     };
     for (const auto& [args, cause] : cases) {
         Args jsonArgs = args;

@@ -35,8 +35,12 @@ public:
         std::this_thread::sleep_until(changes ? start + m_changes[told++] : until);
         return changes;
     }
+    void IgnoreOwnWrites(const std::vector<FileState>&) override {}
     bool Polls() const override {
         return false;
+    }
+    std::string WhyPolls() const override {
+        return {};
     }
     const Clock::time_point start = Clock::now();
     std::size_t told = 0;
@@ -88,10 +92,10 @@ CliRun Stop(CliProcess& watch, int signal, const TempDir& dir) {
     return run;
 }
 
-std::size_t Runs(const CliRun& run) {
+// The runs whose summaries out holds.
+std::size_t Runs(const std::string& out) {
     std::size_t count = 0;
-    for (std::size_t at = 0; (at = run.out.find("Conversion done!", at)) != std::string::npos;
-         ++at) {
+    for (std::size_t at = 0; (at = out.find("Conversion done!", at)) != std::string::npos; ++at) {
         ++count;
     }
     return count;
@@ -129,7 +133,7 @@ TEST(WatchProcessTest, RunsOnceOnEachSaveOfATemplate) {
         save(Template(text));
         EXPECT_TRUE(PageHas(page, text)) << text;
     }
-    EXPECT_EQ(Runs(Stop(watch, SIGINT, dir)), 5u);
+    EXPECT_EQ(Runs(Stop(watch, SIGINT, dir).out), 5u);
 }
 
 TEST(WatchProcessTest, ReadsTheProjectFileAgainAndIgnoresPages) {
@@ -157,7 +161,50 @@ TEST(WatchProcessTest, ReadsTheProjectFileAgainAndIgnoresPages) {
     EXPECT_TRUE(PageHas(page, "from b"));
     WriteBytes(dir / "b.tpl", Template("b again"));
     EXPECT_TRUE(PageHas(page, "b again"));
-    EXPECT_EQ(Runs(Stop(watch, SIGTERM, dir)), 3u);
+    EXPECT_EQ(Runs(Stop(watch, SIGTERM, dir).out), 3u);
+}
+
+// A page that is also a template: the run's own write of it starts no run
+// (each run would add a copy of the block another template holds, for
+// ever); the user's edit of it does, once.
+TEST(WatchProcessTest, APageThatIsATemplateRunsOnceForEachEdit) {
+    TempDir dir;
+    const std::string page = dir / "index.html";
+    WriteBytes(dir / "a.tpl", Template("from a"));
+    WriteBytes(page, Page("old"));
+    CliProcess watch({"watch", "--web", "index.html", "--template", "a.tpl", "index.html"},
+                     {.folder = dir.Path(), .timeout = 60s});
+    const auto runsSoFar = [&] { return Runs(watch.OutputSoFar()); };
+    ASSERT_TRUE(Within(10s, [&] { return runsSoFar() == 1; }));
+    std::this_thread::sleep_for(1500ms); // where runs would follow each other
+    EXPECT_EQ(runsSoFar(), 1u);
+    WriteBytes(page, Page("by hand"));
+    EXPECT_TRUE(Within(10s, [&] { return runsSoFar() == 2; }));
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(Runs(Stop(watch, SIGINT, dir).out), 2u);
+}
+
+// Folders that give no file yet are waited for: a template, then a page.
+TEST(WatchProcessTest, WaitsForFilesInFoldersGivenEmpty) {
+    TempDir dir;
+    fs::create_directories(dir / "pages");
+    fs::create_directories(dir / "tpl");
+    CliProcess watch({"watch", "--web", "pages", "--template", "tpl"},
+                     {.folder = dir.Path(), .timeout = 60s});
+    ASSERT_TRUE(Within(10s, [&] {
+        return watch.ErrorsSoFar().find("You added 0 Web Files and 0 Template Files!") !=
+               std::string::npos;
+    })) << watch.ErrorsSoFar();
+    EXPECT_NE(watch.ErrorsSoFar().find("pages: no web file below this folder yet; waiting for one"),
+              std::string::npos);
+    WriteBytes(dir / "tpl/menu.tpl", Template("menu"));
+    ASSERT_TRUE(Within(10s, [&] {
+        return watch.ErrorsSoFar().find("You added 0 Web Files and 1 Template File!") !=
+               std::string::npos;
+    })) << watch.ErrorsSoFar();
+    WriteBytes(dir / "pages/a.html", Page("old"));
+    EXPECT_TRUE(PageHas(dir / "pages/a.html", "menu"));
+    Stop(watch, SIGINT, dir);
 }
 
 } // namespace

@@ -53,6 +53,9 @@ CliProcess::CliProcess(const std::vector<std::string>& args, const CliSetup& set
     const std::string out = m_output / "out";
     const std::string err = m_output / "err";
     const int writeFlags = O_WRONLY | O_CREAT | O_TRUNC;
+    // There before the program starts, for a test that reads them at once.
+    WriteBytes(out, "");
+    WriteBytes(err, "");
 
     m_pid = ::fork();
     if (m_pid == 0) {
@@ -87,6 +90,10 @@ void CliProcess::Signal(int signal) const {
 
 std::string CliProcess::ErrorsSoFar() const {
     return ReadBytes(m_output / "err");
+}
+
+std::string CliProcess::OutputSoFar() const {
+    return ReadBytes(m_output / "out");
 }
 
 CliRun CliProcess::Wait() {

@@ -40,8 +40,9 @@ public:
     CliProcess& operator=(const CliProcess&) = delete;
 
     void Signal(int signal) const;
-    // What it has written to stderr so far, for a test that waits for a message.
+    // What it has written to stderr and stdout so far, for a test that waits for a message.
     std::string ErrorsSoFar() const;
+    std::string OutputSoFar() const;
     // Waits for the end of the process (once).
     CliRun Wait();
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillstamper {
@@ -174,6 +175,49 @@ TEST(FileCollectionTest, CollectsVisibleFilesInByteOrder) {
         ExpandLists({dir / "missing", site}, {site + "/a.txt", dir / "dangling"}, {});
     EXPECT_EQ(missing.missingPaths, (Paths{dir / "missing", dir / "dangling"}));
     EXPECT_TRUE(missing.webFiles.empty() && missing.templateFiles.empty());
+}
+
+// What editors and merge tools leave beside a file is never a template or a
+// page, whatever the folder search; a file named directly stays.
+TEST(FileCollectionTest, SearchesSkipEditorsLeftovers) {
+    const std::pair<const char*, bool> names[] = {
+        {"t.html~", true},     {"t.html.~1~", true},  {"#t.html#", true},   {"t.html.swp", true},
+        {"t.html.swo", true},  {"t.html.SWG", true},  {"t.html.swx", true}, {"4913", true},
+        {"t.html.orig", true}, {"t.html.bak", true},  {"T.BAK", true},      {"t.html.rej", true},
+        {"t.html", false},     {"t.bak.html", false}, {"49130", false},     {"#t.html", false},
+        {"#", false},          {"a.swf", false},      {"a.swa", false},     {"logo.svg", false},
+        {"backup", false},     {"swp", false},
+    };
+    for (const auto& [name, leftover] : names) {
+        EXPECT_EQ(IsEditorLeftoverName(name), leftover) << name;
+    }
+    const test::TempDir dir;
+    for (const char* name : {"t.html", "t.html~", "sub/#t.html#", "sub/4913", "t.html.swp",
+                             "x.orig", "sub/t.html.rej", "sub/u.bak", "keep~/t.tpl"}) {
+        test::WriteBytes(dir / name, "x");
+    }
+    const ListExpansion lists = ExpandLists({dir.Path()}, {dir.Path(), dir / "x.orig"}, {});
+    EXPECT_EQ(lists.templateFiles, (Paths{dir / "keep~/t.tpl", dir / "t.html", dir / "x.orig"}));
+    EXPECT_TRUE(lists.webFiles.empty());
+    EXPECT_TRUE(lists.leftOut.size() == 1 && lists.leftOut[0].path == dir.Path());
+}
+
+// A folder whose search gives no file is told, per list, as given.
+TEST(FileCollectionTest, TellsFoldersThatGiveNoFile) {
+    const test::TempDir dir;
+    for (const char* name : {"pages/a.html", "notes/n.txt", "tpl/t.tpl", "drafts/d.html",
+                             "hidden/.h.html", "old/menu.tpl~"}) {
+        test::WriteBytes(dir / name, "x");
+    }
+    ::mkdir((dir / "empty").c_str(), 0700);
+    const ListExpansion lists =
+        ExpandLists({dir / "pages", dir / "notes", dir / "drafts", dir / "hidden", dir / "tpl",
+                     dir / "pages/a.html"},
+                    {dir / "tpl", dir / "empty", dir / "old", dir / "notes/n.txt"}, {"d.*"});
+    EXPECT_EQ(lists.webFiles, (Paths{dir / "pages/a.html", dir / "pages/a.html"}));
+    EXPECT_EQ(lists.emptyWebFolders,
+              (Paths{dir / "notes", dir / "drafts", dir / "hidden", dir / "tpl"}));
+    EXPECT_EQ(lists.emptyTemplateFolders, (Paths{dir / "empty", dir / "old"}));
 }
 
 TEST(FileCollectionTest, ExcludePatternsMatchNamesOrWholePaths) {
