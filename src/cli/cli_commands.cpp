@@ -218,8 +218,8 @@ int PrintDynamizeText(const ConversionRequest& request, const ConversionResult& 
         }
         out << diffs.DiffOf(i);
     }
-    for (const auto& [page, links] : result.hardLinks) {
-        err << QuotePath(page) << ": " << FormatHardLinks(links) << '\n';
+    for (const HardLinkedPage& page : result.hardLinks) {
+        err << QuotePath(page.page) << ": " << FormatHardLinks(page) << '\n';
     }
     for (const ConversionProblem& problem : result.problems) {
         PrintProblem(err, problem.file, problem.line, problem.startLine);

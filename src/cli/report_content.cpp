@@ -113,8 +113,14 @@ std::string FormatCheckSummary(std::size_t problems, std::size_t notes, std::siz
     return text + '.';
 }
 
-std::string FormatHardLinks(std::size_t links) {
-    return "has " + std::to_string(links) + " hard links; the others keep the old content";
+std::string FormatHardLinks(const HardLinkedPage& page) {
+    const std::string text = "has " + std::to_string(page.links) + " hard links; ";
+    if (page.kept + 1 >= page.links) {
+        return text + "the others keep the old content";
+    }
+    // Some other names were listed and replaced too.
+    return text + std::to_string(page.kept) + " of them " + (page.kept == 1 ? "keeps" : "keep") +
+           " the old content";
 }
 
 std::string FormatFileErrorCause(const FileError& error) {
@@ -172,9 +178,9 @@ RunReport DescribeDynamize(const ConversionRequest& request, const ConversionRes
         report.warnings.push_back(
             {page, ResolvePath(page, request.baseFolder), std::string(kRecoverableMessage)});
     }
-    for (const auto& [page, links] : result.hardLinks) {
+    for (const HardLinkedPage& page : result.hardLinks) {
         report.warnings.push_back(
-            {page, ResolvePath(page, request.baseFolder), FormatHardLinks(links)});
+            {page.page, ResolvePath(page.page, request.baseFolder), FormatHardLinks(page)});
     }
     for (const ConversionProblem& problem : result.problems) {
         report.problems.push_back(

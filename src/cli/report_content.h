@@ -67,7 +67,7 @@ std::string FormatConversionSummary(std::size_t updated, std::size_t unchanged, 
                                     bool dry);
 std::string FormatInterruption(std::size_t updated, std::size_t notConverted, bool dry);
 std::string FormatCheckSummary(std::size_t problems, std::size_t notes, std::size_t recoverable);
-std::string FormatHardLinks(std::size_t links);
+std::string FormatHardLinks(const HardLinkedPage& page);
 std::string FormatFileErrorCause(const FileError& error);
 inline constexpr std::string_view kRecoverableMessage =
     "a run was interrupted while writing it in place; the next dynamize puts its old content "

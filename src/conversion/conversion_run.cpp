@@ -8,6 +8,7 @@
 #include "conversion/template_set.h"
 #include "workspace/path_resolution.h"
 
+#include <algorithm>
 #include <set>
 #include <unordered_map>
 #include <utility>
@@ -115,10 +116,28 @@ public:
             CommitStaged();
             snapshot = ReadFileSnapshot(path, m_request.maxFileBytes);
         }
-        if (const SharedBytes written = m_writer.WouldHaveWritten(snapshot.identity)) {
+        if (const SharedBytes written = m_writer.WouldHaveWritten(snapshot, path)) {
             snapshot.bytes = *written;
         }
         return snapshot;
+    }
+
+    // The files of more names than one that were replaced under some names
+    // only, in list order.
+    void ReportHardLinks() {
+        std::vector<std::pair<std::size_t, HardLinkedPage>> pages;
+        for (const auto& [identity, file] : m_linkedFiles) {
+            if (file.firstWritten && !file.inPlace && file.written.size() < file.links) {
+                pages.emplace_back(*file.firstWritten,
+                                   HardLinkedPage{m_request.site.webFiles[*file.firstWritten],
+                                                  file.links, file.links - file.written.size()});
+            }
+        }
+        std::sort(pages.begin(), pages.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (auto& [index, page] : pages) {
+            m_result.hardLinks.push_back(std::move(page));
+        }
     }
 
 private:
@@ -147,9 +166,10 @@ private:
             default:
                 break;
             }
-            if (written.links > 1) {
-                m_result.hardLinks.emplace_back(m_request.site.webFiles[written.index],
-                                                written.links);
+            if (written.outcome == WriteOutcome::Replaced ||
+                written.outcome == WriteOutcome::ReplacedInPlace) {
+                NoteWrittenName(written.index, written.identity, written.path,
+                                written.outcome == WriteOutcome::ReplacedInPlace);
             }
             // A page renamed over is the file staged; any other is looked up.
             const std::optional<FileIdentity> renamed =
@@ -158,6 +178,22 @@ private:
                 m_notes.AddAlias(written.identity, *renamed);
             }
             m_templates.Reload(written.identity, renamed);
+        }
+    }
+
+    // A file replaced by rename holds the new bytes under that name only; one
+    // written in place, under all of its names.
+    void NoteWrittenName(std::size_t index, const FileIdentity& identity, const std::string& path,
+                         bool inPlace) {
+        const auto found = m_linkedFiles.find(identity);
+        if (found == m_linkedFiles.end()) {
+            return;
+        }
+        LinkedFile& file = found->second;
+        file.firstWritten = file.firstWritten.value_or(index);
+        file.inPlace = file.inPlace || inPlace;
+        if (std::optional<DirectoryEntry> name = LookUpDirectoryEntry(path)) {
+            file.written.insert(std::move(*name));
         }
     }
 
@@ -201,6 +237,10 @@ private:
         page.path = ResolvePath(entry, m_request.baseFolder);
         FileSnapshot snapshot = Read(page.path);
         page.identity = snapshot.identity;
+        if (snapshot.links > 1) {
+            // Its other names keep their identity when this one is renamed over.
+            m_linkedFiles.try_emplace(snapshot.identity, LinkedFile{snapshot.links});
+        }
         page.bytes = std::make_shared<const std::string>(std::move(snapshot.bytes));
         page.isTemplate = m_templates.Holds(page.identity);
         // A page listed twice has its notes from its first conversion.
@@ -219,7 +259,11 @@ private:
             m_observer.OnFileConverted(index, entry, oldBytes, oldBytes, FileOutcome::Unchanged);
             return FileOutcome::Unchanged;
         }
-        m_writer.Stage(index, page.path, page.identity, output.newBytes, snapshot.state);
+        m_writer.Stage(index, page.path, page.identity, output.newBytes, snapshot.state,
+                       snapshot.links);
+        if (!m_request.writeFiles) {
+            NoteWrittenName(index, page.identity, page.path, false);
+        }
         m_templates.Reload(page.identity, page.identity);
         m_observer.OnFileConverted(index, entry, oldBytes, output.newBytes, FileOutcome::Updated);
         return FileOutcome::Updated;
@@ -255,6 +299,14 @@ private:
     // The size each page had when first read.
     std::unordered_map<std::string, std::size_t> m_firstSeenBytes;
     std::set<std::pair<std::size_t, std::size_t>> m_reportedTemplates;
+    // Files of more names than one, by their identity as first read.
+    struct LinkedFile {
+        std::uint64_t links = 1; // when first read
+        std::optional<std::size_t> firstWritten{};
+        std::set<DirectoryEntry> written{};
+        bool inPlace = false;
+    };
+    std::unordered_map<FileIdentity, LinkedFile, FileIdentityHash> m_linkedFiles;
 };
 
 } // namespace
@@ -315,6 +367,7 @@ ConversionResult RunConversion(const ConversionRequest& request, ConversionObser
             result.error = commitError; // it concerns an earlier page
         }
     }
+    run.ReportHardLinks();
     return result;
 }
 

@@ -31,6 +31,16 @@ struct ConversionRequest {
 
 enum class FileOutcome { Unchanged, Updated };
 
+// A file of more names than one that a run replaced (or would) under some of
+// them: it holds a new file there, while the names left keep the old one.
+struct HardLinkedPage {
+    std::string page;      // the first list entry written
+    std::size_t links = 0; // names the file had
+    std::size_t kept = 0;  // of them, those that keep the old bytes
+
+    friend bool operator==(const HardLinkedPage&, const HardLinkedPage&) = default;
+};
+
 // A block left as it was because an end line is missing.
 struct ConversionProblem {
     enum class Place { WebFile, TemplateFile };
@@ -72,8 +82,9 @@ struct ConversionResult {
     std::vector<std::size_t> inPlace;
     // Pages another program wrote while they were converted, twice: left as they are.
     std::vector<std::string> changedWhileConverting;
-    // Pages with more names than one: the other names keep the old bytes.
-    std::vector<std::pair<std::string, std::size_t>> hardLinks;
+    // Pages replaced under some of their names only: the others keep the old
+    // bytes. A page written in place, or under every name, is not among them.
+    std::vector<HardLinkedPage> hardLinks;
     // Pages that a killed run left half written in place: put back (a real
     // run) or found (a dry run).
     std::vector<std::string> restored;

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -161,8 +162,62 @@ TEST(WriteSafetyTest, AccessControlListsAttributesAndHardLinks) {
     char value[8] = {};
     EXPECT_EQ(::getxattr(page.c_str(), "user.origin", value, sizeof value), 4);
     EXPECT_STREQ(value, "kept");
-    EXPECT_EQ(result.hardLinks, (std::vector<std::pair<std::string, std::size_t>>{{"a.html", 2}}));
+    EXPECT_EQ(result.hardLinks, (std::vector<HardLinkedPage>{{"a.html", 2, 1}}));
     EXPECT_EQ(ReadBytes(site.dir / "other.html"), Page("old"));
+}
+
+// A file listed under several of its names is replaced under each of them,
+// so a dry run counts what the run writes; only the names left out keep the
+// old bytes, and only they are warned about. Written in place, every name
+// shows the new bytes: no warning.
+TEST(WriteSafetyTest, HardLinksCountAndWarnAlikeInDryRunAndRun) {
+    const std::vector<std::string> names{"a.html", "b.html", "c.html"};
+    const struct {
+        std::size_t names;
+        FileList listed;
+        std::size_t updated;
+        std::vector<HardLinkedPage> warned;
+    } cases[] = {
+        {2, {"a.html", "b.html"}, 2, {}},
+        {2, {"a.html"}, 1, {{"a.html", 2, 1}}},
+        {3, {"b.html", "a.html", "b.html"}, 2, {{"b.html", 3, 1}}},
+        {3, {"c.html", "./c.html"}, 1, {{"c.html", 3, 2}}},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.listed.size());
+        const Site site;
+        WriteBytes(site.dir / "a.html", Page("old"));
+        for (std::size_t i = 1; i < test.names; ++i)
+            ASSERT_EQ(::link((site.dir / "a.html").c_str(), (site.dir / names[i]).c_str()), 0);
+        ConversionRequest request{{test.listed, {"menu.tpl"}, DefaultIdentifiers()},
+                                  site.dir.Path()};
+        request.recoveryFolder = site.dir / "recovery";
+        for (const bool write : {false, true}) {
+            request.writeFiles = write;
+            const ConversionResult result = RunConversion(request);
+            ASSERT_FALSE(result.error);
+            EXPECT_EQ(result.CountUpdated(), test.updated) << write;
+            EXPECT_EQ(result.hardLinks, test.warned) << write;
+        }
+        for (std::size_t i = 0; i < test.names; ++i) {
+            const bool listed = std::count(test.listed.begin(), test.listed.end(), names[i]) > 0;
+            EXPECT_EQ(ReadBytes(site.dir / names[i]), Page(listed ? "new" : "old")) << names[i];
+        }
+    }
+
+    const Site site;
+    WriteBytes(site.dir / "closed/a.html", Page("old"));
+    ASSERT_EQ(::link((site.dir / "closed/a.html").c_str(), (site.dir / "b.html").c_str()), 0);
+    ASSERT_EQ(::chmod((site.dir / "closed/a.html").c_str(), 0666), 0);
+    ASSERT_EQ(::chmod((site.dir / "closed").c_str(), 0555), 0);
+    EXPECT_EQ(RunAsUnprivileged([&] {
+                  const ConversionResult result = site.Run({"closed/a.html"});
+                  return !result.error && result.inPlace.size() == 1 && result.hardLinks.empty()
+                             ? 0
+                             : 1;
+              }),
+              0);
+    EXPECT_EQ(ReadBytes(site.dir / "b.html"), Page("new"));
 }
 
 // A folder that takes no new file: the page is written in place, its old
