@@ -82,9 +82,14 @@ void PrintProblem(std::ostream& err, const std::string& file, std::size_t line,
 }
 
 // Dynamize puts such pages back before anything else; until then, say so.
-void PrintRecoverable(std::ostream& out, const std::vector<std::string>& pages) {
+// Those edited since are left alone, so the user must know where the copy is.
+void PrintRecoverable(std::ostream& out, const std::vector<std::string>& pages,
+                      const std::vector<KeptRecoveryCopy>& kept) {
     for (const std::string& page : pages) {
         out << QuotePath(page) << ": " << kRecoverableMessage << '\n';
+    }
+    for (const KeptRecoveryCopy& copy : kept) {
+        out << QuotePath(copy.page) << ": " << FormatKeptCopy(QuotePath(copy.copy)) << '\n';
     }
 }
 
@@ -200,7 +205,7 @@ int PrintDynamizeText(const ConversionRequest& request, const ConversionResult& 
     for (const std::string& page : result.restored) {
         out << "restored " << QuotePath(page) << " from an interrupted run\n";
     }
-    PrintRecoverable(err, result.recoverable);
+    PrintRecoverable(err, result.recoverable, result.changedSinceInterrupted);
     const bool dry = !request.writeFiles;
     std::vector<bool> inPlace(result.outcomes.size(), false);
     for (const std::size_t index : result.inPlace) {
@@ -311,8 +316,9 @@ int CheckSite(const SourceOptions& sourceOptions, const CheckOptions& options, R
     for (const ConversionNote& note : result.notes) {
         out << FormatQuotedNote(note) << '\n';
     }
-    PrintRecoverable(out, result.recoverable);
-    if (!result.reports.empty() || !result.recoverable.empty()) {
+    PrintRecoverable(out, result.recoverable, result.changedSinceInterrupted);
+    if (!result.reports.empty() || !result.recoverable.empty() ||
+        !result.changedSinceInterrupted.empty()) {
         return kExitFindings;
     }
     out << kCheckPassedMessage << '\n';

@@ -76,9 +76,19 @@ DynamizeCounts(std::size_t updated, std::size_t wouldUpdate, std::size_t unchang
             {"interrupted_by", static_cast<std::size_t>(interruptedBy)}};
 }
 
-std::vector<std::pair<std::string, std::size_t>> CheckCounts(std::size_t checked,
-                                                             std::size_t recoverable) {
-    return {{"checked", checked}, {"recoverable", recoverable}};
+std::vector<std::pair<std::string, std::size_t>>
+CheckCounts(std::size_t checked, std::size_t recoverable, std::size_t changedSinceInterrupted) {
+    return {{"checked", checked},
+            {"recoverable", recoverable},
+            {"changed_since_interrupted", changedSinceInterrupted}};
+}
+
+void AddKeptCopies(RunReport& report, const std::vector<KeptRecoveryCopy>& kept,
+                   const std::string& baseFolder) {
+    for (const KeptRecoveryCopy& copy : kept) {
+        report.warnings.push_back(
+            {copy.page, ResolvePath(copy.page, baseFolder), FormatKeptCopy(copy.copy)});
+    }
 }
 
 } // namespace
@@ -100,8 +110,9 @@ std::string FormatInterruption(std::size_t updated, std::size_t notConverted, bo
            " not converted";
 }
 
-std::string FormatCheckSummary(std::size_t problems, std::size_t notes, std::size_t recoverable) {
-    if (problems == 0 && recoverable == 0) {
+std::string FormatCheckSummary(std::size_t problems, std::size_t notes, std::size_t recoverable,
+                               std::size_t changedSinceInterrupted) {
+    if (problems == 0 && recoverable == 0 && changedSinceInterrupted == 0) {
         return std::string(kCheckPassedMessage);
     }
     std::string text =
@@ -109,6 +120,10 @@ std::string FormatCheckSummary(std::size_t problems, std::size_t notes, std::siz
     if (recoverable > 0) {
         text +=
             ", " + CountOf(recoverable, "page") + " to put back (run " + kProgram + " dynamize)";
+    }
+    if (changedSinceInterrupted > 0) {
+        text += ", " + CountOf(changedSinceInterrupted, "page") +
+                " changed since an interrupted run (see its recovery copy)";
     }
     return text + '.';
 }
@@ -178,6 +193,7 @@ RunReport DescribeDynamize(const ConversionRequest& request, const ConversionRes
         report.warnings.push_back(
             {page, ResolvePath(page, request.baseFolder), std::string(kRecoverableMessage)});
     }
+    AddKeptCopies(report, result.changedSinceInterrupted, request.baseFolder);
     for (const HardLinkedPage& page : result.hardLinks) {
         report.warnings.push_back(
             {page.page, ResolvePath(page.page, request.baseFolder), FormatHardLinks(page)});
@@ -217,7 +233,7 @@ RunReport DescribeDynamize(const ConversionRequest& request, const ConversionRes
 RunReport DescribeCheck(const FileList& webFiles, const std::string& baseFolder,
                         const FileCheckResult& result, bool strict) {
     RunReport report{.command = "check"};
-    report.counts = CheckCounts(0, 0);
+    report.counts = CheckCounts(0, 0, 0);
     if (result.error) {
         report.errors.push_back(DescribeFileError(*result.error));
         report.exitStatus = kExitFailure;
@@ -237,18 +253,20 @@ RunReport DescribeCheck(const FileList& webFiles, const std::string& baseFolder,
         report.warnings.push_back(
             {page, ResolvePath(page, baseFolder), std::string(kRecoverableMessage)});
     }
-    report.counts = CheckCounts(webFiles.size(), result.recoverable.size());
-    report.summary =
-        FormatCheckSummary(result.reports.size(), result.notes.size(), result.recoverable.size());
-    const bool findings =
-        !result.reports.empty() || !result.recoverable.empty() || (strict && !result.notes.empty());
+    AddKeptCopies(report, result.changedSinceInterrupted, baseFolder);
+    const std::size_t kept = result.changedSinceInterrupted.size();
+    report.counts = CheckCounts(webFiles.size(), result.recoverable.size(), kept);
+    report.summary = FormatCheckSummary(result.reports.size(), result.notes.size(),
+                                        result.recoverable.size(), kept);
+    const bool findings = !result.reports.empty() || !result.recoverable.empty() || kept > 0 ||
+                          (strict && !result.notes.empty());
     report.exitStatus = findings ? kExitFindings : kExitSuccess;
     return report;
 }
 
 RunReport DescribeFailure(const std::string& command, const std::optional<FileError>& error) {
     RunReport report{.command = command, .exitStatus = kExitFailure};
-    report.counts = command == "check" ? CheckCounts(0, 0) : DynamizeCounts(0, 0, 0, 0, 0, 0);
+    report.counts = command == "check" ? CheckCounts(0, 0, 0) : DynamizeCounts(0, 0, 0, 0, 0, 0);
     if (error) {
         report.errors.push_back(DescribeFileError(*error));
     }

@@ -66,7 +66,8 @@ struct RunReport {
 std::string FormatConversionSummary(std::size_t updated, std::size_t unchanged, std::size_t notes,
                                     bool dry);
 std::string FormatInterruption(std::size_t updated, std::size_t notConverted, bool dry);
-std::string FormatCheckSummary(std::size_t problems, std::size_t notes, std::size_t recoverable);
+std::string FormatCheckSummary(std::size_t problems, std::size_t notes, std::size_t recoverable,
+                               std::size_t changedSinceInterrupted);
 std::string FormatHardLinks(const HardLinkedPage& page);
 std::string FormatFileErrorCause(const FileError& error);
 inline constexpr std::string_view kRecoverableMessage =

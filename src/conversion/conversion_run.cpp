@@ -33,6 +33,10 @@ std::string FormatPreconditionMessage(std::size_t webCount, std::size_t template
            " Template Files!\n\nYou need one of each at least for starting the conversion process!";
 }
 
+std::string FormatKeptCopy(std::string_view copy) {
+    return "changed since an interrupted run; its old content is in " + std::string(copy);
+}
+
 std::string FormatNote(const ConversionNote& note) {
     std::string text = note.file + ':' + std::to_string(note.line) + ": ";
     switch (note.kind) {
@@ -313,9 +317,9 @@ private:
 
 namespace {
 
-// A page that a killed run was rewriting in place holds the new beginning
-// and the old end: its old bytes go back before anything else happens. A dry
-// run only tells.
+// A page that a killed run was rewriting in place holds part of the new
+// bytes over the old ones: its old bytes go back before anything else
+// happens, unless it was edited since. A dry run only tells.
 void PutBackInterruptedWrites(const ConversionRequest& request, ConversionResult& result) {
     const RecoveryStore store = RecoveryStoreFor(request);
     const std::vector<RecoveryStore::Copy> copies = store.List();
@@ -329,18 +333,18 @@ void PutBackInterruptedWrites(const ConversionRequest& request, ConversionResult
     for (const std::string& entry : request.site.webFiles) {
         const std::optional<FileIdentity> page =
             LookUpIdentity(ResolvePath(entry, request.baseFolder));
-        for (std::size_t i = 0; i < copies.size(); ++i) {
-            if (!page || targets[i] != page) {
+        // Newest first; a page listed twice is dealt with once.
+        for (std::size_t i = 0; page && i < copies.size(); ++i) {
+            if (targets[i] != page) {
                 continue;
             }
-            if (request.writeFiles) {
-                store.PutBack(copies[i]);
-                result.restored.push_back(entry);
+            targets[i].reset();
+            if (request.writeFiles ? store.PutBack(copies[i])
+                                   : store.MatchesInterruptedWrite(copies[i])) {
+                (request.writeFiles ? result.restored : result.recoverable).push_back(entry);
             } else {
-                result.recoverable.push_back(entry);
+                result.changedSinceInterrupted.push_back({entry, copies[i].file});
             }
-            targets[i].reset(); // a page listed twice is put back once
-            break;
         }
     }
 }

@@ -41,6 +41,19 @@ struct HardLinkedPage {
     friend bool operator==(const HardLinkedPage&, const HardLinkedPage&) = default;
 };
 
+// A page that holds more than an interrupted write left, and the recovery
+// copy that keeps its content from before that write.
+struct KeptRecoveryCopy {
+    std::string page; // the list entry as written
+    std::string copy; // the copy's file
+
+    friend bool operator==(const KeptRecoveryCopy&, const KeptRecoveryCopy&) = default;
+};
+
+// "changed since an interrupted run; its old content is in RECOVERY-PATH",
+// to follow "PATH: ".
+std::string FormatKeptCopy(std::string_view copy);
+
 // A block left as it was because an end line is missing.
 struct ConversionProblem {
     enum class Place { WebFile, TemplateFile };
@@ -89,6 +102,9 @@ struct ConversionResult {
     // run) or found (a dry run).
     std::vector<std::string> restored;
     std::vector<std::string> recoverable;
+    // Pages edited since a killed run was writing them in place: left as they
+    // are (and converted), their old bytes still in the recovery copy.
+    std::vector<KeptRecoveryCopy> changedSinceInterrupted;
     // The signal that stopped the run, or 0.
     int interruptedBy = 0;
 

@@ -153,6 +153,7 @@ FileCheckResult CheckFilesAndBlocks(const FileList& webFiles, const FileList& te
     }
     result.notes = std::move(dryRun.notes);
     result.recoverable = std::move(dryRun.recoverable);
+    result.changedSinceInterrupted = std::move(dryRun.changedSinceInterrupted);
     return result;
 }
 
