@@ -108,6 +108,7 @@ PreviewData CollectPreview(ConversionRequest request) {
     data.webFileCount = request.site.webFiles.size();
     data.files = collector.TakeFiles();
     data.recoverable = std::move(result.recoverable);
+    data.changedSinceInterrupted = std::move(result.changedSinceInterrupted);
     data.problems = std::move(result.problems);
     data.notes = std::move(result.notes);
     return data;
@@ -161,6 +162,9 @@ void CPreviewDlg::CreateControls() {
                          "content back first",
                   page);
     }
+    for (const KeptRecoveryCopy& kept : m_data.changedSinceInterrupted) {
+        addReport(kept.page + ": " + FormatKeptCopy(kept.copy), kept.page);
+    }
     for (const ConversionProblem& problem : m_data.problems) {
         addReport(FormatCheckReportLine(problem.file, problem.line, problem.startLine),
                   problem.file);
@@ -199,9 +203,10 @@ void CPreviewDlg::CreateControls() {
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(splitter, 3);
-    layout->addWidget(new QLabel(
-        QStringLiteral("Problems and notes (%1):")
-            .arg(m_data.recoverable.size() + m_data.problems.size() + m_data.notes.size())));
+    layout->addWidget(
+        new QLabel(QStringLiteral("Problems and notes (%1):")
+                       .arg(m_data.recoverable.size() + m_data.changedSinceInterrupted.size() +
+                            m_data.problems.size() + m_data.notes.size())));
     layout->addWidget(m_reportList, 1);
     layout->addLayout(buttons);
 

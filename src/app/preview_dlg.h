@@ -35,6 +35,8 @@ struct PreviewData {
     std::vector<ConversionNote> notes;
     // Pages an interrupted run left half written; Dynamize puts them back.
     std::vector<std::string> recoverable;
+    // Pages edited since such a run; Dynamize leaves them as they are.
+    std::vector<KeptRecoveryCopy> changedSinceInterrupted;
 };
 
 // Runs the conversion without writing and keeps what would change. A file

@@ -570,6 +570,15 @@ void CQuillstamperDlg::OnDynamize() {
                                    "run, then converted:",
                                    result.restored));
     }
+    if (!result.changedSinceInterrupted.empty()) {
+        std::vector<std::string> pages;
+        for (const KeptRecoveryCopy& kept : result.changedSinceInterrupted) {
+            pages.push_back(kept.page + ": " + FormatKeptCopy(kept.copy));
+        }
+        ShowMessage(FormatPageList("These pages were changed since an interrupted run; they were "
+                                   "left as they are, then converted:",
+                                   pages));
+    }
     if (!result.problems.empty()) {
         ShowMessage(FormatProblems(result.problems));
     }

@@ -97,10 +97,14 @@ void PrintProblem(std::ostream& err, const std::string& file, std::size_t line,
 }
 
 // Dynamize puts such pages back before anything else; until then, say so.
+// Those edited since are left alone, so the user must know where the copy is.
 void PrintRecoverable(std::ostream& out, const std::vector<std::string>& pages,
-                      const TextNamer& name) {
+                      const std::vector<KeptRecoveryCopy>& kept, const TextNamer& name) {
     for (const std::string& page : pages) {
         out << name(page) << ": " << kRecoverableMessage << '\n';
+    }
+    for (const KeptRecoveryCopy& copy : kept) {
+        out << name(copy.page) << ": " << FormatKeptCopy(QuotePath(copy.copy)) << '\n';
     }
 }
 
@@ -224,7 +228,7 @@ int PrintDynamizeText(const ConversionRequest& request, const ConversionResult& 
     for (const std::string& page : result.restored) {
         out << "restored " << name(page) << " from an interrupted run\n";
     }
-    PrintRecoverable(err, result.recoverable, name);
+    PrintRecoverable(err, result.recoverable, result.changedSinceInterrupted, name);
     const bool dry = !request.writeFiles;
     std::vector<bool> inPlace(result.outcomes.size(), false);
     for (const std::size_t index : result.inPlace) {
@@ -242,8 +246,8 @@ int PrintDynamizeText(const ConversionRequest& request, const ConversionResult& 
         }
         out << diffs.DiffOf(i);
     }
-    for (const auto& [page, links] : result.hardLinks) {
-        err << name(page) << ": " << FormatHardLinks(links) << '\n';
+    for (const HardLinkedPage& page : result.hardLinks) {
+        err << name(page.page) << ": " << FormatHardLinks(page) << '\n';
     }
     for (const ConversionProblem& problem : result.problems) {
         PrintProblem(err, problem.file, problem.line, problem.startLine, problem.refusedLine,
@@ -356,11 +360,12 @@ int CheckSite(const SourceOptions& sourceOptions, const CheckOptions& options, R
     for (const ConversionNote& note : result.notes) {
         out << FormatNamedNote(note, name) << '\n';
     }
-    PrintRecoverable(out, result.recoverable, name);
+    PrintRecoverable(out, result.recoverable, result.changedSinceInterrupted, name);
     if (!templatesListed) {
         out << kNoTemplatesMessage << '\n';
     }
-    if (!result.reports.empty() || !result.recoverable.empty()) {
+    if (!result.reports.empty() || !result.recoverable.empty() ||
+        !result.changedSinceInterrupted.empty()) {
         return kExitFindings;
     }
     // Without a template list the check could not look at everything: with

@@ -95,9 +95,19 @@ DynamizeCounts(std::size_t updated, std::size_t wouldUpdate, std::size_t unchang
             {"interrupted_by", static_cast<std::size_t>(interruptedBy)}};
 }
 
-std::vector<std::pair<std::string, std::size_t>> CheckCounts(std::size_t checked,
-                                                             std::size_t recoverable) {
-    return {{"checked", checked}, {"recoverable", recoverable}};
+std::vector<std::pair<std::string, std::size_t>>
+CheckCounts(std::size_t checked, std::size_t recoverable, std::size_t changedSinceInterrupted) {
+    return {{"checked", checked},
+            {"recoverable", recoverable},
+            {"changed_since_interrupted", changedSinceInterrupted}};
+}
+
+template <typename Namer>
+void AddKeptCopies(RunReport& report, const std::vector<KeptRecoveryCopy>& kept,
+                   const Namer& name) {
+    for (const KeptRecoveryCopy& copy : kept) {
+        report.warnings.push_back({name(copy.page), FormatKeptCopy(copy.copy)});
+    }
 }
 
 } // namespace
@@ -125,8 +135,8 @@ std::string FormatInterruption(std::size_t updated, std::size_t notConverted, bo
 }
 
 std::string FormatCheckSummary(std::size_t problems, std::size_t notes, std::size_t recoverable,
-                               bool strict) {
-    if (problems == 0 && recoverable == 0) {
+                               std::size_t changedSinceInterrupted, bool strict) {
+    if (problems == 0 && recoverable == 0 && changedSinceInterrupted == 0) {
         return strict && notes > 0 ? FormatStrictNotes(notes) : std::string(kCheckPassedMessage);
     }
     std::string text =
@@ -134,6 +144,10 @@ std::string FormatCheckSummary(std::size_t problems, std::size_t notes, std::siz
     if (recoverable > 0) {
         text +=
             ", " + CountOf(recoverable, "page") + " to put back (run " + kProgram + " dynamize)";
+    }
+    if (changedSinceInterrupted > 0) {
+        text += ", " + CountOf(changedSinceInterrupted, "page") +
+                " changed since an interrupted run (see its recovery copy)";
     }
     return text + '.';
 }
@@ -148,8 +162,14 @@ std::string FormatMissingLists(std::size_t webFiles, std::size_t templateFiles) 
            "!\n\nYou need one of each at least for starting the conversion process!";
 }
 
-std::string FormatHardLinks(std::size_t links) {
-    return "has " + std::to_string(links) + " hard links; the others keep the old content";
+std::string FormatHardLinks(const HardLinkedPage& page) {
+    const std::string text = "has " + std::to_string(page.links) + " hard links; ";
+    if (page.kept + 1 >= page.links) {
+        return text + "the others keep the old content";
+    }
+    // Some other names were listed and replaced too.
+    return text + std::to_string(page.kept) + " of them " + (page.kept == 1 ? "keeps" : "keep") +
+           " the old content";
 }
 
 std::string FormatFileErrorCause(const FileError& error) {
@@ -208,8 +228,9 @@ RunReport DescribeDynamize(const ConversionRequest& request, const ConversionRes
     for (const std::string& page : result.recoverable) {
         report.warnings.push_back({name(page), std::string(kRecoverableMessage)});
     }
-    for (const auto& [page, links] : result.hardLinks) {
-        report.warnings.push_back({name(page), FormatHardLinks(links)});
+    AddKeptCopies(report, result.changedSinceInterrupted, name);
+    for (const HardLinkedPage& page : result.hardLinks) {
+        report.warnings.push_back({name(page.page), FormatHardLinks(page)});
     }
     for (const ConversionProblem& problem : result.problems) {
         report.problems.push_back(DescribeProblem(problem, name));
@@ -247,7 +268,7 @@ RunReport DescribeCheck(const FileList& webFiles, const std::string& baseFolder,
                         const FileCheckResult& result, bool strict, bool templatesListed,
                         const std::string& workingFolder) {
     RunReport report{.command = "check"};
-    report.counts = CheckCounts(0, 0);
+    report.counts = CheckCounts(0, 0, 0);
     if (result.error) {
         report.errors.push_back(DescribeFileError(*result.error, workingFolder));
         report.exitStatus = kExitFailure;
@@ -269,15 +290,17 @@ RunReport DescribeCheck(const FileList& webFiles, const std::string& baseFolder,
     if (!templatesListed) {
         report.warnings.push_back({{}, std::string(kNoTemplatesMessage)});
     }
-    report.counts = CheckCounts(webFiles.size(), result.recoverable.size());
+    AddKeptCopies(report, result.changedSinceInterrupted, name);
+    const std::size_t kept = result.changedSinceInterrupted.size();
+    report.counts = CheckCounts(webFiles.size(), result.recoverable.size(), kept);
     // Without a template list the check could not look at everything: with
     // --strict that counts like a note, as the text format says.
     const std::size_t strictNotes = result.notes.size() + (templatesListed ? 0 : 1);
     report.summary =
         FormatCheckSummary(result.reports.size(), strict ? strictNotes : result.notes.size(),
-                           result.recoverable.size(), strict);
-    const bool findings =
-        !result.reports.empty() || !result.recoverable.empty() || (strict && strictNotes != 0);
+                           result.recoverable.size(), kept, strict);
+    const bool findings = !result.reports.empty() || !result.recoverable.empty() || kept > 0 ||
+                          (strict && strictNotes != 0);
     report.exitStatus = findings ? kExitFindings : kExitSuccess;
     return report;
 }
@@ -285,7 +308,7 @@ RunReport DescribeCheck(const FileList& webFiles, const std::string& baseFolder,
 RunReport DescribeFailure(const std::string& command, const std::optional<FileError>& error,
                           const std::string& workingFolder) {
     RunReport report{.command = command, .exitStatus = kExitFailure};
-    report.counts = command == "check" ? CheckCounts(0, 0) : DynamizeCounts(0, 0, 0, 0, 0, 0);
+    report.counts = command == "check" ? CheckCounts(0, 0, 0) : DynamizeCounts(0, 0, 0, 0, 0, 0);
     if (error) {
         report.errors.push_back(DescribeFileError(*error, workingFolder));
     }

@@ -76,12 +76,12 @@ std::string FormatConversionSummary(std::size_t updated, std::size_t unchanged, 
                                     bool dry);
 std::string FormatInterruption(std::size_t updated, std::size_t notConverted, bool dry);
 std::string FormatCheckSummary(std::size_t problems, std::size_t notes, std::size_t recoverable,
-                               bool strict);
+                               std::size_t changedSinceInterrupted, bool strict);
 // Why check --strict failed on notes alone.
 std::string FormatStrictNotes(std::size_t notes);
 // The window's message about an empty list, with each count in its right number.
 std::string FormatMissingLists(std::size_t webFiles, std::size_t templateFiles);
-std::string FormatHardLinks(std::size_t links);
+std::string FormatHardLinks(const HardLinkedPage& page);
 std::string FormatFileErrorCause(const FileError& error);
 inline constexpr std::string_view kRecoverableMessage =
     "a run was interrupted while writing it in place; the next dynamize puts its old content "

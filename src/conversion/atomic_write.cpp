@@ -167,16 +167,14 @@ WriteOutcome WriteInPlace(const RecoveryStore& recovery, const os::Descriptor& f
     }
     std::string copy;
     try {
-        copy = recovery.Save(AbsolutePath(target), oldBytes);
+        copy = recovery.Save(AbsolutePath(target), oldBytes, bytes);
     } catch (const FileError& error) {
         throw FileError(path, error.Cause());
     }
-    if (!Allowed(WriteStage::Write, path) || !os::WriteAt(file, bytes, 0) ||
-        !os::Truncate(file, static_cast<std::int64_t>(bytes.size())) ||
+    if (!Allowed(WriteStage::Write, path) || !OverwriteInBlocks(file, bytes) ||
         !Allowed(WriteStage::Flush, path) || !os::FlushFile(file)) {
         const int error = errno;
-        if (os::WriteAt(file, oldBytes, 0) &&
-            os::Truncate(file, static_cast<std::int64_t>(oldBytes.size())) && os::FlushFile(file)) {
+        if (OverwriteInBlocks(file, oldBytes) && os::FlushFile(file)) {
             recovery.Remove(copy);
         }
         throw MakeFileError(path, "cannot write", error);

@@ -8,6 +8,7 @@
 #include "conversion/template_set.h"
 #include "workspace/path_resolution.h"
 
+#include <algorithm>
 #include <set>
 #include <unordered_map>
 #include <utility>
@@ -31,6 +32,10 @@ std::string FormatPreconditionMessage(std::size_t webCount, std::size_t template
     return "You added " + std::to_string(webCount) + " Web Files and " +
            std::to_string(templateCount) +
            " Template Files!\n\nYou need one of each at least for starting the conversion process!";
+}
+
+std::string FormatKeptCopy(std::string_view copy) {
+    return "changed since an interrupted run; its old content is in " + std::string(copy);
 }
 
 std::string FormatNote(const ConversionNote& note) {
@@ -132,10 +137,28 @@ public:
             CommitStaged();
             snapshot = ReadFileSnapshot(path, m_request.maxFileBytes);
         }
-        if (const SharedBytes written = m_writer.WouldHaveWritten(snapshot.identity)) {
+        if (const SharedBytes written = m_writer.WouldHaveWritten(snapshot, path)) {
             snapshot.bytes = *written;
         }
         return snapshot;
+    }
+
+    // The files of more names than one that were replaced under some names
+    // only, in list order.
+    void ReportHardLinks() {
+        std::vector<std::pair<std::size_t, HardLinkedPage>> pages;
+        for (const auto& [identity, file] : m_linkedFiles) {
+            if (file.firstWritten && !file.inPlace && file.written.size() < file.links) {
+                pages.emplace_back(*file.firstWritten,
+                                   HardLinkedPage{m_request.site.webFiles[*file.firstWritten],
+                                                  file.links, file.links - file.written.size()});
+            }
+        }
+        std::sort(pages.begin(), pages.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (auto& [index, page] : pages) {
+            m_result.hardLinks.push_back(std::move(page));
+        }
     }
 
 private:
@@ -164,9 +187,10 @@ private:
             default:
                 break;
             }
-            if (written.links > 1) {
-                m_result.hardLinks.emplace_back(m_request.site.webFiles[written.index],
-                                                written.links);
+            if (written.outcome == WriteOutcome::Replaced ||
+                written.outcome == WriteOutcome::ReplacedInPlace) {
+                NoteWrittenName(written.index, written.identity, written.path,
+                                written.outcome == WriteOutcome::ReplacedInPlace);
             }
             // A page renamed over is the file staged; any other is looked up.
             const std::optional<FileIdentity> renamed =
@@ -180,6 +204,22 @@ private:
                 }
             }
             m_templates.Reload(written.identity, renamed);
+        }
+    }
+
+    // A file replaced by rename holds the new bytes under that name only; one
+    // written in place, under all of its names.
+    void NoteWrittenName(std::size_t index, const FileIdentity& identity, const std::string& path,
+                         bool inPlace) {
+        const auto found = m_linkedFiles.find(identity);
+        if (found == m_linkedFiles.end()) {
+            return;
+        }
+        LinkedFile& file = found->second;
+        file.firstWritten = file.firstWritten.value_or(index);
+        file.inPlace = file.inPlace || inPlace;
+        if (std::optional<DirectoryEntry> name = LookUpDirectoryEntry(path)) {
+            file.written.insert(std::move(*name));
         }
     }
 
@@ -223,6 +263,10 @@ private:
         page.path = ResolvePath(entry, m_request.baseFolder);
         FileSnapshot snapshot = Read(page.path);
         page.identity = snapshot.identity;
+        if (snapshot.links > 1) {
+            // Its other names keep their identity when this one is renamed over.
+            m_linkedFiles.try_emplace(snapshot.identity, LinkedFile{snapshot.links});
+        }
         page.bytes = std::make_shared<const std::string>(std::move(snapshot.bytes));
         page.isTemplate = m_templates.Holds(page.identity);
         // A page listed twice has its notes from its first conversion.
@@ -241,7 +285,11 @@ private:
             m_observer.OnFileConverted(index, entry, oldBytes, oldBytes, FileOutcome::Unchanged);
             return FileOutcome::Unchanged;
         }
-        m_writer.Stage(index, page.path, page.identity, output.newBytes, snapshot.state);
+        m_writer.Stage(index, page.path, page.identity, output.newBytes, snapshot.state,
+                       snapshot.links);
+        if (!m_request.writeFiles) {
+            NoteWrittenName(index, page.identity, page.path, false);
+        }
         m_templates.Reload(page.identity, page.identity);
         m_observer.OnFileConverted(index, entry, oldBytes, output.newBytes, FileOutcome::Updated);
         return FileOutcome::Updated;
@@ -277,15 +325,23 @@ private:
     // The size each page had when first read.
     std::unordered_map<std::string, std::size_t> m_firstSeenBytes;
     std::set<std::pair<std::size_t, std::size_t>> m_reportedTemplates;
+    // Files of more names than one, by their identity as first read.
+    struct LinkedFile {
+        std::uint64_t links = 1; // when first read
+        std::optional<std::size_t> firstWritten{};
+        std::set<DirectoryEntry> written{};
+        bool inPlace = false;
+    };
+    std::unordered_map<FileIdentity, LinkedFile, FileIdentityHash> m_linkedFiles;
 };
 
 } // namespace
 
 namespace {
 
-// A page that a killed run was rewriting in place holds the new beginning
-// and the old end: its old bytes go back before anything else happens. A dry
-// run only tells.
+// A page that a killed run was rewriting in place holds part of the new
+// bytes over the old ones: its old bytes go back before anything else
+// happens, unless it was edited since. A dry run only tells.
 void PutBackInterruptedWrites(const ConversionRequest& request, ConversionResult& result) {
     const RecoveryStore store = RecoveryStoreFor(request);
     const std::vector<RecoveryStore::Copy> copies = store.List();
@@ -299,18 +355,18 @@ void PutBackInterruptedWrites(const ConversionRequest& request, ConversionResult
     for (const std::string& entry : request.site.webFiles) {
         const std::optional<FileIdentity> page =
             LookUpIdentity(ResolvePath(entry, request.baseFolder));
-        for (std::size_t i = 0; i < copies.size(); ++i) {
-            if (!page || targets[i] != page) {
+        // Newest first; a page listed twice is dealt with once.
+        for (std::size_t i = 0; page && i < copies.size(); ++i) {
+            if (targets[i] != page) {
                 continue;
             }
-            if (request.writeFiles) {
-                store.PutBack(copies[i]);
-                result.restored.push_back(entry);
+            targets[i].reset();
+            if (request.writeFiles ? store.PutBack(copies[i])
+                                   : store.MatchesInterruptedWrite(copies[i])) {
+                (request.writeFiles ? result.restored : result.recoverable).push_back(entry);
             } else {
-                result.recoverable.push_back(entry);
+                result.changedSinceInterrupted.push_back({entry, copies[i].file});
             }
-            targets[i].reset(); // a page listed twice is put back once
-            break;
         }
     }
 }
@@ -337,6 +393,7 @@ ConversionResult RunConversion(const ConversionRequest& request, ConversionObser
             result.error = commitError; // it concerns an earlier page
         }
     }
+    run.ReportHardLinks();
     return result;
 }
 

@@ -31,6 +31,29 @@ struct ConversionRequest {
 
 enum class FileOutcome { Unchanged, Updated };
 
+// A file of more names than one that a run replaced (or would) under some of
+// them: it holds a new file there, while the names left keep the old one.
+struct HardLinkedPage {
+    std::string page;      // the first list entry written
+    std::size_t links = 0; // names the file had
+    std::size_t kept = 0;  // of them, those that keep the old bytes
+
+    friend bool operator==(const HardLinkedPage&, const HardLinkedPage&) = default;
+};
+
+// A page that holds more than an interrupted write left, and the recovery
+// copy that keeps its content from before that write.
+struct KeptRecoveryCopy {
+    std::string page; // the list entry as written
+    std::string copy; // the copy's file
+
+    friend bool operator==(const KeptRecoveryCopy&, const KeptRecoveryCopy&) = default;
+};
+
+// "changed since an interrupted run; its old content is in RECOVERY-PATH",
+// to follow "PATH: ".
+std::string FormatKeptCopy(std::string_view copy);
+
 // A block left as it was because an end line is missing.
 struct ConversionProblem {
     enum class Place { WebFile, TemplateFile };
@@ -84,12 +107,16 @@ struct ConversionResult {
     std::vector<std::size_t> inPlace;
     // Pages another program wrote while they were converted, twice: left as they are.
     std::vector<std::string> changedWhileConverting;
-    // Pages with more names than one: the other names keep the old bytes.
-    std::vector<std::pair<std::string, std::size_t>> hardLinks;
+    // Pages replaced under some of their names only: the others keep the old
+    // bytes. A page written in place, or under every name, is not among them.
+    std::vector<HardLinkedPage> hardLinks;
     // Pages that a killed run left half written in place: put back (a real
     // run) or found (a dry run).
     std::vector<std::string> restored;
     std::vector<std::string> recoverable;
+    // Pages edited since a killed run was writing them in place: left as they
+    // are (and converted), their old bytes still in the recovery copy.
+    std::vector<KeptRecoveryCopy> changedSinceInterrupted;
     // The signal that stopped the run, or 0.
     int interruptedBy = 0;
 

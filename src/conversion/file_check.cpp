@@ -160,6 +160,7 @@ FileCheckResult CheckFilesAndBlocks(const SiteDefinition& site, const std::strin
     }
     result.notes = std::move(dryRun.notes);
     result.recoverable = std::move(dryRun.recoverable);
+    result.changedSinceInterrupted = std::move(dryRun.changedSinceInterrupted);
     return result;
 }
 

@@ -51,6 +51,8 @@ struct FileCheckResult {
     std::vector<ConversionNote> notes;
     // Pages a killed run left half written in place; Dynamize puts them back.
     std::vector<std::string> recoverable;
+    // Pages edited since such a run: Dynamize leaves them, and their copies, alone.
+    std::vector<KeptRecoveryCopy> changedSinceInterrupted;
     // A file that could not be read ended the check, as a file error ends a
     // conversion run: nothing above was found.
     std::optional<FileError> error;

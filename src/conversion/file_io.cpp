@@ -2,6 +2,7 @@
 
 #include "conversion/os_files.h"
 #include "workspace/file_error.h"
+#include "workspace/path_resolution.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <limits>
 #include <new>
 #include <stdexcept>
+#include <tuple>
 #include <utility>
 
 namespace quillstamper {
@@ -98,6 +100,7 @@ FileSnapshot ReadFileSnapshot(const std::string& path, std::uint64_t maxBytes) {
     FileSnapshot snapshot;
     snapshot.identity = status->state.identity;
     snapshot.state = status->state;
+    snapshot.links = status->links;
     try {
         ReadAll(file, path, maxBytes, size, snapshot.bytes);
     } catch (const std::bad_alloc&) {
@@ -118,6 +121,27 @@ std::optional<FileIdentity> LookUpIdentity(const std::string& path) {
         return std::nullopt;
     }
     return status->state.identity;
+}
+
+bool operator<(const DirectoryEntry& a, const DirectoryEntry& b) {
+    return std::tie(a.folder.device, a.folder.inode, a.name) <
+           std::tie(b.folder.device, b.folder.inode, b.name);
+}
+
+std::optional<DirectoryEntry> LookUpDirectoryEntry(const std::string& path) {
+    const std::optional<std::string> target = os::ResolveLinks(path);
+    if (!target) {
+        return std::nullopt;
+    }
+    const std::string folder = ParentFolder(*target);
+    const std::optional<FileIdentity> folderIdentity =
+        LookUpIdentity(folder.empty() ? "." : folder);
+    if (!folderIdentity) {
+        return std::nullopt;
+    }
+    const std::size_t slash = target->find_last_of('/');
+    return DirectoryEntry{*folderIdentity,
+                          slash == std::string::npos ? *target : target->substr(slash + 1)};
 }
 
 } // namespace quillstamper

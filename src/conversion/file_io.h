@@ -36,6 +36,7 @@ struct FileSnapshot {
     std::string bytes;
     FileIdentity identity;
     FileState state; // when read
+    std::uint64_t links = 1;
 };
 
 // Files larger than this are refused unless the caller gives another limit.
@@ -54,5 +55,19 @@ FileSnapshot ReadFileSnapshot(const std::string& path,
 
 // The identity of the file path names, or nothing when it cannot be looked up.
 std::optional<FileIdentity> LookUpIdentity(const std::string& path);
+
+// The name in its folder that a path comes to once its links are followed,
+// which a replacement renames over: two hard links of one file differ here,
+// two spellings of one name do not.
+struct DirectoryEntry {
+    FileIdentity folder;
+    std::string name;
+
+    friend bool operator==(const DirectoryEntry&, const DirectoryEntry&) = default;
+    friend bool operator<(const DirectoryEntry& a, const DirectoryEntry& b);
+};
+
+// Nothing when the path or its folder cannot be looked up.
+std::optional<DirectoryEntry> LookUpDirectoryEntry(const std::string& path);
 
 } // namespace quillstamper

@@ -2,15 +2,34 @@
 
 #include "workspace/file_error.h"
 
+#include <algorithm>
+
 namespace quillstamper {
 
 PageWriter::PageWriter(bool writeFiles, RecoveryStore recovery)
     : m_writeFiles(writeFiles), m_batch(std::move(recovery)) {}
 
+namespace {
+
+std::optional<DirectoryEntry> NameOf(const std::string& path, std::uint64_t links) {
+    return links > 1 ? LookUpDirectoryEntry(path) : std::nullopt;
+}
+
+} // namespace
+
 void PageWriter::Stage(std::size_t index, const std::string& path, const FileIdentity& identity,
-                       std::string_view bytes, const FileState& state) {
+                       std::string_view bytes, const FileState& state, std::uint64_t links) {
     if (!m_writeFiles) {
-        m_wouldHaveWritten[identity] = std::make_shared<const std::string>(bytes);
+        auto& names = m_wouldHaveWritten[identity];
+        auto name = NameOf(path, links);
+        const auto found = std::find_if(names.begin(), names.end(),
+                                        [&](const auto& written) { return written.first == name; });
+        auto written = std::make_shared<const std::string>(bytes);
+        if (found != names.end()) {
+            found->second = std::move(written);
+        } else {
+            names.emplace_back(std::move(name), std::move(written));
+        }
         return;
     }
     m_batch.Stage(path, bytes, state);
@@ -22,9 +41,19 @@ bool PageWriter::IsPending(const FileIdentity& identity) const {
     return m_pending.count(identity) != 0;
 }
 
-SharedBytes PageWriter::WouldHaveWritten(const FileIdentity& identity) const {
-    const auto found = m_wouldHaveWritten.find(identity);
-    return found == m_wouldHaveWritten.end() ? nullptr : found->second;
+SharedBytes PageWriter::WouldHaveWritten(const FileSnapshot& snapshot,
+                                         const std::string& path) const {
+    const auto found = m_wouldHaveWritten.find(snapshot.identity);
+    if (found == m_wouldHaveWritten.end()) {
+        return nullptr;
+    }
+    const std::optional<DirectoryEntry> name = NameOf(path, snapshot.links);
+    for (const auto& [writtenName, bytes] : found->second) {
+        if (writtenName == name) {
+            return bytes;
+        }
+    }
+    return nullptr;
 }
 
 bool PageWriter::IsDue() const {

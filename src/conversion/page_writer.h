@@ -5,11 +5,13 @@
 #include "conversion/template_set.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace quillstamper {
@@ -22,14 +24,17 @@ class PageWriter {
 public:
     PageWriter(bool writeFiles, RecoveryStore recovery);
 
-    // The new bytes of web list entry index, read with state.
+    // The new bytes of web list entry index, read with state from a file of
+    // that many names.
     void Stage(std::size_t index, const std::string& path, const FileIdentity& identity,
-               std::string_view bytes, const FileState& state);
+               std::string_view bytes, const FileState& state, std::uint64_t links);
 
     // Staged and not yet renamed (a real run).
     bool IsPending(const FileIdentity& identity) const;
-    // What a dry run would have written to the file, or nothing.
-    SharedBytes WouldHaveWritten(const FileIdentity& identity) const;
+    // What a dry run would have written to the file that path names, or
+    // nothing. A file of more names than one is replaced under the name
+    // written only: its other names keep their bytes, as in a real run.
+    SharedBytes WouldHaveWritten(const FileSnapshot& snapshot, const std::string& path) const;
     bool IsDue() const;
 
     struct Written {
@@ -55,7 +60,11 @@ private:
     AtomicWriteBatch m_batch;
     std::vector<Written> m_staged; // one per batch file, in staging order
     std::unordered_set<FileIdentity, FileIdentityHash> m_pending;
-    std::unordered_map<FileIdentity, SharedBytes, FileIdentityHash> m_wouldHaveWritten;
+    // By file, then by name for a file of more names than one.
+    std::unordered_map<FileIdentity,
+                       std::vector<std::pair<std::optional<DirectoryEntry>, SharedBytes>>,
+                       FileIdentityHash>
+        m_wouldHaveWritten;
     std::optional<std::size_t> m_failedIndex; // the page whose commit failed
 };
 

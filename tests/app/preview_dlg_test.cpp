@@ -236,8 +236,9 @@ private slots:
         QCOMPARE(ReadBytes(page), before);
     }
 
-    // A page a killed run left half written is reported first; the preview
-    // keeps its copy.
+    // A page a killed run left half written is reported first, then one
+    // edited since; the preview keeps their copies. Dynamize puts the first
+    // back, leaves the second as edited, and names both.
     void pageAnInterruptedRunLeftIsReported() {
         TempDir dir, cache;
         const QByteArray oldCache = qgetenv("XDG_CACHE_HOME");
@@ -248,9 +249,13 @@ private slots:
         const std::string page = dir / "a.htm", half = kMenu + "\r\nha";
         WriteBytes(page, half);
         WriteBytes(dir / "menu.txt", kMenu + "\r\nnew\r\n" + kMenuEnd + "\r\n");
+        const std::string edited = dir / "b.htm",
+                          mine = "mine\r\n" + kMenu + "\r\nnew\r\n" + kMenuEnd + "\r\n";
+        WriteBytes(edited, mine);
         const RecoveryStore store;
-        store.Save(AbsolutePath(page), "old\r\n");
-        m_fake->chosen = {Q(page)};
+        store.Save(AbsolutePath(page), "old\r\n", half);
+        const std::string copy = store.Save(AbsolutePath(edited), "old\r\n", half);
+        m_fake->chosen = {Q(page), Q(edited)};
         m_dlg->OnAddWebFiles();
         m_fake->chosen = {Q(dir / "menu.txt")};
         m_dlg->OnAddTemplateFiles();
@@ -260,10 +265,26 @@ private slots:
             preview.CloseButton()->click();
         });
         m_dlg->MenuAction("&Preview Changes...")->trigger();
-        QVERIFY(!reports.isEmpty());
-        QCOMPARE(reports.first(), Q(page) + ": a run was interrupted while writing it in place; "
-                                            "Dynamize puts its old content back first");
+        const QString kept =
+            Q(edited) + ": changed since an interrupted run; its old content is in " + Q(copy);
+        QCOMPARE(reports.mid(0, 2),
+                 QStringList({Q(page) + ": a run was interrupted while writing it in place; "
+                                        "Dynamize puts its old content back first",
+                              kept}));
         QCOMPARE(ReadBytes(page), half);
+        QCOMPARE(store.List().size(), std::size_t(2));
+
+        m_dlg->DynamizeButton()->click();
+        QCOMPARE(std::exchange(m_fake->messages, {}),
+                 QStringList({"These pages were put back as they were before an interrupted run, "
+                              "then converted:\n\n" +
+                                  Q(page),
+                              "These pages were changed since an interrupted run; they were left "
+                              "as they are, then converted:\n\n" +
+                                  kept,
+                              "Conversion done!"}));
+        QCOMPARE(ReadBytes(page), std::string("old\r\n"));
+        QCOMPARE(ReadBytes(edited), mine);
         QCOMPARE(store.List().size(), std::size_t(1));
     }
 

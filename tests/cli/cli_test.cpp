@@ -19,6 +19,7 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -127,6 +128,40 @@ TEST(CliTest, DryRunCheckDiffAndQuiet) {
         EXPECT_TRUE(c.out.ends_with(done) ? run.out.starts_with(c.out) : run.out == c.out)
             << run.out;
         EXPECT_EQ(ReadBytes(dir / "page.html"), c.page);
+    }
+}
+
+// Three names of one page: --dry-run, --check and the run print the same
+// pages, counts and warning, which names only what is left out of the list.
+TEST(CliTest, HardLinksAreCountedAndWarnedAlikeByDryRunCheckAndRun) {
+    const struct {
+        Args listed;
+        std::string err;
+    } cases[] = {
+        {{"a.html", "b.html", "c.html"}, ""},
+        {{"a.html"}, "a.html: has 3 hard links; the others keep the old content\n"},
+        {{"b.html", "a.html"}, "b.html: has 3 hard links; 1 of them keeps the old content\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.listed.size());
+        TempDir dir;
+        Put(dir, {{"a.html", kOldPage}, {"menu.tpl", kMenuTemplate}});
+        for (const char* name : {"b.html", "c.html"})
+            ASSERT_EQ(::link((dir / "a.html").c_str(), (dir / name).c_str()), 0);
+        std::string out;
+        for (const std::string& page : c.listed)
+            out += "updated " + page + "\n";
+        out += "Conversion done! " + std::to_string(c.listed.size()) + " updated, 0 unchanged.\n";
+        const auto asRun = [](const std::string& text) {
+            return std::regex_replace(text, std::regex("would (update|be updated)"), "updated");
+        };
+        for (const auto& [flag, status] : {std::pair{"--dry-run", 0}, {"--check", 1}, {"", 0}}) {
+            const CliRun run = RunInProcess(
+                dir.Path(), Dynamize(c.listed, {"menu.tpl"}, *flag ? Args{flag} : Args{}));
+            EXPECT_EQ(run.status, status) << flag;
+            EXPECT_EQ(asRun(run.out), out) << flag;
+            EXPECT_EQ(run.err, c.err) << flag;
+        }
     }
 }
 

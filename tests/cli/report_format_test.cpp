@@ -8,6 +8,7 @@
 #include "cli/report_github.h"
 #include "cli/report_json.h"
 #include "conversion/line_model.h"
+#include "conversion/recovery_store.h"
 #include "in_process_cli.h"
 #include "support/cli_process.h"
 #include "support/markers.h"
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <optional>
 #include <regex>
 #include <set>
@@ -413,6 +415,48 @@ TEST(ReportFormatTest, GithubFormatOfPagesThatTryCommandsRunsOnlyAnnotations) {
         tokens.insert(token[1]);
     }
     EXPECT_EQ(tokens.size(), 3U);
+}
+
+// A page edited since a run was killed while writing it in place: every
+// command and format names it and the copy that keeps its old content; the
+// check counts it as a finding; dynamize converts the page as edited.
+TEST(ReportFormatTest, PageEditedSinceAnInterruptedRunIsNamedInEveryFormat) {
+    TempDir dir, cache;
+    const char* const saved = std::getenv("XDG_CACHE_HOME");
+    const std::string oldCache = saved != nullptr ? saved : "";
+    ::setenv("XDG_CACHE_HOME", cache.Path().c_str(), 1);
+    WriteBytes(dir / "menu.tpl", Lines({kMenu, "new", kMenuEnd}));
+    WriteBytes(dir / "a.html", kOldPage + "mine\r\n");
+    const std::string copy =
+        quillstamper::RecoveryStore().Save(dir / "a.html", "before\r\n", kNewPage);
+    const std::string message = "changed since an interrupted run; its old content is in " + copy;
+    const Args site = {"--web", "a.html", "--template", "menu.tpl"};
+    const struct {
+        Args args;
+        int status;
+        std::string CliRun::*stream;
+        std::string says;
+    } cases[] = {
+        {{"check"}, 1, &CliRun::out, "a.html: " + message + "\n"},
+        {{"check", "--format", "github"}, 1, &CliRun::out, "::warning file=a.html::" + message},
+        {{"check", "--format", "json"}, 1, &CliRun::out, "\"changed_since_interrupted\": 1"},
+        {{"dynamize", "--check", "--format", "json"}, 1, &CliRun::out, "\"message\": \"" + message},
+        {{"dynamize", "--dry-run"}, 0, &CliRun::err, "a.html: " + message + "\n"},
+        {{"dynamize"}, 0, &CliRun::err, "a.html: " + message + "\n"},
+    };
+    for (const auto& test : cases) {
+        Args args = {test.args[0]};
+        args.insert(args.end(), site.begin(), site.end());
+        args.insert(args.end(), test.args.begin() + 1, test.args.end());
+        SCOPED_TRACE(testing::PrintToString(args));
+        const CliRun run = RunInProcess(dir.Path(), args);
+        EXPECT_EQ(run.status, test.status);
+        EXPECT_NE((run.*test.stream).find(test.says), std::string::npos) << run.*test.stream;
+    }
+    EXPECT_EQ(ReadBytes(dir / "a.html"), kNewPage + "mine\r\n");
+    EXPECT_EQ(quillstamper::RecoveryStore().ReadOldBytes(copy), "before\r\n");
+    saved != nullptr ? ::setenv("XDG_CACHE_HOME", oldCache.c_str(), 1)
+                     : ::unsetenv("XDG_CACHE_HOME");
 }
 
 // Bytes that are not UTF-8 in a name or a line: U+FFFD for each in the text,

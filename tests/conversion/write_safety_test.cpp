@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -161,57 +162,140 @@ TEST(WriteSafetyTest, AccessControlListsAttributesAndHardLinks) {
     char value[8] = {};
     EXPECT_EQ(::getxattr(page.c_str(), "user.origin", value, sizeof value), 4);
     EXPECT_STREQ(value, "kept");
-    EXPECT_EQ(result.hardLinks, (std::vector<std::pair<std::string, std::size_t>>{{"a.html", 2}}));
+    EXPECT_EQ(result.hardLinks, (std::vector<HardLinkedPage>{{"a.html", 2, 1}}));
     EXPECT_EQ(ReadBytes(site.dir / "other.html"), Page("old"));
+}
+
+// A file listed under several of its names is replaced under each of them,
+// so a dry run counts what the run writes; only the names left out keep the
+// old bytes, and only they are warned about. Written in place, every name
+// shows the new bytes: no warning.
+TEST(WriteSafetyTest, HardLinksCountAndWarnAlikeInDryRunAndRun) {
+    const std::vector<std::string> names{"a.html", "b.html", "c.html"};
+    const struct {
+        std::size_t names;
+        FileList listed;
+        std::size_t updated;
+        std::vector<HardLinkedPage> warned;
+    } cases[] = {
+        {2, {"a.html", "b.html"}, 2, {}},
+        {2, {"a.html"}, 1, {{"a.html", 2, 1}}},
+        {3, {"b.html", "a.html", "b.html"}, 2, {{"b.html", 3, 1}}},
+        {3, {"c.html", "./c.html"}, 1, {{"c.html", 3, 2}}},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.listed.size());
+        const Site site;
+        WriteBytes(site.dir / "a.html", Page("old"));
+        for (std::size_t i = 1; i < test.names; ++i)
+            ASSERT_EQ(::link((site.dir / "a.html").c_str(), (site.dir / names[i]).c_str()), 0);
+        ConversionRequest request{{test.listed, {"menu.tpl"}, DefaultIdentifiers()},
+                                  site.dir.Path()};
+        request.recoveryFolder = site.dir / "recovery";
+        for (const bool write : {false, true}) {
+            request.writeFiles = write;
+            const ConversionResult result = RunConversion(request);
+            ASSERT_FALSE(result.error);
+            EXPECT_EQ(result.CountUpdated(), test.updated) << write;
+            EXPECT_EQ(result.hardLinks, test.warned) << write;
+        }
+        for (std::size_t i = 0; i < test.names; ++i) {
+            const bool listed = std::count(test.listed.begin(), test.listed.end(), names[i]) > 0;
+            EXPECT_EQ(ReadBytes(site.dir / names[i]), Page(listed ? "new" : "old")) << names[i];
+        }
+    }
+
+    const Site site;
+    WriteBytes(site.dir / "closed/a.html", Page("old"));
+    ASSERT_EQ(::link((site.dir / "closed/a.html").c_str(), (site.dir / "b.html").c_str()), 0);
+    ASSERT_EQ(::chmod((site.dir / "closed/a.html").c_str(), 0666), 0);
+    ASSERT_EQ(::chmod((site.dir / "closed").c_str(), 0555), 0);
+    EXPECT_EQ(RunAsUnprivileged([&] {
+                  const ConversionResult result = site.Run({"closed/a.html"});
+                  return !result.error && result.inPlace.size() == 1 && result.hardLinks.empty()
+                             ? 0
+                             : 1;
+              }),
+              0);
+    EXPECT_EQ(ReadBytes(site.dir / "b.html"), Page("new"));
 }
 
 // A folder that takes no new file: the page is written in place, its old
 // bytes kept in the recovery folder meanwhile. A run killed at any step
-// leaves a copy, which a dry run reports and the next run puts back first.
-TEST(WriteSafetyTest, InPlaceWriteKilledAtAnyStepIsPutBackByTheNextRun) {
-    for (const WriteStage stage : {WriteStage::Write, WriteStage::Flush}) {
-        SCOPED_TRACE(static_cast<int>(stage));
+// leaves a copy, which a dry run reports and the next run puts back first --
+// unless the page was edited since: then it is converted as edited, its copy
+// stays, and both runs name it.
+TEST(WriteSafetyTest, InPlaceWriteKilledAtAnyStepIsPutBackByTheNextRunUnlessEdited) {
+    const std::string tail = std::string(9000, 'x') + "\r\n", mine = "<p>mine</p>\r\n";
+    const std::string oldPage = Page("the old menu, longer than the new one", tail);
+    const std::string newPage = Page("new", tail);
+    const struct {
+        WriteStage killedAt;
+        std::string page; // at the next run
+        bool putBack;
+        std::string after; // the next run
+    } cases[] = {
+        {WriteStage::Write, oldPage, true, newPage},
+        {WriteStage::Flush, newPage, true, newPage},
+        // What a kill in the middle of the write leaves: whole blocks of the
+        // new bytes over the old ones, or all of them before the page is cut.
+        {WriteStage::Flush, newPage.substr(0, 4096) + oldPage.substr(4096), true, newPage},
+        {WriteStage::Flush, newPage + oldPage.substr(newPage.size()), true, newPage},
+        // Edits: converted as they are.
+        {WriteStage::Write, oldPage + mine, false, newPage + mine},
+        {WriteStage::Flush, "<p>" + newPage.substr(3), false, "<p>" + newPage.substr(3)},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.page.size());
         const Site site;
-        WriteBytes(site.dir / "closed/a.html", Page("old", std::string(1000, 'x') + "\r\n"));
-        ASSERT_EQ(::chmod((site.dir / "closed/a.html").c_str(), 0666), 0);
+        const std::string page = site.dir / "closed/a.html";
+        WriteBytes(page, oldPage);
+        ASSERT_EQ(::chmod(page.c_str(), 0666), 0);
         ASSERT_EQ(::chmod((site.dir / "closed").c_str(), 0555), 0);
         std::filesystem::create_directory(site.dir / "recovery");
         ASSERT_EQ(::chmod((site.dir / "recovery").c_str(), 0777), 0);
+        const RecoveryStore store(site.dir / "recovery");
 
         // The child dies at that step, as a kill would end it.
         const int died = RunAsUnprivileged([&] {
             SetWriteFaultHook([&](WriteStage current, const std::string&) {
-                if (current == stage) {
-                    // Half of the new bytes, as a kill in the middle of the write leaves them.
-                    if (stage == WriteStage::Flush)
-                        ::truncate((site.dir / "closed/a.html").c_str(), 20);
+                if (current == test.killedAt)
                     ::_exit(9);
-                }
                 return 0;
             });
             site.Run({"closed/a.html"});
             return 0;
         });
         ASSERT_EQ(died, 9);
-        EXPECT_EQ(RecoveryStore(site.dir / "recovery").List().size(), 1u);
+        EXPECT_EQ(ReadBytes(page), test.killedAt == WriteStage::Write ? oldPage : newPage);
+        ASSERT_EQ(store.List().size(), 1u);
+        const std::string copy = store.List().front().file;
+        WriteBytes(page, test.page);
 
         ConversionRequest dry{
             {{"closed/a.html"}, {"menu.tpl"}, DefaultIdentifiers()}, site.dir.Path(), false};
         dry.recoveryFolder = site.dir / "recovery";
-        EXPECT_EQ(RunConversion(dry).recoverable, std::vector<std::string>{"closed/a.html"});
+        const ConversionResult found = RunConversion(dry);
+        const std::vector<KeptRecoveryCopy> kept{{"closed/a.html", copy}};
+        EXPECT_EQ(found.recoverable.size(), test.putBack ? 1u : 0u);
+        EXPECT_EQ(found.changedSinceInterrupted, test.putBack ? decltype(kept){} : kept);
 
         EXPECT_EQ(RunAsUnprivileged([&] {
                       const ConversionResult result = site.Run({"closed/a.html"});
-                      return !result.error && result.restored.size() == 1 &&
-                                     result.inPlace == std::vector<std::size_t>{0}
+                      return !result.error && result.restored.size() == (test.putBack ? 1u : 0u) &&
+                                     result.changedSinceInterrupted ==
+                                         (test.putBack ? decltype(kept){} : kept)
                                  ? 0
                                  : 1;
                   }),
                   0);
-        EXPECT_EQ(ReadBytes(site.dir / "closed/a.html"),
-                  Page("new", std::string(1000, 'x') + "\r\n"));
-        EXPECT_TRUE(RecoveryStore(site.dir / "recovery").List().empty());
+        EXPECT_EQ(ReadBytes(page), test.after);
         EXPECT_EQ(ListFolder(site.dir / "closed"), std::vector<std::string>{"a.html"});
+        // A kept copy outlives the page's own in-place write.
+        ASSERT_EQ(store.List().size(), test.putBack ? 0u : 1u);
+        if (!test.putBack) {
+            EXPECT_EQ(store.ReadOldBytes(copy), oldPage);
+        }
     }
 }
 
