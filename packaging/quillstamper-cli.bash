@@ -1,5 +1,5 @@
 # bash completion for quillstamper-cli: the commands, each command's options,
-# the values of --line-ends and --format, project files (.trvx) and, after
+# the values of --line-ends, --end-lines and --format, project files (.trvx) and, after
 # --web and --template, files and folders. scripts/check-package.sh fails when
 # the options here differ from what each command's --help prints.
 
@@ -26,6 +26,10 @@ _quillstamper_cli() {
         mapfile -t COMPREPLY < <(compgen -W 'crlf lf keep' -- "$cur")
         return
         ;;
+    --end-lines)
+        mapfile -t COMPREPLY < <(compgen -W 'own any' -- "$cur")
+        return
+        ;;
     --format)
         mapfile -t COMPREPLY < <(compgen -W 'text json github' -- "$cur")
         return
@@ -43,10 +47,10 @@ _quillstamper_cli() {
 
     local options
     case $command in
-    dynamize) options='--web --template --exclude --max-file-size --dry-run --check --diff --quiet --line-ends --format -h --help' ;;
-    check) options='--web --template --exclude --max-file-size --strict --format -h --help' ;;
-    watch) options='--web --template --exclude --max-file-size --quiet --line-ends --poll -h --help' ;;
-    init) options='--web --template --exclude --force --line-ends -h --help' ;;
+    dynamize) options='--web --template --exclude --max-file-size --dry-run --check --diff --quiet --line-ends --end-lines --format -h --help' ;;
+    check) options='--web --template --exclude --max-file-size --strict --end-lines --format -h --help' ;;
+    watch) options='--web --template --exclude --max-file-size --quiet --line-ends --end-lines --poll -h --help' ;;
+    init) options='--web --template --exclude --force --line-ends --end-lines -h --help' ;;
     *)
         if [[ $cur == -* ]]; then
             mapfile -t COMPREPLY < <(compgen -W '-h --help --version' -- "$cur")
