@@ -15,66 +15,12 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 command -v debootstrap >/dev/null || bash scripts/install-deps.sh
 deb=${given:-$(bash scripts/package.sh)}
-mirror=$(sed -n 's/^URIs: *//p' /etc/apt/sources.list.d/debian.sources | head -1)
-if [ -z "$mirror" ]; then
-    echo "package-test.sh: no URIs line in /etc/apt/sources.list.d/debian.sources" >&2
-    exit 1
-fi
+source scripts/fresh-root.sh
+mirror=$(debian_mirror package-test.sh)
 
 root=$PWD/build/package-test/root
-mounts=(proc sys dev dev/pts)
-# What the test started in the chroot and left running (a session bus the
-# window's desktop theme started, say), by process id.
-chroot_processes() {
-    local entry
-    for entry in /proc/[0-9]*; do
-        [ "$(readlink "$entry/root" 2>/dev/null)" = "$root" ] && echo "${entry#/proc/}"
-    done
-    return 0
-}
-unmount_all() {
-    local i pids
-    pids=$(chroot_processes)
-    if [ -n "$pids" ]; then
-        kill $pids 2>/dev/null || true
-        for ((i = 0; i < 50 && $(chroot_processes | wc -l) > 0; i++)); do
-            sleep 0.1
-        done
-    fi
-    for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
-        if mountpoint -q "$root/${mounts[i]}"; then
-            umount "$root/${mounts[i]}" || umount -l "$root/${mounts[i]}"
-        fi
-    done
-}
-# Left mounted by a run that was killed: unmounted before the old root goes,
-# which must never reach into the machine's own /dev through a mount.
-[ -d "$root" ] && unmount_all
-if awk -v root="$root/" 'index($2, root) == 1 { found = 1 } END { exit !found }' /proc/mounts; then
-    echo "package-test.sh: something is still mounted below $root; not removing it" >&2
-    exit 1
-fi
-rm -rf "$root"
-mkdir -p "$root"
-trap unmount_all EXIT
+make_fresh_root "$root" "$mirror" package-test.sh
 
-step() {
-    echo
-    echo "== $*"
-}
-
-step "debootstrap --variant=minbase bookworm $root $mirror"
-debootstrap --variant=minbase bookworm "$root" "$mirror" >"$root.debootstrap.log" 2>&1 || {
-    tail -30 "$root.debootstrap.log"
-    echo "package-test.sh: debootstrap from $mirror failed (log: $root.debootstrap.log)" >&2
-    exit 1
-}
-tail -1 "$root.debootstrap.log"
-
-mount -t proc proc "$root/proc"
-mount -t sysfs sysfs "$root/sys"
-mount --bind /dev "$root/dev"
-mount --bind /dev/pts "$root/dev/pts"
 cp "$deb" "$root/tmp/"
 cp -r examples/site "$root/tmp/site"
 
