@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Takes the README's pictures of the main window, the Options dialog and the
-# preview under
+# Takes the README's pictures of the main window, the Options and Project
+# Settings dialogs and the preview under
 # Xvfb, with Openbox drawing the window frames.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,4 +18,4 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c "
     sleep 1
     QT_QPA_PLATFORM=xcb '$tool' examples/site/site.trvx docs/screenshots
 "
-echo "Saved docs/screenshots/main-window.png, options-dialog.png and preview.png"
+echo "Saved docs/screenshots/main-window.png, options-dialog.png, project-settings.png and preview.png"

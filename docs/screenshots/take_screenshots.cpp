@@ -1,9 +1,10 @@
 // Shows the main window with the example project loaded, then the Options
-// dialog and the preview of a Dynamize, and saves a picture of each, window
-// frame included.
+// dialog, the Project Settings dialog and the preview of a Dynamize, and
+// saves a picture of each, window frame included.
 
 #include "app/preview_dlg.h"
 #include "app/quillstamper_dlg.h"
+#include "options/project_settings_dlg.h"
 #include "widgets/null_platform.h"
 
 #include <QApplication>
@@ -51,6 +52,8 @@ public:
         Settle(700);
         const QString name = qobject_cast<quillstamper::CPreviewDlg*>(&dialog) != nullptr
                                  ? QStringLiteral("/preview.png")
+                             : qobject_cast<quillstamper::CProjectSettingsDlg*>(&dialog) != nullptr
+                                 ? QStringLiteral("/project-settings.png")
                                  : QStringLiteral("/options-dialog.png");
         m_saved += SaveWindowPicture(dialog, m_outputFolder + name) ? 1 : 0;
         dialog.reject();
@@ -85,6 +88,7 @@ int main(int argc, char** argv) {
     const bool mainSaved = SaveWindowPicture(window, QString::fromLocal8Bit(argv[2]) +
                                                          QStringLiteral("/main-window.png"));
     window.OnOptions();
+    window.OnProjectSettings();
     window.OnPreviewChanges();
-    return mainSaved && platform.Saved() == 2 ? 0 : 1;
+    return mainSaved && platform.Saved() == 3 ? 0 : 1;
 }
