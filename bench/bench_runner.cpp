@@ -1,7 +1,7 @@
 #include "bench/bench_runner.h"
 
 #include "bench/site_generator.h"
-#include "conversion/file_io.h"
+#include "files/file_io.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,10 +1,10 @@
 #include "bench/io_floors.h"
 
-#include "conversion/file_io.h"
+#include "base/file_error.h"
+#include "base/path_resolution.h"
 #include "conversion/reference_conversion.h"
+#include "files/file_io.h"
 #include "project/project_file.h"
-#include "workspace/file_error.h"
-#include "workspace/path_resolution.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -5,8 +5,8 @@
 // included.
 
 #include "conversion/conversion_run.h"
-#include "conversion/file_io.h"
 #include "conversion/reference_conversion.h"
+#include "files/file_io.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,9 +1,9 @@
 #include "app/preview_dlg.h"
 
+#include "base/shorten_path.h"
 #include "conversion/file_check.h"
 #include "diff/unified_diff.h"
 #include "widgets/text_edges.h"
-#include "workspace/shorten_path.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>

@@ -2,8 +2,11 @@
 
 #include "app/about_dlg.h"
 #include "app/preview_dlg.h"
+#include "base/file_error.h"
+#include "base/shorten_path.h"
 #include "conversion/conversion_run.h"
 #include "conversion/file_check.h"
+#include "files/file_collection.h"
 #include "options/options_dlg.h"
 #include "options/project_settings_dlg.h"
 #include "project/project_commands.h"
@@ -11,9 +14,6 @@
 #include "widgets/dialog_units.h"
 #include "widgets/system_menu.h"
 #include "widgets/text_edges.h"
-#include "workspace/file_collection.h"
-#include "workspace/file_error.h"
-#include "workspace/shorten_path.h"
 
 #include <QAction>
 #include <QCoreApplication>

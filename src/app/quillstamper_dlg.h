@@ -1,7 +1,7 @@
 #pragma once
 
+#include "project/workspace.h"
 #include "widgets/platform.h"
-#include "workspace/workspace.h"
 
 #include <QDialog>
 

@@ -6,14 +6,14 @@
 #include "cli/report_github.h"
 #include "cli/report_json.h"
 
+#include "base/file_error.h"
+#include "base/path_resolution.h"
+#include "base/quote_path.h"
 #include "conversion/conversion_run.h"
 #include "conversion/file_check.h"
 #include "diff/unified_diff.h"
+#include "files/file_collection.h"
 #include "project/project_file.h"
-#include "workspace/file_collection.h"
-#include "workspace/file_error.h"
-#include "workspace/path_resolution.h"
-#include "workspace/quote_path.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,10 +1,10 @@
 #include "cli/cli_sources.h"
 
+#include "base/path_resolution.h"
+#include "base/quote_path.h"
 #include "cli/report_content.h"
 #include "conversion/conversion_run.h"
 #include "project/project_file.h"
-#include "workspace/path_resolution.h"
-#include "workspace/quote_path.h"
 
 #include <algorithm>
 #include <filesystem>

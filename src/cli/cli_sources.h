@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/site_definition.h"
 #include "cli/cli_commands.h"
-#include "workspace/file_collection.h"
-#include "workspace/workspace.h"
+#include "files/file_collection.h"
 
 #include <iosfwd>
 #include <optional>

@@ -1,11 +1,11 @@
 #include "cli/cli_watch.h"
 
+#include "base/file_error.h"
+#include "base/path_resolution.h"
+#include "base/quote_path.h"
 #include "cli/cli_sources.h"
-#include "conversion/os_files.h"
 #include "conversion/own_writes.h"
-#include "workspace/file_error.h"
-#include "workspace/path_resolution.h"
-#include "workspace/quote_path.h"
+#include "files/os_files.h"
 
 #include <ostream>
 #include <sstream>

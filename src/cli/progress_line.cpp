@@ -1,6 +1,6 @@
 #include "cli/progress_line.h"
 
-#include "workspace/quote_path.h"
+#include "base/quote_path.h"
 
 #include <algorithm>
 #include <ostream>

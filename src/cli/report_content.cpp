@@ -1,8 +1,8 @@
 #include "cli/report_content.h"
 
+#include "base/path_resolution.h"
 #include "cli/cli_commands.h"
-#include "conversion/file_io.h"
-#include "workspace/path_resolution.h"
+#include "files/file_io.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/file_error.h"
 #include "conversion/conversion_run.h"
 #include "conversion/file_check.h"
-#include "workspace/file_error.h"
 
 #include <cstddef>
 #include <functional>

@@ -1,9 +1,9 @@
 #include "cli/report_github.h"
 
+#include "base/path_resolution.h"
+#include "base/quote_path.h"
 #include "cli/cli_commands.h"
 #include "cli/report_json.h"
-#include "workspace/path_resolution.h"
-#include "workspace/quote_path.h"
 
 #include <algorithm>
 #include <cerrno>

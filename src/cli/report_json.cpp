@@ -1,6 +1,6 @@
 #include "cli/report_json.h"
 
-#include "workspace/utf8.h"
+#include "base/utf8.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "conversion/conversion_run.h"
-#include "conversion/file_io.h"
+#include "base/file_identity.h"
+#include "base/findings.h"
+#include "base/site_definition.h"
 #include "conversion/line_model.h"
-#include "workspace/workspace.h"
 
 #include <array>
 #include <cstddef>

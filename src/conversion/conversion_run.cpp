@@ -1,12 +1,12 @@
 #include "conversion/conversion_run.h"
 
+#include "base/path_resolution.h"
 #include "conversion/block_notes.h"
-#include "conversion/file_io.h"
 #include "conversion/page_conversion.h"
 #include "conversion/page_writer.h"
-#include "conversion/recovery_store.h"
 #include "conversion/template_set.h"
-#include "workspace/path_resolution.h"
+#include "files/file_io.h"
+#include "files/recovery_store.h"
 
 #include <algorithm>
 #include <set>
@@ -32,45 +32,6 @@ std::string FormatPreconditionMessage(std::size_t webCount, std::size_t template
     return "You added " + std::to_string(webCount) + " Web Files and " +
            std::to_string(templateCount) +
            " Template Files!\n\nYou need one of each at least for starting the conversion process!";
-}
-
-std::string FormatKeptCopy(std::string_view copy) {
-    return "changed since an interrupted run; its old content is in " + std::string(copy);
-}
-
-std::string FormatNote(const ConversionNote& note) {
-    std::string text =
-        note.line == 0 ? note.file + ": " : note.file + ':' + std::to_string(note.line) + ": ";
-    switch (note.kind) {
-    case ConversionNote::Kind::NoTemplate:
-        text += "no template holds this block: ";
-        break;
-    case ConversionNote::Kind::NoWebFile:
-        text += "no web file uses this block: ";
-        break;
-    case ConversionNote::Kind::IndentedMarker:
-        text += "indented marker is no marker: ";
-        break;
-    case ConversionNote::Kind::EndWithoutStart:
-        text += "end line without a start line: ";
-        break;
-    case ConversionNote::Kind::RefusedEndLine:
-        text += "this line ends like an end line but is no end line of the block above: ";
-        break;
-    case ConversionNote::Kind::SharedBlock:
-        text += "another template file holds this block too: ";
-        break;
-    case ConversionNote::Kind::InBothLists:
-        text += "is a web file and a template file: each run takes as template what the run "
-                "before wrote into it";
-        break;
-    }
-    return text + note.text;
-}
-
-std::string FormatRefusedEndLine(std::string_view file, std::size_t line, std::string_view text) {
-    return FormatNote(
-        {ConversionNote::Kind::RefusedEndLine, std::string(file), line, std::string(text)});
 }
 
 namespace {

@@ -1,9 +1,9 @@
 #include "conversion/file_check.h"
 
-#include "conversion/file_io.h"
+#include "base/path_resolution.h"
 #include "conversion/line_model.h"
 #include "conversion/markers.h"
-#include "workspace/path_resolution.h"
+#include "files/file_io.h"
 
 #include <map>
 #include <tuple>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/file_error.h"
+#include "base/site_definition.h"
 #include "conversion/conversion_run.h"
-#include "workspace/file_error.h"
-#include "workspace/workspace.h"
 
 #include <cstddef>
 #include <cstdint>

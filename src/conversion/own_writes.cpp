@@ -1,7 +1,7 @@
 #include "conversion/own_writes.h"
 
-#include "workspace/file_error.h"
-#include "workspace/path_resolution.h"
+#include "base/file_error.h"
+#include "base/path_resolution.h"
 
 #include <unordered_set>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "conversion/conversion_run.h"
-#include "conversion/file_io.h"
+#include "files/file_io.h"
 
 #include <cstddef>
 #include <optional>

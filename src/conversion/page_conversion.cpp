@@ -1,11 +1,11 @@
 #include "conversion/page_conversion.h"
 
+#include "base/file_error.h"
 #include "conversion/block_closer.h"
 #include "conversion/block_notes.h"
 #include "conversion/line_model.h"
 #include "conversion/line_origins.h"
 #include "conversion/markers.h"
-#include "workspace/file_error.h"
 
 #include <algorithm>
 #include <optional>

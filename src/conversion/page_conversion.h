@@ -1,8 +1,8 @@
 #pragma once
 
-#include "conversion/conversion_run.h"
+#include "base/findings.h"
+#include "base/site_definition.h"
 #include "conversion/template_set.h"
-#include "workspace/workspace.h"
 
 #include <cstddef>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "conversion/page_writer.h"
 
-#include "workspace/file_error.h"
+#include "base/file_error.h"
 
 #include <algorithm>
 

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "conversion/atomic_write.h"
-#include "conversion/file_io.h"
-#include "conversion/template_set.h"
+#include "files/atomic_write.h"
+#include "files/file_io.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "base/site_definition.h"
 #include "conversion/block_notes.h"
-#include "conversion/file_io.h"
 #include "conversion/line_model.h"
 #include "conversion/template_index.h"
-#include "workspace/workspace.h"
+#include "files/file_io.h"
 
 #include <array>
 #include <cstddef>
@@ -15,8 +15,6 @@
 #include <vector>
 
 namespace quillstamper {
-
-using SharedBytes = std::shared_ptr<const std::string>;
 
 // How the run reads a file: what a read sees depends on what the run has
 // written, or in a dry run would have written.

@@ -1,6 +1,6 @@
 #include "diff/unified_diff.h"
 
-#include "workspace/quote_path.h"
+#include "base/quote_path.h"
 
 #include <dtl/dtl.hpp>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workspace/workspace.h"
+#include "base/site_definition.h"
 
 #include <QDialog>
 

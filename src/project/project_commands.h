@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workspace/workspace.h"
+#include "project/workspace.h"
 
 #include <functional>
 #include <optional>

@@ -1,8 +1,8 @@
 #include "project/project_file.h"
 
-#include "conversion/atomic_write.h"
-#include "conversion/file_io.h"
 #include "conversion/line_model.h"
+#include "files/atomic_write.h"
+#include "files/file_io.h"
 
 #include <algorithm>
 #include <cctype>

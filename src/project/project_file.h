@@ -1,7 +1,7 @@
 #pragma once
 
-#include "conversion/file_io.h"
-#include "workspace/workspace.h"
+#include "base/site_definition.h"
+#include "files/file_io.h"
 
 #include <cstdint>
 #include <string>

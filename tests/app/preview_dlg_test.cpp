@@ -3,12 +3,12 @@
 
 #include "app/preview_dlg.h"
 #include "app/quillstamper_dlg.h"
-#include "conversion/recovery_store.h"
+#include "base/shorten_path.h"
 #include "diff/unified_diff.h"
+#include "files/recovery_store.h"
 #include "support/markers.h"
 #include "support/test_files.h"
 #include "widgets/null_platform.h"
-#include "workspace/shorten_path.h"
 
 #include <QAction>
 #include <QLabel>

@@ -3,15 +3,15 @@
 
 #include "app/about_dlg.h"
 #include "app/quillstamper_dlg.h"
-#include "conversion/atomic_write.h"
+#include "base/shorten_path.h"
 #include "conversion/conversion_run.h"
 #include "conversion/line_model.h"
+#include "files/atomic_write.h"
 #include "options/options_dlg.h"
 #include "options/project_settings_dlg.h"
 #include "project/project_file.h"
 #include "support/markers.h"
 #include "support/test_files.h"
-#include "workspace/shorten_path.h"
 
 #include <QAction>
 #include <QCheckBox>

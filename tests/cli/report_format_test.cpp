@@ -2,19 +2,19 @@
 // says, item by item; the GitHub lines are exact; names that are not UTF-8
 // come back byte for byte; the progress line shows only on a terminal.
 
+#include "base/quote_path.h"
+#include "base/utf8.h"
 #include "cli/cli_commands.h"
 #include "cli/command_line.h"
 #include "cli/progress_line.h"
 #include "cli/report_github.h"
 #include "cli/report_json.h"
 #include "conversion/line_model.h"
-#include "conversion/recovery_store.h"
+#include "files/recovery_store.h"
 #include "in_process_cli.h"
 #include "support/cli_process.h"
 #include "support/markers.h"
 #include "support/test_files.h"
-#include "workspace/quote_path.h"
-#include "workspace/utf8.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -2,7 +2,7 @@
 // sites whose templates and project file change as editors save them.
 
 #include "cli/cli_watch.h"
-#include "conversion/os_files.h"
+#include "files/os_files.h"
 #include "project/project_file.h"
 #include "support/cli_process.h"
 #include "support/markers.h"

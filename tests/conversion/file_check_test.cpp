@@ -1,7 +1,7 @@
 #include "conversion/file_check.h"
 
+#include "base/file_error.h"
 #include "support/test_files.h"
-#include "workspace/file_error.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 #include "conversion/markers.h"
 #include "reference_conversion.h"
 
+#include "base/file_error.h"
+#include "base/site_definition.h"
 #include "support/test_files.h"
-#include "workspace/file_error.h"
-#include "workspace/workspace.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // What a watch takes for a run's own write: a watched page the run rewrote
 // while nobody else wrote it, and nothing that another program touched.
 
-#include "conversion/atomic_write.h"
-#include "conversion/os_files.h"
 #include "conversion/own_writes.h"
+#include "files/atomic_write.h"
+#include "files/os_files.h"
 #include "support/markers.h"
 #include "support/test_files.h"
 

@@ -1,9 +1,9 @@
 #include "reference_conversion.h"
 
-#include "conversion/atomic_write.h"
-#include "conversion/file_io.h"
 #include "conversion/line_model.h"
 #include "conversion/markers.h"
+#include "files/atomic_write.h"
+#include "files/file_io.h"
 
 #include <fstream>
 

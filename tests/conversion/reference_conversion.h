@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/site_definition.h"
 #include "conversion/line_model.h"
-#include "workspace/workspace.h"
 
 namespace quillstamper::test {
 

@@ -3,8 +3,8 @@
 // project file in hand keeps its old content, the error names it and the
 // cause, the run stops there, and no temporary file is left.
 
-#include "conversion/atomic_write.h"
 #include "conversion/conversion_run.h"
+#include "files/atomic_write.h"
 #include "project/project_file.h"
 #include "support/test_files.h"
 

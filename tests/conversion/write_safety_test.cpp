@@ -3,9 +3,9 @@
 // a rename would drop, names as long as names get, and folders that take no
 // new file, with a run killed in the middle.
 
-#include "conversion/atomic_write.h"
 #include "conversion/conversion_run.h"
-#include "conversion/recovery_store.h"
+#include "files/atomic_write.h"
+#include "files/recovery_store.h"
 #include "support/markers.h"
 #include "support/test_files.h"
 

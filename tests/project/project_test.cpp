@@ -1,8 +1,9 @@
 #include "project/project_commands.h"
 #include "project/project_file.h"
+#include "project/workspace.h"
 
+#include "base/file_error.h"
 #include "support/test_files.h"
-#include "workspace/file_error.h"
 
 #include <gtest/gtest.h>
 
@@ -194,6 +195,42 @@ TEST(ProjectCommandsTest, FailedOpenLeavesEmptyListsAndOldPath) {
         EXPECT_EQ(workspace.m_counts, "Web Files: 0        Template Files: 0");
         EXPECT_EQ(workspace.m_projectPath, "/old.trvx");
         EXPECT_EQ(workspace.m_identifiers, kIdentifiers);
+    }
+}
+
+TEST(WorkspaceTest, NewProjectEmptiesOnlyTheLists) {
+    Workspace workspace;
+    EXPECT_EQ(workspace.m_pathBreak, 32);
+    EXPECT_EQ(workspace.m_counts, "Web Files: 0        Template Files: 0");
+    workspace.m_webFiles = {"/s/a.html", "/s/a.html"};
+    workspace.m_templateFiles = {"/s/a.html"};
+    workspace.m_identifiers[6] = "%% ";
+    workspace.m_projectPath = "/s/site.trvx";
+    RefreshCounts(workspace);
+    EXPECT_EQ(workspace.m_counts, "Web Files: 2        Template Files: 1");
+    NewProject(workspace);
+    EXPECT_TRUE(workspace.m_webFiles.empty() && workspace.m_templateFiles.empty());
+    EXPECT_EQ(workspace.m_counts, "Web Files: 0        Template Files: 0");
+    EXPECT_EQ(workspace.m_identifiers[6], "%% ");
+    EXPECT_EQ(workspace.m_projectPath, "/s/site.trvx");
+    EXPECT_EQ(ProjectBaseFolder(workspace), "/s");
+}
+TEST(WorkspaceTest, RemoveListEntriesKeepsTheOthersInOrder) {
+    const FileList list = {"/a", "/b", "/a", "/c", "/d"};
+    const struct {
+        std::vector<std::size_t> places;
+        FileList left;
+    } cases[] = {
+        {{}, list},
+        {{2}, {"/a", "/b", "/c", "/d"}},
+        {{4, 0, 3}, {"/b", "/a"}},
+        {{1, 1, 9}, {"/a", "/a", "/c", "/d"}},
+        {{0, 1, 2, 3, 4}, {}},
+    };
+    for (const auto& c : cases) {
+        FileList files = list;
+        RemoveListEntries(files, c.places);
+        EXPECT_EQ(files, c.left) << testing::PrintToString(c.places);
     }
 }
 

@@ -1,8 +1,8 @@
-#include "conversion/recovery_store.h"
+#include "files/recovery_store.h"
 
-#include "conversion/file_io.h"
-#include "conversion/os_files.h"
-#include "workspace/file_error.h"
+#include "base/file_error.h"
+#include "files/file_io.h"
+#include "files/os_files.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,7 +1,7 @@
 // The recovery store tells what an interrupted in-place write left from an
 // edit made since: only the first is put back.
 
-#include "conversion/recovery_store.h"
+#include "files/recovery_store.h"
 
 #include "support/test_files.h"
 

@@ -1,7 +1,7 @@
-#include "conversion/atomic_write.h"
+#include "files/atomic_write.h"
 
+#include "base/file_error.h"
 #include "support/test_files.h"
-#include "workspace/file_error.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "conversion/os_files.h"
+#include "files/os_files.h"
 
 #include <string>
 #include <string_view>

@@ -1,8 +1,8 @@
-#include "conversion/file_io.h"
+#include "files/file_io.h"
 
-#include "conversion/os_files.h"
-#include "workspace/file_error.h"
-#include "workspace/path_resolution.h"
+#include "base/file_error.h"
+#include "base/path_resolution.h"
+#include "files/os_files.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,16 +14,6 @@
 #include <utility>
 
 namespace quillstamper {
-
-std::size_t FileIdentityHash::operator()(const FileIdentity& identity) const noexcept {
-    return std::hash<std::uint64_t>{}(identity.inode * 1000003u ^ identity.device);
-}
-
-bool operator==(const FileState& a, const FileState& b) {
-    return a.identity == b.identity && a.size == b.size && a.modified.tv_sec == b.modified.tv_sec &&
-           a.modified.tv_nsec == b.modified.tv_nsec && a.changed.tv_sec == b.changed.tv_sec &&
-           a.changed.tv_nsec == b.changed.tv_nsec;
-}
 
 namespace {
 
@@ -121,11 +111,6 @@ std::optional<FileIdentity> LookUpIdentity(const std::string& path) {
         return std::nullopt;
     }
     return status->state.identity;
-}
-
-bool operator<(const DirectoryEntry& a, const DirectoryEntry& b) {
-    return std::tie(a.folder.device, a.folder.inode, a.name) <
-           std::tie(b.folder.device, b.folder.inode, b.name);
 }
 
 std::optional<DirectoryEntry> LookUpDirectoryEntry(const std::string& path) {

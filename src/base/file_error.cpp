@@ -1,4 +1,4 @@
-#include "workspace/file_error.h"
+#include "base/file_error.h"
 
 #include <cstring>
 

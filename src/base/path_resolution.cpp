@@ -1,4 +1,4 @@
-#include "workspace/path_resolution.h"
+#include "base/path_resolution.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,6 +1,6 @@
-#include "workspace/file_collection.h"
+#include "files/file_collection.h"
 
-#include "workspace/file_error.h"
+#include "base/file_error.h"
 
 #include <algorithm>
 #include <cctype>

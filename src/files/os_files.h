@@ -1,6 +1,6 @@
 #pragma once
 
-#include "conversion/file_io.h"
+#include "base/file_identity.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,6 +1,6 @@
-#include "workspace/quote_path.h"
+#include "base/quote_path.h"
 
-#include "workspace/utf8.h"
+#include "base/utf8.h"
 
 #include <cstddef>
 

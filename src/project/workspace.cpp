@@ -1,21 +1,10 @@
-#include "workspace/workspace.h"
+#include "project/workspace.h"
 
-#include "workspace/path_resolution.h"
+#include "base/path_resolution.h"
 
 #include <utility>
 
 namespace quillstamper {
-
-IdentifierTable DefaultIdentifiers() {
-    return {"<!-- Trelvonix ",
-            " end -->",
-            "# Trelvonix ",
-            " end -->",
-            "// Trelvonix ",
-            " end -->",
-            "",
-            ""};
-}
 
 std::string FormatCounts(std::size_t webCount, std::size_t templateCount) {
     return "Web Files: " + std::to_string(webCount) +

@@ -1,6 +1,6 @@
-#include "conversion/os_files.h"
+#include "files/os_files.h"
 
-#include "workspace/path_resolution.h"
+#include "base/path_resolution.h"
 
 #include <acl/libacl.h>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "conversion/os_files.h"
+#include "files/os_files.h"
 
 #include "support/test_files.h"
 

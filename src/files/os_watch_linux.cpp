@@ -1,6 +1,6 @@
-#include "conversion/os_files.h"
+#include "files/os_files.h"
 
-#include "workspace/file_collection.h"
+#include "files/file_collection.h"
 
 #include <algorithm>
 #include <cerrno>

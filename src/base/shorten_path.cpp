@@ -1,6 +1,6 @@
-#include "workspace/shorten_path.h"
+#include "base/shorten_path.h"
 
-#include "workspace/utf8.h"
+#include "base/utf8.h"
 
 #include <cstddef>
 #include <string_view>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "conversion/file_io.h"
-#include "conversion/os_files.h"
-#include "conversion/recovery_store.h"
+#include "files/file_io.h"
+#include "files/os_files.h"
+#include "files/recovery_store.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,7 +1,7 @@
-#include "conversion/atomic_write.h"
+#include "files/atomic_write.h"
 
-#include "workspace/file_error.h"
-#include "workspace/path_resolution.h"
+#include "base/file_error.h"
+#include "base/path_resolution.h"
 
 #include <algorithm>
 #include <cerrno>

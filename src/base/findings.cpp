@@ -1,0 +1,44 @@
+#include "base/findings.h"
+
+namespace quillstamper {
+
+std::string FormatKeptCopy(std::string_view copy) {
+    return "changed since an interrupted run; its old content is in " + std::string(copy);
+}
+
+std::string FormatNote(const ConversionNote& note) {
+    std::string text =
+        note.line == 0 ? note.file + ": " : note.file + ':' + std::to_string(note.line) + ": ";
+    switch (note.kind) {
+    case ConversionNote::Kind::NoTemplate:
+        text += "no template holds this block: ";
+        break;
+    case ConversionNote::Kind::NoWebFile:
+        text += "no web file uses this block: ";
+        break;
+    case ConversionNote::Kind::IndentedMarker:
+        text += "indented marker is no marker: ";
+        break;
+    case ConversionNote::Kind::EndWithoutStart:
+        text += "end line without a start line: ";
+        break;
+    case ConversionNote::Kind::RefusedEndLine:
+        text += "this line ends like an end line but is no end line of the block above: ";
+        break;
+    case ConversionNote::Kind::SharedBlock:
+        text += "another template file holds this block too: ";
+        break;
+    case ConversionNote::Kind::InBothLists:
+        text += "is a web file and a template file: each run takes as template what the run "
+                "before wrote into it";
+        break;
+    }
+    return text + note.text;
+}
+
+std::string FormatRefusedEndLine(std::string_view file, std::size_t line, std::string_view text) {
+    return FormatNote(
+        {ConversionNote::Kind::RefusedEndLine, std::string(file), line, std::string(text)});
+}
+
+} // namespace quillstamper
