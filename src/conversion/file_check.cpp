@@ -27,14 +27,91 @@ std::string FormatCheckReportLine(std::string_view file, std::size_t line,
 
 namespace {
 
-// A line that begins with a start identifier; only these can be start lines
-// or expected end lines, so only these are kept, not whole files.
-struct MarkerLine {
-    std::size_t offset = 0; // into the arena
-    std::size_t length = 0;
-    const std::string* file = nullptr;
-    std::size_t line = 0;
-    int startIdCount = 0; // how many non-empty start identifiers it begins with
+// The lines that begin with a start identifier: only these can be start
+// lines or expected end lines, so only these are kept, not whole files.
+class MarkerLines {
+public:
+    explicit MarkerLines(const IdentifierTable& identifiers) : m_identifiers(identifiers) {}
+
+    void Collect(const std::string& entry, const LineViews& lines) {
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            int count = 0;
+            for (int pair = 1; pair <= kPairCount; ++pair) {
+                const std::string& startId = m_identifiers.StartId(pair);
+                if (!startId.empty() && BeginsWith(lines[i], startId)) {
+                    ++count;
+                }
+            }
+            if (count > 0) {
+                m_markers.push_back(Marker{m_arena.size(), lines[i].size(), &entry, i + 1, count});
+                m_arena.append(lines[i]);
+            }
+        }
+    }
+
+    // Each start line whose expected end line, with any end identifier of
+    // the table, is none of the marker lines.
+    std::vector<CheckReport> FindMissingEnds() const {
+        std::unordered_set<std::string_view> present;
+        present.reserve(m_markers.size());
+        for (const Marker& marker : m_markers) {
+            present.insert(TextOf(marker));
+        }
+        std::vector<CheckReport> reports;
+        for (const Marker& marker : m_markers) {
+            const std::string_view line = TextOf(marker);
+            const int startCount = CountStartPairs(line);
+            if (startCount == 0 || HasExpectedEnd(line, present)) {
+                continue;
+            }
+            for (int copy = 0; copy < marker.startIdCount * startCount; ++copy) {
+                reports.push_back(CheckReport{*marker.file, marker.line, std::string(line)});
+            }
+        }
+        return reports;
+    }
+
+private:
+    struct Marker {
+        std::size_t offset = 0; // into the arena
+        std::size_t length = 0;
+        const std::string* file = nullptr;
+        std::size_t line = 0;
+        int startIdCount = 0; // how many non-empty start identifiers it begins with
+    };
+
+    std::string_view TextOf(const Marker& marker) const {
+        return std::string_view(m_arena).substr(marker.offset, marker.length);
+    }
+
+    // Pairs with an empty start identifier take part here too.
+    int CountStartPairs(std::string_view line) const {
+        int count = 0;
+        for (int pair = 1; pair <= kPairCount; ++pair) {
+            if (IsStartLine(line, m_identifiers.StartId(pair), m_identifiers.EndId(pair))) {
+                ++count;
+            }
+        }
+        return count;
+    }
+
+    bool HasExpectedEnd(std::string_view startLine,
+                        const std::unordered_set<std::string_view>& present) const {
+        const std::string_view stem = BlockStem(startLine);
+        std::string expected;
+        for (int pair = 1; pair <= kPairCount; ++pair) {
+            expected.assign(stem);
+            expected.append(m_identifiers.EndId(pair));
+            if (present.count(expected) != 0) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    const IdentifierTable& m_identifiers;
+    std::string m_arena;
+    std::vector<Marker> m_markers;
 };
 
 } // namespace
@@ -42,70 +119,14 @@ struct MarkerLine {
 std::vector<CheckReport> CheckFiles(const FileList& webFiles, const FileList& templateFiles,
                                     const IdentifierTable& identifiers,
                                     const std::string& baseFolder, std::uint64_t maxFileBytes) {
-    std::string arena;
-    std::vector<MarkerLine> markers;
-    const auto collect = [&](const std::string& entry) {
-        const std::string bytes = ReadFileBytes(ResolvePath(entry, baseFolder), maxFileBytes);
-        const LineViews lines = SplitLines(bytes);
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            int count = 0;
-            for (int pair = 1; pair <= kPairCount; ++pair) {
-                const std::string& startId = identifiers.StartId(pair);
-                if (!startId.empty() && BeginsWith(lines[i], startId)) {
-                    ++count;
-                }
-            }
-            if (count > 0) {
-                markers.push_back(MarkerLine{arena.size(), lines[i].size(), &entry, i + 1, count});
-                arena.append(lines[i]);
-            }
-        }
-    };
-    for (const std::string& entry : webFiles) {
-        collect(entry);
-    }
-    for (const std::string& entry : templateFiles) {
-        collect(entry);
-    }
-
-    const auto text = [&](const MarkerLine& marker) {
-        return std::string_view(arena).substr(marker.offset, marker.length);
-    };
-    std::unordered_set<std::string_view> present;
-    present.reserve(markers.size());
-    for (const MarkerLine& marker : markers) {
-        present.insert(text(marker));
-    }
-
-    std::vector<CheckReport> reports;
-    std::string expected;
-    for (const MarkerLine& marker : markers) {
-        const std::string_view line = text(marker);
-        int startCount = 0;
-        for (int pair = 1; pair <= kPairCount; ++pair) {
-            // Pairs with an empty start identifier take part here too.
-            if (IsStartLine(line, identifiers.StartId(pair), identifiers.EndId(pair))) {
-                ++startCount;
-            }
-        }
-        if (startCount == 0) {
-            continue;
-        }
-        const std::string_view stem = BlockStem(line);
-        bool found = false;
-        for (int pair = 1; pair <= kPairCount && !found; ++pair) {
-            expected.assign(stem);
-            expected.append(identifiers.EndId(pair));
-            found = present.count(expected) != 0;
-        }
-        if (found) {
-            continue;
-        }
-        for (int copy = 0; copy < marker.startIdCount * startCount; ++copy) {
-            reports.push_back(CheckReport{*marker.file, marker.line, std::string(line)});
+    MarkerLines markers(identifiers);
+    for (const FileList* list : {&webFiles, &templateFiles}) {
+        for (const std::string& entry : *list) {
+            const std::string bytes = ReadFileBytes(ResolvePath(entry, baseFolder), maxFileBytes);
+            markers.Collect(entry, SplitLines(bytes));
         }
     }
-    return reports;
+    return markers.FindMissingEnds();
 }
 
 std::string FormatNotesMessage(const std::vector<ConversionNote>& notes) {

@@ -84,6 +84,16 @@ public:
     }
 
 private:
+    // What one pass works with.
+    struct Pass {
+        const LineViews& lines;
+        int pair;
+        BlockCloser closer;
+        OriginsBuilder origins;
+        LineViews& output;
+        const TemplateIndex* index = nullptr; // looked up at the first start line
+    };
+
     // One pass of one pair. A block whose end line is missing, or closes
     // another block, is left as it is.
     bool RunPass(const LineViews& lines, int pair, bool firstPass, LineViews& output) {
@@ -91,9 +101,8 @@ private:
         const std::string_view endId = m_identifiers.EndId(pair);
         output.clear();
         output.reserve(lines.size());
-        const TemplateIndex* index = nullptr;
-        BlockCloser closer(lines, pair, m_identifiers, m_endLines);
-        OriginsBuilder origins(m_origins);
+        Pass pass{lines, pair, BlockCloser(lines, pair, m_identifiers, m_endLines),
+                  OriginsBuilder(m_origins), output};
         bool changed = false;
         // The page's own notes come from the passes, which look at every line.
         const bool indents = m_page.takesNotes && firstPass;
@@ -117,53 +126,68 @@ private:
                 continue;
             }
             open = true;
-            if (index == nullptr) {
-                index = &m_templates.IndexFor(pair, m_identifiers, m_endLines);
+            const std::size_t end = FillBlock(pass, i);
+            if (end != BlockCloser::kNone) {
+                i = end - 1; // the end line is copied next
+                changed = true;
             }
-            const TemplateIndex::Entry* block = index->Find(line);
-            if (block == nullptr) {
-                if (m_page.takesNotes) {
-                    AddNote(ConversionNote::Kind::NoTemplate, i, line);
-                }
-                continue;
-            }
-            m_output.usedStartLines.emplace_back(pair, line);
-            if (block->unclosed) {
-                m_output.unclosedTemplates.push_back({block->unclosedSource, block->unclosedLine,
-                                                      std::string(line), block->refusedLine,
-                                                      std::string(block->refusedText)});
-                continue;
-            }
-            const std::size_t end = closer.ClosingEnd(i);
-            if (end == BlockCloser::kNone) {
-                ConversionProblem problem{ConversionProblem::Place::WebFile, m_page.entry,
-                                          ReportedLine(i), std::string(line)};
-                if (const std::size_t refused = closer.RefusedEnd();
-                    refused != BlockCloser::kNone) {
-                    problem.refusedLine = ReportedLine(refused);
-                    problem.refusedText = std::string(lines[refused]);
-                }
-                m_output.problems.push_back(std::move(problem));
-                continue;
-            }
-            origins.Copy(i + 1, output.size());
-            for (const TemplateIndex::Span& span : block->spans) {
-                const LineViews& source = m_templates.LinesOf(span.source);
-                for (std::size_t k = span.begin; k < span.end; ++k) {
-                    SpendGrowth(source[k].size() + 2);
-                }
-                output.insert(output.end(),
-                              source.begin() + static_cast<std::ptrdiff_t>(span.begin),
-                              source.begin() + static_cast<std::ptrdiff_t>(span.end));
-            }
-            origins.Insert(end, output.size());
-            i = end - 1; // the end line is copied next
-            changed = true;
         }
         if (changed) {
-            origins.Finish(lines.size(), output.size());
+            pass.origins.Finish(lines.size(), output.size());
         }
         return changed;
+    }
+
+    // The block begun at start (already copied to the output) gets the
+    // template content of its start line: returns its end line, or kNone
+    // when no template holds it or it is left alone, which is reported.
+    std::size_t FillBlock(Pass& pass, std::size_t start) {
+        const std::string_view line = pass.lines[start];
+        if (pass.index == nullptr) {
+            pass.index = &m_templates.IndexFor(pass.pair, m_identifiers, m_endLines);
+        }
+        const TemplateIndex::Entry* block = pass.index->Find(line);
+        if (block == nullptr) {
+            if (m_page.takesNotes) {
+                AddNote(ConversionNote::Kind::NoTemplate, start, line);
+            }
+            return BlockCloser::kNone;
+        }
+        m_output.usedStartLines.emplace_back(pass.pair, line);
+        if (block->unclosed) {
+            m_output.unclosedTemplates.push_back({block->unclosedSource, block->unclosedLine,
+                                                  std::string(line), block->refusedLine,
+                                                  std::string(block->refusedText)});
+            return BlockCloser::kNone;
+        }
+        const std::size_t end = pass.closer.ClosingEnd(start);
+        if (end == BlockCloser::kNone) {
+            ReportUnclosed(pass, start);
+            return BlockCloser::kNone;
+        }
+        pass.origins.Copy(start + 1, pass.output.size());
+        for (const TemplateIndex::Span& span : block->spans) {
+            const LineViews& source = m_templates.LinesOf(span.source);
+            for (std::size_t k = span.begin; k < span.end; ++k) {
+                SpendGrowth(source[k].size() + 2);
+            }
+            pass.output.insert(pass.output.end(),
+                               source.begin() + static_cast<std::ptrdiff_t>(span.begin),
+                               source.begin() + static_cast<std::ptrdiff_t>(span.end));
+        }
+        pass.origins.Insert(end, pass.output.size());
+        return end;
+    }
+
+    // With the end line that did not fit the block, when that was why.
+    void ReportUnclosed(const Pass& pass, std::size_t start) {
+        ConversionProblem problem{ConversionProblem::Place::WebFile, m_page.entry,
+                                  ReportedLine(start), std::string(pass.lines[start])};
+        if (const std::size_t refused = pass.closer.RefusedEnd(); refused != BlockCloser::kNone) {
+            problem.refusedLine = ReportedLine(refused);
+            problem.refusedText = std::string(pass.lines[refused]);
+        }
+        m_output.problems.push_back(std::move(problem));
     }
 
     void AddNote(ConversionNote::Kind kind, std::size_t index, std::string_view line) {

@@ -143,6 +143,55 @@ std::size_t CountChangedLines(std::string_view oldBytes, std::string_view newByt
         edits.begin(), edits.end(), [](const Edit& edit) { return edit.op != Op::Keep; }));
 }
 
+namespace {
+
+// The hunk around the change at first: from `around` edits before it to
+// `around` after the last change that lies within 2 * around of the next.
+// Returns its end.
+std::size_t HunkEnd(const std::vector<Edit>& edits, std::size_t first, std::size_t around) {
+    std::size_t end = first;
+    std::size_t keptRun = 0;
+    for (std::size_t j = first; j < edits.size(); ++j) {
+        if (edits[j].op == Op::Keep) {
+            if (++keptRun > 2 * around) {
+                break;
+            }
+        } else {
+            keptRun = 0;
+            end = j + 1;
+        }
+    }
+    return std::min(edits.size(), end + around);
+}
+
+void AppendHunk(std::string& out, const std::vector<Edit>& edits, std::size_t begin,
+                std::size_t end, const Lines& a, const Lines& b) {
+    std::size_t oldCount = 0;
+    std::size_t newCount = 0;
+    for (std::size_t j = begin; j < end; ++j) {
+        oldCount += edits[j].op != Op::Add ? 1 : 0;
+        newCount += edits[j].op != Op::Remove ? 1 : 0;
+    }
+    out.append("@@ -").append(Range(edits[begin].oldIndex, oldCount));
+    out.append(" +").append(Range(edits[begin].newIndex, newCount)).append(" @@\n");
+    for (std::size_t j = begin; j < end; ++j) {
+        const Edit& edit = edits[j];
+        switch (edit.op) {
+        case Op::Keep:
+            AppendLine(out, ' ', a[edit.oldIndex]);
+            break;
+        case Op::Remove:
+            AppendLine(out, '-', a[edit.oldIndex]);
+            break;
+        case Op::Add:
+            AppendLine(out, '+', b[edit.newIndex]);
+            break;
+        }
+    }
+}
+
+} // namespace
+
 std::string FormatUnifiedDiff(std::string_view label, std::string_view oldBytes,
                               std::string_view newBytes, int context) {
     if (oldBytes == newBytes) {
@@ -157,53 +206,14 @@ std::string FormatUnifiedDiff(std::string_view label, std::string_view oldBytes,
     std::string out;
     out.append("--- ").append(quoted).append("\n");
     out.append("+++ ").append(quoted).append("\n");
-    std::size_t i = 0;
-    while (i < edits.size()) {
-        while (i < edits.size() && edits[i].op == Op::Keep) {
+    for (std::size_t i = 0; i < edits.size();) {
+        if (edits[i].op == Op::Keep) {
             ++i;
+            continue;
         }
-        if (i == edits.size()) {
-            break;
-        }
-        // A hunk: from `around` lines before this change to `around` lines
-        // after the last change that lies within 2 * around of the next.
-        const std::size_t hunkBegin = i >= around ? i - around : 0;
-        std::size_t hunkEnd = i;
-        std::size_t keptRun = 0;
-        for (std::size_t j = i; j < edits.size(); ++j) {
-            if (edits[j].op == Op::Keep) {
-                if (++keptRun > 2 * around) {
-                    break;
-                }
-            } else {
-                keptRun = 0;
-                hunkEnd = j + 1;
-            }
-        }
-        hunkEnd = std::min(edits.size(), hunkEnd + around);
-        std::size_t oldCount = 0;
-        std::size_t newCount = 0;
-        for (std::size_t j = hunkBegin; j < hunkEnd; ++j) {
-            oldCount += edits[j].op != Op::Add ? 1 : 0;
-            newCount += edits[j].op != Op::Remove ? 1 : 0;
-        }
-        out.append("@@ -").append(Range(edits[hunkBegin].oldIndex, oldCount));
-        out.append(" +").append(Range(edits[hunkBegin].newIndex, newCount)).append(" @@\n");
-        for (std::size_t j = hunkBegin; j < hunkEnd; ++j) {
-            const Edit& edit = edits[j];
-            switch (edit.op) {
-            case Op::Keep:
-                AppendLine(out, ' ', a[edit.oldIndex]);
-                break;
-            case Op::Remove:
-                AppendLine(out, '-', a[edit.oldIndex]);
-                break;
-            case Op::Add:
-                AppendLine(out, '+', b[edit.newIndex]);
-                break;
-            }
-        }
-        i = hunkEnd;
+        const std::size_t end = HunkEnd(edits, i, around);
+        AppendHunk(out, edits, i >= around ? i - around : 0, end, a, b);
+        i = end;
     }
     return out;
 }

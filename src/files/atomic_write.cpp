@@ -212,18 +212,7 @@ WriteOutcome AtomicWriteBatch::Stage(const std::string& path, std::string_view b
     item.folder = OpenFolder(path, ParentFolder(*target));
     item.name = BaseName(*target);
     item.expected = expected;
-    const os::Descriptor& folder = item.folder->handle;
-    const std::optional<os::FileStatus> existing = os::StatAt(folder, item.name);
-    if (existing) {
-        // A link here was swapped in after the links were followed.
-        if (existing->kind != os::FileKind::Regular) {
-            throw FileError(path, "cannot write: not a regular file");
-        }
-        if (!os::OpenForWriting(folder, item.name)) {
-            throw MakeFileError(path, "cannot open for writing", errno);
-        }
-        item.links = static_cast<std::size_t>(existing->links);
-    }
+    const std::optional<os::FileStatus> existing = Examine(item);
     item.stagedAt = std::chrono::steady_clock::now();
     // Left alone at once, but told in order by Commit.
     if (expected && (!existing || !(existing->state == *expected))) {
@@ -231,11 +220,10 @@ WriteOutcome AtomicWriteBatch::Stage(const std::string& path, std::string_view b
         m_staged.push_back(std::move(item));
         return WriteOutcome::ChangedSinceRead;
     }
-
     if (Allowed(WriteStage::CreateTemporary, path)) {
-        item.file = os::CreateUnnamedFile(folder);
+        item.file = os::CreateUnnamedFile(item.folder->handle);
         if (!item.file && errno == EOPNOTSUPP) {
-            item.file = CreateNamedTemporary(folder, item.temporaryName);
+            item.file = CreateNamedTemporary(item.folder->handle, item.temporaryName);
         }
     }
     if (!item.file) {
@@ -247,17 +235,42 @@ WriteOutcome AtomicWriteBatch::Stage(const std::string& path, std::string_view b
         }
         throw MakeFileError(path, "cannot create a temporary file beside it", errno);
     }
+    WriteTemporary(item, bytes, existing);
+    m_staged.push_back(std::move(item));
+    return WriteOutcome::Pending;
+}
+
+// What stands at the target now. A link here was swapped in after the links
+// were followed; a file that cannot be opened for writing is not replaced.
+std::optional<os::FileStatus> AtomicWriteBatch::Examine(Staged& item) const {
+    const std::optional<os::FileStatus> existing = os::StatAt(item.folder->handle, item.name);
+    if (existing) {
+        if (existing->kind != os::FileKind::Regular) {
+            throw FileError(item.path, "cannot write: not a regular file");
+        }
+        if (!os::OpenForWriting(item.folder->handle, item.name)) {
+            throw MakeFileError(item.path, "cannot open for writing", errno);
+        }
+        item.links = static_cast<std::size_t>(existing->links);
+    }
+    return existing;
+}
+
+// The new content with the old file's owner, mode and attributes, or the
+// default mode for a new file.
+void AtomicWriteBatch::WriteTemporary(Staged& item, std::string_view bytes,
+                                      const std::optional<os::FileStatus>& existing) {
     const auto fail = [&](const std::string& action) {
         const int error = errno;
         Release(item);
-        throw MakeFileError(path, action, error);
+        throw MakeFileError(item.path, action, error);
     };
-    if (!Allowed(WriteStage::Write, path) || !os::WriteAt(item.file, bytes, 0)) {
+    if (!Allowed(WriteStage::Write, item.path) || !os::WriteAt(item.file, bytes, 0)) {
         fail("cannot write");
     }
     if (existing) {
-        if (const std::optional<std::string> failed =
-                os::CopyOwnerModeAndAttributes(folder, item.name, *existing, item.file)) {
+        if (const std::optional<std::string> failed = os::CopyOwnerModeAndAttributes(
+                item.folder->handle, item.name, *existing, item.file)) {
             fail(*failed);
         }
     } else if (!os::SetDefaultMode(item.file)) {
@@ -268,8 +281,6 @@ WriteOutcome AtomicWriteBatch::Stage(const std::string& path, std::string_view b
         fail("cannot write");
     }
     item.newIdentity = written->state.identity;
-    m_staged.push_back(std::move(item));
-    return WriteOutcome::Pending;
 }
 
 // The temporary file gets a fresh name only now, so that a run killed
@@ -317,14 +328,34 @@ void AtomicWriteBatch::Commit() {
     if (first == end) {
         return;
     }
-    // Durable before any rename: a crash now leaves every target as it was.
-    // A failed flush ends the batch there; what was flushed before it is
-    // still renamed, so the files before the failing one are replaced.
-    const bool oneByOne = end - first <= kFlushFilesOneByOne;
-    std::size_t durable = end;
     int flushError = 0;
+    const std::size_t durable = FlushStaged(first, end, flushError);
+    for (std::size_t i = first; i < durable; ++i) {
+        if (m_staged[i].outcome == WriteOutcome::Pending) {
+            try {
+                Replace(m_staged[i]);
+            } catch (const FileError&) {
+                Discard(i);
+                throw;
+            }
+        }
+        ++m_committed;
+    }
+    if (durable < end) {
+        const std::string path = m_staged[durable].path;
+        Discard(durable);
+        throw MakeFileError(path, "cannot flush to disk", flushError);
+    }
+}
+
+// Durable before any rename: a crash now leaves every target as it was. A
+// failed flush ends the batch there; what was flushed before it is still
+// renamed, so the files before the failing one are replaced. Returns where
+// the flushed files end.
+std::size_t AtomicWriteBatch::FlushStaged(std::size_t first, std::size_t end, int& flushError) {
+    const bool oneByOne = end - first <= kFlushFilesOneByOne;
     std::vector<std::uint64_t> flushed;
-    for (std::size_t i = first; i < end && durable == end; ++i) {
+    for (std::size_t i = first; i < end; ++i) {
         const Staged& item = m_staged[i];
         if (!item.file || (!oneByOne && std::find(flushed.begin(), flushed.end(),
                                                   item.newIdentity.device) != flushed.end())) {
@@ -334,49 +365,35 @@ void AtomicWriteBatch::Commit() {
                           (oneByOne ? os::FlushFile(item.file) : os::FlushFileSystem(item.file));
         flushError = errno;
         if (!done) {
-            durable = i;
+            return i;
         }
         flushed.push_back(item.newIdentity.device);
     }
-    for (std::size_t i = first; i < durable; ++i) {
-        Staged& item = m_staged[i];
-        if (item.outcome != WriteOutcome::Pending) {
-            ++m_committed;
-            continue;
+    return end;
+}
+
+// One staged file, if its target is still the file that was read: renamed
+// over it, or written in place where its folder takes no new file.
+void AtomicWriteBatch::Replace(Staged& item) {
+    (void)Allowed(WriteStage::BeforeReplace, item.path);
+    if (item.expected) {
+        const std::optional<os::FileStatus> now = os::StatAt(item.folder->handle, item.name);
+        if (!now || now->kind != os::FileKind::Regular || !(now->state == *item.expected)) {
+            Release(item);
+            item.outcome = now && now->kind == os::FileKind::Link ? WriteOutcome::LinkSwappedIn
+                                                                  : WriteOutcome::ChangedSinceRead;
+            return;
         }
-        (void)Allowed(WriteStage::BeforeReplace, item.path);
-        if (item.expected) {
-            const std::optional<os::FileStatus> now = os::StatAt(item.folder->handle, item.name);
-            if (!now || now->kind != os::FileKind::Regular || !(now->state == *item.expected)) {
-                Release(item);
-                item.outcome = now && now->kind == os::FileKind::Link
-                                   ? WriteOutcome::LinkSwappedIn
-                                   : WriteOutcome::ChangedSinceRead;
-                ++m_committed;
-                continue;
-            }
-        }
-        try {
-            if (item.inPlaceBytes) {
-                item.outcome = WriteInPlace(m_recovery, item.folder->handle, item.name,
-                                            item.folder->path + "/" + item.name, item.path,
-                                            *item.inPlaceBytes, item.expected);
-                item.inPlaceBytes.reset();
-            } else if (!Allowed(WriteStage::Rename, item.path)) {
-                throw MakeFileError(item.path, "cannot replace", errno);
-            } else {
-                RenameOver(item);
-            }
-        } catch (const FileError&) {
-            Discard(i);
-            throw;
-        }
-        ++m_committed;
     }
-    if (durable < end) {
-        const std::string path = m_staged[durable].path;
-        Discard(durable);
-        throw MakeFileError(path, "cannot flush to disk", flushError);
+    if (item.inPlaceBytes) {
+        item.outcome = WriteInPlace(m_recovery, item.folder->handle, item.name,
+                                    item.folder->path + "/" + item.name, item.path,
+                                    *item.inPlaceBytes, item.expected);
+        item.inPlaceBytes.reset();
+    } else if (!Allowed(WriteStage::Rename, item.path)) {
+        throw MakeFileError(item.path, "cannot replace", errno);
+    } else {
+        RenameOver(item);
     }
 }
 

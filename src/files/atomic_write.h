@@ -103,6 +103,11 @@ private:
     std::shared_ptr<Folder> OpenFolder(const std::string& path, const std::string& folder);
     void Release(Staged& item);
     void Discard(std::size_t from);
+    std::optional<os::FileStatus> Examine(Staged& item) const;
+    void WriteTemporary(Staged& item, std::string_view bytes,
+                        const std::optional<os::FileStatus>& existing);
+    std::size_t FlushStaged(std::size_t first, std::size_t end, int& flushError);
+    void Replace(Staged& item);
     void RenameOver(Staged& item);
 
     RecoveryStore m_recovery;
