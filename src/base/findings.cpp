@@ -32,6 +32,12 @@ std::string FormatNote(const ConversionNote& note) {
         text += "is a web file and a template file: each run takes as template what the run "
                 "before wrote into it";
         break;
+    case ConversionNote::Kind::CharsetMismatch:
+        text += "the page's charset " + note.detail + "; Text: bytes copies the block as it is: ";
+        break;
+    case ConversionNote::Kind::InvalidText:
+        text += "bytes not valid in the declared charset " + note.detail + ": ";
+        break;
     }
     return text + note.text;
 }

@@ -60,12 +60,15 @@ struct ConversionNote {
         EndWithoutStart, // a customary end line that closes no block
         RefusedEndLine,  // a line that ends like an end line but did not fit its block
         SharedBlock,     // a template block another template file holds too
-        InBothLists      // a file that is a web file and a template file (line 0)
+        InBothLists,     // a file that is a web file and a template file (line 0)
+        CharsetMismatch, // a block copied as bytes into a page of another charset
+        InvalidText      // bytes that are not valid in the file's declared charset
     };
     Kind kind = Kind::NoTemplate;
     std::string file;     // the list entry as written
     std::size_t line = 0; // counted from 1
     std::string text;     // the line itself
+    std::string detail{}; // the charsets and characters of the charset notes
 };
 
 // "PATH:LINE: no template holds this block: START-LINE" and the like; "PATH: "

@@ -63,10 +63,15 @@ enum class LineEnds { CrLf, Lf, Keep };
 // line that ends with the end identifier.
 enum class EndLines { Own, Any };
 
+// What happens to template text whose charset differs from the page's:
+// Convert, into the page's charset; Bytes, copied as it is.
+enum class TextMode { Convert, Bytes };
+
 // The settings a project keeps besides its lists and marker table.
 struct ProjectSettings {
     LineEnds lineEnds = LineEnds::CrLf;
     EndLines endLines = EndLines::Own;
+    TextMode text = TextMode::Convert;
     friend bool operator==(const ProjectSettings&, const ProjectSettings&) = default;
 };
 

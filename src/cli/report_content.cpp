@@ -35,6 +35,10 @@ std::string_view NoteKind(ConversionNote::Kind kind) {
         return "shared_block";
     case ConversionNote::Kind::InBothLists:
         return "in_both_lists";
+    case ConversionNote::Kind::CharsetMismatch:
+        return "charset_mismatch";
+    case ConversionNote::Kind::InvalidText:
+        return "invalid_text";
     case ConversionNote::Kind::NoTemplate:
         break;
     }

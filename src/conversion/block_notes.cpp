@@ -6,6 +6,24 @@
 
 namespace quillstamper {
 
+std::optional<ConversionNote> FindInvalidTextNote(const std::string& entry, const FileText& text) {
+    std::string charset;
+    const std::optional<std::size_t> invalid = FindTextInvalidInDeclaredCharset(text, &charset);
+    if (!invalid) {
+        return std::nullopt;
+    }
+    // The line that holds the byte, however the file ends its lines.
+    const LineViews lines = SplitLines(text.text);
+    std::size_t line = 0;
+    while (line + 1 < lines.size() &&
+           static_cast<std::size_t>(lines[line + 1].data() - text.text.data()) <= *invalid) {
+        ++line;
+    }
+    const std::string_view lineText = lines.empty() ? std::string_view() : lines[line];
+    return ConversionNote{ConversionNote::Kind::InvalidText, entry, line + 1, std::string(lineText),
+                          charset};
+}
+
 bool IsIndentedMarker(std::string_view line, const IdentifierTable& identifiers) {
     const std::size_t text = line.find_first_not_of(" \t");
     if (text == std::string_view::npos) {
@@ -101,11 +119,25 @@ bool NoteCollector::AddWebFile(const FileIdentity& identity, const std::string& 
     return true;
 }
 
-void NoteCollector::AddPageNote(const FileIdentity& identity, ConversionNote::Kind kind,
-                                std::size_t line, std::string_view text) {
+void NoteCollector::AddPageNote(const FileIdentity& identity, ConversionNote note) {
     const auto found = m_files.find(Canonical(identity));
     if (found != m_files.end()) {
-        Put(found->second, {kind, m_entries.at(found->first), line, std::string(text)});
+        note.file = m_entries.at(found->first);
+        Put(found->second, std::move(note));
+    }
+}
+
+// A template's charset from a mark or from valid UTF-8 is right by its
+// nature; only what it declares can be wrong.
+void NoteCollector::CheckTemplateText(const FileIdentity& identity, const FileText& text,
+                                      const std::optional<std::string>& charset) {
+    const auto found = m_files.find(Canonical(identity));
+    if (!charset || found == m_files.end()) {
+        return;
+    }
+    if (std::optional<ConversionNote> note =
+            FindInvalidTextNote(m_entries.at(found->first), text)) {
+        Put(found->second, std::move(*note));
     }
 }
 

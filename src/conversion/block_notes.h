@@ -3,6 +3,7 @@
 #include "base/file_identity.h"
 #include "base/findings.h"
 #include "base/site_definition.h"
+#include "conversion/file_text.h"
 #include "conversion/line_model.h"
 
 #include <array>
@@ -23,6 +24,10 @@ namespace quillstamper {
 std::vector<ConversionNote> FindMarkerNotes(const std::string& entry, const LineViews& lines,
                                             const IdentifierTable& identifiers);
 
+// The note on a file whose bytes are not valid in the charset it declares,
+// naming the line of the first such byte.
+std::optional<ConversionNote> FindInvalidTextNote(const std::string& entry, const FileText& text);
+
 // A line that would be a marker line of some pair without its leading blanks
 // and tabs.
 bool IsIndentedMarker(std::string_view line, const IdentifierTable& identifiers);
@@ -37,9 +42,12 @@ public:
 
     // A page as first read. False when it was seen before: its notes are in.
     bool AddWebFile(const FileIdentity& identity, const std::string& entry);
-    // A note on a line of a page added before.
-    void AddPageNote(const FileIdentity& identity, ConversionNote::Kind kind, std::size_t line,
-                     std::string_view text);
+    // A note on a line of a page added before; its file is the entry the
+    // page was added with.
+    void AddPageNote(const FileIdentity& identity, ConversionNote note);
+    // A note when the text's bytes are not valid in the charset it declares.
+    void CheckTemplateText(const FileIdentity& identity, const FileText& text,
+                           const std::optional<std::string>& charset);
     // A template file as first read; its start lines are kept for Finish.
     void AddTemplateFile(const FileIdentity& identity, const std::string& entry,
                          const LineViews& lines);

@@ -2,6 +2,7 @@
 
 #include "base/path_resolution.h"
 #include "conversion/block_notes.h"
+#include "conversion/file_text.h"
 #include "conversion/page_conversion.h"
 #include "conversion/page_writer.h"
 #include "conversion/template_set.h"
@@ -51,7 +52,8 @@ public:
                   ConversionResult& result)
         : m_request(request), m_observer(observer), m_result(result),
           m_notes(request.site.identifiers),
-          m_templates(request.site.templateFiles, request.baseFolder, *this, m_notes),
+          m_templates(request.site.templateFiles, request.baseFolder, *this, m_notes,
+                      request.checkText),
           m_writer(request.writeFiles, RecoveryStoreFor(request)) {}
 
     void Run() {
@@ -232,6 +234,7 @@ private:
         page.isTemplate = m_templates.Holds(page.identity);
         // A page listed twice has its notes from its first conversion.
         page.takesNotes = m_notes.AddWebFile(page.identity, entry);
+        page.checkText = m_request.checkText;
         page.firstSeenBytes = m_firstSeenBytes.emplace(page.path, page.bytes->size()).first->second;
 
         const PageOutput output = ConvertPage(page, m_templates, m_request.site.identifiers,
@@ -252,7 +255,15 @@ private:
             NoteWrittenName(index, page.identity, page.path, false);
         }
         m_templates.Reload(page.identity, page.identity);
-        m_observer.OnFileConverted(index, entry, oldBytes, output.newBytes, FileOutcome::Updated);
+        if (!output.newText.empty()) {
+            // UTF-16 and UTF-32 pages are shown as the text they hold.
+            const FileText oldText = DecodeFileText(page.bytes, page.path);
+            m_observer.OnFileConverted(index, entry, oldText.text, output.newText,
+                                       FileOutcome::Updated);
+        } else {
+            m_observer.OnFileConverted(index, entry, oldBytes, output.newBytes,
+                                       FileOutcome::Updated);
+        }
         return FileOutcome::Updated;
     }
 
@@ -268,7 +279,7 @@ private:
             }
         }
         for (const ConversionNote& note : output.notes) {
-            m_notes.AddPageNote(page.identity, note.kind, note.line, note.text);
+            m_notes.AddPageNote(page.identity, note);
         }
         for (const auto& [pair, startLine] : output.usedStartLines) {
             m_notes.MarkUsed(pair, startLine);

@@ -28,6 +28,9 @@ struct ConversionRequest {
     const std::atomic<int>* interrupt = nullptr;
     // Where pages rewritten in place keep their old bytes; empty: the default.
     std::string recoveryFolder{};
+    // Notes also files whose bytes are not valid in the charset they
+    // declare (the check's run: validating every page costs time).
+    bool checkText = false;
 };
 
 struct ConversionResult {

@@ -1,6 +1,7 @@
 #include "conversion/file_check.h"
 
 #include "base/path_resolution.h"
+#include "conversion/file_text.h"
 #include "conversion/line_model.h"
 #include "conversion/markers.h"
 #include "files/file_io.h"
@@ -122,8 +123,10 @@ std::vector<CheckReport> CheckFiles(const FileList& webFiles, const FileList& te
     MarkerLines markers(identifiers);
     for (const FileList* list : {&webFiles, &templateFiles}) {
         for (const std::string& entry : *list) {
-            const std::string bytes = ReadFileBytes(ResolvePath(entry, baseFolder), maxFileBytes);
-            markers.Collect(entry, SplitLines(bytes));
+            const std::string path = ResolvePath(entry, baseFolder);
+            const FileText text = DecodeFileText(
+                std::make_shared<const std::string>(ReadFileBytes(path, maxFileBytes)), path);
+            markers.Collect(entry, SplitLines(text.text));
         }
     }
     return markers.FindMissingEnds();
@@ -152,8 +155,9 @@ FileCheckResult CheckFilesAndBlocks(const SiteDefinition& site, const std::strin
         result.error = error;
         return result;
     }
-    ConversionResult dryRun =
-        RunConversion(ConversionRequest{site, baseFolder, false, maxFileBytes}, observer);
+    ConversionRequest request{site, baseFolder, false, maxFileBytes};
+    request.checkText = true;
+    ConversionResult dryRun = RunConversion(request, observer);
     if (dryRun.error) {
         result.reports.clear();
         result.error = std::move(dryRun.error);

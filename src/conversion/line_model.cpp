@@ -1,8 +1,25 @@
 #include "conversion/line_model.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace quillstamper {
+
+namespace {
+
+// Classic Mac files: every CR ends a line.
+LineViews SplitAtCarriageReturns(std::string_view bytes) {
+    LineViews lines;
+    std::size_t begin = 0;
+    while (begin < bytes.size()) {
+        const std::size_t end = std::min(bytes.find('\r', begin), bytes.size());
+        lines.push_back(bytes.substr(begin, end - begin));
+        begin = end + 1;
+    }
+    return lines;
+}
+
+} // namespace
 
 LineViews SplitLines(std::string_view bytes) {
     LineViews lines;
@@ -11,6 +28,10 @@ LineViews SplitLines(std::string_view bytes) {
     while (begin < size) {
         const void* found = std::memchr(bytes.data() + begin, '\n', size - begin);
         if (found == nullptr) {
+            // No LF at all: a file whose lines end at CR.
+            if (begin == 0 && std::memchr(bytes.data(), '\r', size) != nullptr) {
+                return SplitAtCarriageReturns(bytes);
+            }
             lines.push_back(bytes.substr(begin));
             break;
         }
@@ -62,8 +83,9 @@ std::string_view LineBreakAfter(std::string_view line, std::string_view bytes) {
     if (end < bytes.size() && bytes[end] == '\n') {
         return "\n";
     }
-    if (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n') {
-        return "\r\n";
+    if (end < bytes.size() && bytes[end] == '\r') {
+        // A CR not followed by LF ends a line only in a file without LF.
+        return end + 1 < bytes.size() && bytes[end + 1] == '\n' ? "\r\n" : "\r";
     }
     return {};
 }

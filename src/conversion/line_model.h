@@ -11,7 +11,8 @@ using LineViews = std::vector<std::string_view>;
 
 // Splits bytes into lines: a line ends at LF, a CR right before the LF belongs
 // to the line end, a last line without LF still counts, an empty text has no
-// lines. The views point into bytes.
+// lines. Text that holds CR and no LF (classic Mac files) ends its lines at
+// CR. The views point into bytes.
 LineViews SplitLines(std::string_view bytes);
 
 // Every line followed by CR LF, the last one included.
@@ -21,7 +22,7 @@ std::string JoinLines(const Lines& lines);
 std::string JoinLines(const LineViews& lines, std::string_view lineBreak);
 
 // The line break that follows a line of bytes, a view into them: CR LF, LF,
-// or nothing for a last line without one.
+// CR (in a file without LF), or nothing for a last line without one.
 std::string_view LineBreakAfter(std::string_view line, std::string_view bytes);
 
 } // namespace quillstamper

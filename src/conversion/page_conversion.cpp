@@ -3,6 +3,7 @@
 #include "base/file_error.h"
 #include "conversion/block_closer.h"
 #include "conversion/block_notes.h"
+#include "conversion/file_text.h"
 #include "conversion/line_model.h"
 #include "conversion/line_origins.h"
 #include "conversion/markers.h"
@@ -45,15 +46,16 @@ bool IsCanonical(const LineViews& lines, std::string_view bytes, std::string_vie
 // template files; the page's bytes are put together once, at the end.
 class PageConverter {
 public:
-    PageConverter(const PageInput& page, TemplateSet& templates, const IdentifierTable& identifiers,
-                  EndLines endLines, PageOutput& output)
-        : m_page(page), m_templates(templates), m_identifiers(identifiers), m_endLines(endLines),
-          m_output(output) {}
+    PageConverter(const PageInput& page, const FileText& text, TemplateSet& templates,
+                  const IdentifierTable& identifiers, const ProjectSettings& settings,
+                  PageOutput& output)
+        : m_page(page), m_text(text), m_templates(templates), m_identifiers(identifiers),
+          m_endLines(settings.endLines), m_textMode(settings.text), m_output(output) {}
 
     // True when some block got template content (which may equal what it had).
     bool RunPasses(LineViews& lines, const std::function<void(int pair)>& onPass) {
         std::vector<SharedBytes>& viewed = m_viewed;
-        viewed.push_back(m_page.bytes);
+        viewed.push_back(m_text.holder);
         bool modified = false;
         const int firstPair = FirstPassPair(m_identifiers);
         for (int pair = firstPair; pair >= 1 && pair <= kPairCount; ++pair) {
@@ -67,7 +69,8 @@ public:
                     viewed.push_back(std::make_shared<const std::string>(JoinLines(lines)));
                     lines = SplitLines(*viewed.back());
                 }
-                m_templates.Override(m_page.identity, viewed.back(), lines);
+                m_templates.Override(m_page.identity, viewed.back(), lines,
+                                     CharsetOfText(m_text, true));
             }
             LineViews next;
             if (RunPass(lines, pair, pair == firstPair, next)) {
@@ -171,12 +174,66 @@ private:
             for (std::size_t k = span.begin; k < span.end; ++k) {
                 SpendGrowth(source[k].size() + 2);
             }
-            pass.output.insert(pass.output.end(),
-                               source.begin() + static_cast<std::ptrdiff_t>(span.begin),
-                               source.begin() + static_cast<std::ptrdiff_t>(span.end));
+            if (!InsertConverted(pass, span, start)) {
+                pass.output.insert(pass.output.end(),
+                                   source.begin() + static_cast<std::ptrdiff_t>(span.begin),
+                                   source.begin() + static_cast<std::ptrdiff_t>(span.end));
+            }
         }
         pass.origins.Insert(end, pass.output.size());
         return end;
+    }
+
+    // The page's charset, known once a block first needs it.
+    const std::optional<std::string>& PageCharset() {
+        if (!m_pageCharset) {
+            m_pageCharset = CharsetOfText(m_text, false);
+        }
+        return *m_pageCharset;
+    }
+
+    // Template text in another charset than the page's goes in converted,
+    // when both charsets are known; false when it goes in as it is.
+    bool InsertConverted(Pass& pass, const TemplateIndex::Span& span, std::size_t start) {
+        const std::optional<std::string>& from = m_templates.CharsetOf(span.source);
+        if (!from || span.begin == span.end) {
+            return false;
+        }
+        const std::optional<std::string>& to = PageCharset();
+        if (!to || *to == *from) {
+            return false;
+        }
+        const LineViews& source = m_templates.LinesOf(span.source);
+        if (m_textMode == TextMode::Bytes) {
+            if (m_page.takesNotes) {
+                AddNote(ConversionNote::Kind::CharsetMismatch, start, pass.lines[start],
+                        *to + " differs from " + *from + " of " + m_templates.EntryOf(span.source));
+            }
+            return false;
+        }
+        std::string joined;
+        for (std::size_t k = span.begin; k < span.end; ++k) {
+            joined.append(source[k]);
+            joined += '\n';
+        }
+        // A page whose charset is known and holds less than Unicode declares
+        // it in a <meta> element: it is HTML, where a numeric character
+        // reference stands for what the charset cannot hold.
+        std::optional<std::string> converted =
+            ConvertCharset(joined, *from, *to, [](char32_t c, std::string& out) {
+                out += "&#" + std::to_string(static_cast<std::uint32_t>(c)) + ';';
+            });
+        if (!converted) {
+            return false; // not valid in its own charset: the check notes it
+        }
+        m_viewed.push_back(std::make_shared<const std::string>(std::move(*converted)));
+        const std::string_view text = *m_viewed.back();
+        for (std::size_t begin = 0; begin < text.size();) {
+            const std::size_t lineFeed = text.find('\n', begin);
+            pass.output.push_back(text.substr(begin, lineFeed - begin));
+            begin = lineFeed + 1;
+        }
+        return true;
     }
 
     // With the end line that did not fit the block, when that was why.
@@ -190,8 +247,10 @@ private:
         m_output.problems.push_back(std::move(problem));
     }
 
-    void AddNote(ConversionNote::Kind kind, std::size_t index, std::string_view line) {
-        m_output.notes.push_back({kind, m_page.entry, ReportedLine(index), std::string(line)});
+    void AddNote(ConversionNote::Kind kind, std::size_t index, std::string_view line,
+                 std::string detail = {}) {
+        m_output.notes.push_back(
+            {kind, m_page.entry, ReportedLine(index), std::string(line), std::move(detail)});
     }
 
     // Where a reported line stands in the page as read; a line that a
@@ -221,9 +280,12 @@ private:
     }
 
     const PageInput& m_page;
+    const FileText& m_text;
     TemplateSet& m_templates;
     const IdentifierTable& m_identifiers;
     EndLines m_endLines;
+    TextMode m_textMode;
+    std::optional<std::optional<std::string>> m_pageCharset;
     PageOutput& m_output;
     std::optional<std::size_t> m_growthLeft; // set at the first insertion
     LineOrigins m_origins;
@@ -238,11 +300,17 @@ PageOutput ConvertPage(const PageInput& page, TemplateSet& templates,
                        const std::function<void(int pair)>& onPass) {
     const LineEnds lineEnds = settings.lineEnds;
     PageOutput output;
-    const std::string_view oldBytes = *page.bytes;
-    LineViews lines = SplitLines(oldBytes);
+    const FileText text = DecodeFileText(page.bytes, page.path);
+    if (page.takesNotes && page.checkText) {
+        if (std::optional<ConversionNote> note = FindInvalidTextNote(page.entry, text)) {
+            output.notes.push_back(std::move(*note));
+        }
+    }
+    const std::string_view oldText = text.text;
+    LineViews lines = SplitLines(oldText);
     // The passes replace lines; keeping line ends joins against the page's own.
     const LineViews ownLines = lineEnds == LineEnds::Keep ? lines : LineViews();
-    PageConverter converter(page, templates, identifiers, settings.endLines, output);
+    PageConverter converter(page, text, templates, identifiers, settings, output);
     const bool modified = converter.RunPasses(lines, onPass);
     if (lines.empty()) {
         return output; // an empty page is not written
@@ -250,16 +318,25 @@ PageOutput ConvertPage(const PageInput& page, TemplateSet& templates,
     if (lineEnds == LineEnds::Keep) {
         // Unchanged lines keep their bytes: only what a pass put in is new.
         if (modified) {
-            output.newBytes = JoinKeepingLineBreaks(lines, converter.Origins(), ownLines, oldBytes);
-            output.changed = output.newBytes != oldBytes;
+            output.newBytes = JoinKeepingLineBreaks(lines, converter.Origins(), ownLines, oldText);
         }
+    } else {
+        const std::string_view lineBreak = lineEnds == LineEnds::Lf ? "\n" : "\r\n";
+        if (modified || !IsCanonical(lines, oldText, lineBreak)) {
+            output.newBytes = JoinLines(lines, lineBreak);
+        }
+    }
+    if (output.newBytes.empty() && !modified) {
         return output;
     }
-    const std::string_view lineBreak = lineEnds == LineEnds::Lf ? "\n" : "\r\n";
-    if (modified || !IsCanonical(lines, oldBytes, lineBreak)) {
-        output.newBytes = JoinLines(lines, lineBreak);
-        output.changed = output.newBytes != oldBytes;
+    // The page keeps its mark and its encoding.
+    if (text.encoding != TextEncoding::Bytes) {
+        if (text.encoding != TextEncoding::Utf8) {
+            output.newText = output.newBytes;
+        }
+        output.newBytes = EncodeFileText(text.encoding, output.newBytes);
     }
+    output.changed = output.newBytes != *page.bytes;
     return output;
 }
 

@@ -20,6 +20,7 @@ struct PageInput {
     FileIdentity identity;
     bool isTemplate = false; // also in the template list
     bool takesNotes = false; // its notes are not in yet
+    bool checkText = false;  // notes also bytes invalid in its declared charset
                              // The page's size when this run first read it, which the run's own
     // writes cannot inflate; it bounds how much template content the passes
     // may add.
@@ -38,6 +39,8 @@ struct UnclosedTemplateBlock {
 struct PageOutput {
     bool changed = false; // newBytes differ from the page's bytes
     std::string newBytes;
+    // For a page in UTF-16 or UTF-32: its new text, as UTF-8.
+    std::string newText;
     std::vector<ConversionProblem> problems;
     std::vector<UnclosedTemplateBlock> unclosedTemplates;
     std::vector<ConversionNote> notes;

@@ -8,8 +8,8 @@
 namespace quillstamper {
 
 TemplateSet::TemplateSet(const FileList& entries, const std::string& baseFolder, FileSource& source,
-                         NoteCollector& notes)
-    : m_source(source), m_notes(notes) {
+                         NoteCollector& notes, bool checkText)
+    : m_source(source), m_notes(notes), m_checkText(checkText) {
     m_files.reserve(entries.size());
     for (const std::string& entry : entries) {
         TemplateFile file;
@@ -26,6 +26,10 @@ const std::string& TemplateSet::EntryOf(std::size_t source) const {
 
 const LineViews& TemplateSet::LinesOf(std::size_t source) const {
     return m_files[source].lines;
+}
+
+const std::optional<std::string>& TemplateSet::CharsetOf(std::size_t source) const {
+    return m_files[source].charset;
 }
 
 bool TemplateSet::Holds(const FileIdentity& identity) const {
@@ -61,11 +65,12 @@ const TemplateIndex& TemplateSet::IndexFor(int pair, const IdentifierTable& iden
 }
 
 void TemplateSet::Override(const FileIdentity& identity, const SharedBytes& bytes,
-                           const LineViews& lines) {
+                           const LineViews& lines, const std::optional<std::string>& charset) {
     for (TemplateFile& file : m_files) {
         if (file.identity == identity) {
             file.bytes = bytes;
             file.lines = lines;
+            file.charset = charset;
             file.loaded = true;
         }
     }
@@ -95,8 +100,13 @@ void TemplateSet::ReadUnreadForNotes(std::uint64_t maxFileBytes) {
             continue;
         }
         try {
-            const FileSnapshot snapshot = ReadFileSnapshot(file.resolved, maxFileBytes);
-            m_notes.AddTemplateFile(snapshot.identity, file.entry, SplitLines(snapshot.bytes));
+            FileSnapshot snapshot = ReadFileSnapshot(file.resolved, maxFileBytes);
+            const FileText text = DecodeFileText(
+                std::make_shared<const std::string>(std::move(snapshot.bytes)), file.resolved);
+            m_notes.AddTemplateFile(snapshot.identity, file.entry, SplitLines(text.text));
+            if (m_checkText) {
+                m_notes.CheckTemplateText(snapshot.identity, text, CharsetOfText(text, true));
+            }
         } catch (const FileError&) {
             // the check reads every listed file and reports it
         }
@@ -124,12 +134,12 @@ void TemplateSet::LoadAll() {
                 FindLoadedTwin(static_cast<std::size_t>(unloaded - m_files.begin()))) {
             file.bytes = twin->bytes;
             file.lines = twin->lines;
+            file.charset = twin->charset;
         } else {
             FileSnapshot snapshot = m_source.Read(file.resolved);
-            file.identity = snapshot.identity;
-            file.bytes = std::make_shared<const std::string>(std::move(snapshot.bytes));
-            file.lines = SplitLines(*file.bytes);
-            m_notes.AddTemplateFile(snapshot.identity, file.entry, file.lines);
+            Take(file, snapshot.identity,
+                 DecodeFileText(std::make_shared<const std::string>(std::move(snapshot.bytes)),
+                                file.resolved));
         }
         file.loaded = true;
     }
@@ -138,6 +148,18 @@ void TemplateSet::LoadAll() {
         for (const TemplateFile& file : m_files) {
             m_initialBytes += file.bytes->size();
         }
+    }
+}
+
+// A template file's text as read: its lines and charset, and its notes.
+void TemplateSet::Take(TemplateFile& file, const FileIdentity& identity, const FileText& text) {
+    file.identity = identity;
+    file.bytes = text.holder;
+    file.lines = SplitLines(text.text);
+    file.charset = CharsetOfText(text, true);
+    m_notes.AddTemplateFile(identity, file.entry, file.lines);
+    if (m_checkText) {
+        m_notes.CheckTemplateText(identity, text, file.charset);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "base/site_definition.h"
 #include "conversion/block_notes.h"
+#include "conversion/file_text.h"
 #include "conversion/line_model.h"
 #include "conversion/template_index.h"
 #include "files/file_io.h"
@@ -30,11 +31,15 @@ public:
 class TemplateSet {
 public:
     // Reads through source; each file read is handed to notes once.
+    // With checkText, a file whose bytes are not valid in the charset it
+    // declares gets a note.
     TemplateSet(const FileList& entries, const std::string& baseFolder, FileSource& source,
-                NoteCollector& notes);
+                NoteCollector& notes, bool checkText = false);
 
     const std::string& EntryOf(std::size_t source) const;
     const LineViews& LinesOf(std::size_t source) const;
+    // The charset of a loaded template file's text, if known (see CharsetOfText).
+    const std::optional<std::string>& CharsetOf(std::size_t source) const;
     bool Holds(const FileIdentity& identity) const;
     // The size of the template files when they were first read.
     std::size_t InitialBytes() const;
@@ -46,7 +51,8 @@ public:
 
     // A web file that is also a template file: while its passes run, the
     // template is what the previous pass produced.
-    void Override(const FileIdentity& identity, const SharedBytes& bytes, const LineViews& lines);
+    void Override(const FileIdentity& identity, const SharedBytes& bytes, const LineViews& lines,
+                  const std::optional<std::string>& charset);
     // The run rewrote a file, or will: read it again when next needed.
     void Reload(const FileIdentity& oldIdentity, const std::optional<FileIdentity>& newIdentity);
 
@@ -59,17 +65,20 @@ private:
         std::string entry;
         std::string resolved;
         std::optional<FileIdentity> identity;
-        SharedBytes bytes;
+        SharedBytes bytes; // the text the lines point into
         LineViews lines;
+        std::optional<std::string> charset;
         bool loaded = false;
     };
 
     void DropIndexes();
+    void Take(TemplateFile& file, const FileIdentity& identity, const FileText& text);
     void LoadAll();
     const TemplateFile* FindLoadedTwin(std::size_t index) const;
 
     FileSource& m_source;
     NoteCollector& m_notes;
+    bool m_checkText;
     std::vector<TemplateFile> m_files;
     std::array<std::optional<TemplateIndex>, kPairCount> m_indexes;
     std::size_t m_initialBytes = 0;

@@ -21,10 +21,18 @@ TEST(LineModelTest, SplitsAtLfWithOptionalCrAndJoinsWithCrLf) {
                                                    {"\n\nx", {"", "", "x"}},
                                                    {"a\rb\n", {"a\rb"}},
                                                    {"a\r\r\n", {"a\r"}},
-                                                   {"a\r", {"a\r"}}};
+                                                   // No LF at all: lines end at CR.
+                                                   {"a\r", {"a"}},
+                                                   {"a\rb", {"a", "b"}},
+                                                   {"\r\rx\r", {"", "", "x"}}};
     for (const auto& [bytes, expected] : cases) {
         const LineViews views = SplitLines(bytes);
         EXPECT_EQ(Lines(views.begin(), views.end()), expected) << testing::PrintToString(bytes);
+    }
+    for (const std::string bytes : {"a\nb", "a\r\nb", "a\rb"}) {
+        const LineViews views = SplitLines(bytes);
+        EXPECT_EQ(LineBreakAfter(views[0], bytes), bytes.substr(1, bytes.size() - 2));
+        EXPECT_EQ(LineBreakAfter(views[1], bytes), "");
     }
     EXPECT_EQ(JoinLines(Lines{}), "");
     EXPECT_EQ(JoinLines(LineViews{"", "a\r"}), "\r\na\r\r\n");
