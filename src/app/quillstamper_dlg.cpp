@@ -648,14 +648,12 @@ void CQuillstamperDlg::OnPreviewChanges() {
 }
 
 void CQuillstamperDlg::OnOptions() {
-    COptionsDlg dialog(this);
-    dialog.m_identifiers = m_workspace.m_identifiers;
-    dialog.m_pathBreak = m_workspace.m_pathBreak;
-    dialog.OnInitDialog();
+    COptionsDlg dialog({m_workspace.m_identifiers, m_workspace.m_pathBreak}, this);
     m_platform.RunDialog(dialog);
-    // After Cancel the copies still hold what was handed in.
-    m_workspace.m_identifiers = dialog.m_identifiers;
-    m_workspace.m_pathBreak = dialog.m_pathBreak;
+    // After Cancel the dialog gives back what was handed in.
+    const OptionValues values = dialog.Values();
+    m_workspace.m_identifiers = values.identifiers;
+    m_workspace.m_pathBreak = values.pathBreak;
     RebuildListBoxes();
     RefreshStatus();
 }
