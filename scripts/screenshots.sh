@@ -13,9 +13,13 @@ fi
 bash scripts/build.sh default >/dev/null
 tool=$PWD/build/default/docs/screenshots/take_screenshots
 mkdir -p docs/screenshots
+# A window that appears before Openbox runs stays without a frame: the tool
+# starts once Openbox says it has started.
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c "
-    openbox >/dev/null 2>&1 &
-    sleep 1
+    ready=\$(mktemp -u)
+    openbox --startup \"touch \$ready\" >/dev/null 2>&1 &
+    for _ in \$(seq 600); do [ -e \$ready ] && break; sleep 0.1; done
+    rm -f \$ready
     QT_QPA_PLATFORM=xcb '$tool' examples/site/site.trvx docs/screenshots
 "
 echo "Saved docs/screenshots/main-window.png, options-dialog.png, project-settings.png and preview.png"

@@ -28,10 +28,26 @@ void Settle(int milliseconds) {
     }
 }
 
+// On a busy machine the window manager may frame a window late, or not yet
+// run when it appears: waits for the frame, then lets the window paint.
+bool WaitForFrame(const QWidget& window, int paintMilliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (window.frameGeometry().size() == window.size()) {
+        if (timer.elapsed() > 20000) {
+            std::fprintf(stderr, "no window frame: is a window manager running?\n");
+            return false;
+        }
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    Settle(paintMilliseconds);
+    return true;
+}
+
 bool SaveWindowPicture(const QWidget& window, const QString& path) {
     const QRect frame = window.frameGeometry();
-    const QPixmap screen = window.screen()->grabWindow(0);
-    return screen.copy(frame).save(path);
+    const QPixmap picture = window.screen()->grabWindow(0).copy(frame);
+    return picture.size() == frame.size() && picture.save(path);
 }
 
 // Answers the open dialog with the example project; shows modal dialogs long
@@ -49,13 +65,13 @@ public:
     }
     int RunDialog(QDialog& dialog) override {
         dialog.show();
-        Settle(700);
+        const bool framed = WaitForFrame(dialog, 700);
         const QString name = qobject_cast<quillstamper::CPreviewDlg*>(&dialog) != nullptr
                                  ? QStringLiteral("/preview.png")
                              : qobject_cast<quillstamper::CProjectSettingsDlg*>(&dialog) != nullptr
                                  ? QStringLiteral("/project-settings.png")
                                  : QStringLiteral("/options-dialog.png");
-        m_saved += SaveWindowPicture(dialog, m_outputFolder + name) ? 1 : 0;
+        m_saved += framed && SaveWindowPicture(dialog, m_outputFolder + name) ? 1 : 0;
         dialog.reject();
         return QDialog::Rejected;
     }
@@ -84,8 +100,8 @@ int main(int argc, char** argv) {
     quillstamper::CQuillstamperDlg window(platform);
     window.show();
     window.OnOpenProject();
-    Settle(1000);
-    const bool mainSaved = SaveWindowPicture(window, QString::fromLocal8Bit(argv[2]) +
+    const bool mainSaved = WaitForFrame(window, 1000) &&
+                           SaveWindowPicture(window, QString::fromLocal8Bit(argv[2]) +
                                                          QStringLiteral("/main-window.png"));
     window.OnOptions();
     window.OnProjectSettings();

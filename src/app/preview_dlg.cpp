@@ -94,6 +94,37 @@ protected:
     }
 };
 
+// A problem or note with the file it names, in the order Dynamize meets them.
+struct PreviewReport {
+    std::string text;
+    std::string file;
+};
+
+std::vector<PreviewReport> CollectReports(const PreviewData& data) {
+    std::vector<PreviewReport> reports;
+    for (const std::string& page : data.recoverable) { // first, as Dynamize puts them back first
+        reports.push_back({page + ": a run was interrupted while writing it in place; Dynamize "
+                                  "puts its old content back first",
+                           page});
+    }
+    for (const KeptRecoveryCopy& kept : data.changedSinceInterrupted) {
+        reports.push_back({kept.page + ": " + FormatKeptCopy(kept.copy), kept.page});
+    }
+    for (const ConversionProblem& problem : data.problems) {
+        reports.push_back(
+            {FormatCheckReportLine(problem.file, problem.line, problem.startLine), problem.file});
+        if (problem.refusedLine != 0) {
+            reports.push_back(
+                {FormatRefusedEndLine(problem.file, problem.refusedLine, problem.refusedText),
+                 problem.file});
+        }
+    }
+    for (const ConversionNote& note : data.notes) {
+        reports.push_back({FormatNote(note), note.file});
+    }
+    return reports;
+}
+
 } // namespace
 
 PreviewData CollectPreview(ConversionRequest request) {
@@ -121,62 +152,9 @@ CPreviewDlg::CPreviewDlg(PreviewData data, std::int32_t pathBreak, QWidget* pare
 }
 
 void CPreviewDlg::CreateControls() {
-    m_countLabel = new QLabel(QStringLiteral("%1 of %2 web files would change")
-                                  .arg(m_data.files.size())
-                                  .arg(m_data.webFileCount));
-    m_fileList = new QTreeWidget;
-    m_fileList->setHeaderLabels({QStringLiteral("Web file"), QStringLiteral("Changed lines")});
-    m_fileList->setRootIsDecorated(false);
-    m_fileList->setUniformRowHeights(true); // thousands of rows stay quick
-    for (std::size_t i = 0; i < m_data.files.size(); ++i) {
-        const PreviewFile& file = m_data.files[i];
-        auto* item =
-            new QTreeWidgetItem(m_fileList, {PathToDisplay(ShortenPath(file.entry, m_pathBreak)),
-                                             QString::number(file.changedLines)});
-        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-    }
-    m_fileList->header()->setStretchLastSection(false);
-    m_fileList->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    m_fileList->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-
-    m_diffView = new QPlainTextEdit;
-    m_diffView->setReadOnly(true);
-    m_diffView->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_diffView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    m_diffView->setPlaceholderText(QStringLiteral("No web file would change."));
-    new DiffHighlighter(m_diffView->document());
-
-    // Each report keeps the row of its file in the list, or -1.
-    std::unordered_map<std::string, qlonglong> rows;
-    for (std::size_t i = 0; i < m_data.files.size(); ++i) {
-        rows.emplace(m_data.files[i].entry, static_cast<qlonglong>(i));
-    }
-    m_reportList = new QListWidget;
-    const auto addReport = [&](const std::string& text, const std::string& file) {
-        auto* item = new QListWidgetItem(TextToDisplay(text), m_reportList);
-        const auto found = rows.find(file);
-        item->setData(Qt::UserRole, found == rows.end() ? qlonglong(-1) : found->second);
-    };
-    for (const std::string& page : m_data.recoverable) { // first, as Dynamize puts them back first
-        addReport(page + ": a run was interrupted while writing it in place; Dynamize puts its old "
-                         "content back first",
-                  page);
-    }
-    for (const KeptRecoveryCopy& kept : m_data.changedSinceInterrupted) {
-        addReport(kept.page + ": " + FormatKeptCopy(kept.copy), kept.page);
-    }
-    for (const ConversionProblem& problem : m_data.problems) {
-        addReport(FormatCheckReportLine(problem.file, problem.line, problem.startLine),
-                  problem.file);
-        if (problem.refusedLine != 0) {
-            addReport(FormatRefusedEndLine(problem.file, problem.refusedLine, problem.refusedText),
-                      problem.file);
-        }
-    }
-    for (const ConversionNote& note : m_data.notes) {
-        addReport(FormatNote(note), note.file);
-    }
-
+    CreateFileList();
+    CreateDiffView();
+    CreateReportList();
     m_dynamizeButton = new QPushButton(QStringLiteral("Dynamize!"));
     m_closeButton = new QPushButton(QStringLiteral("Close"));
     m_closeButton->setDefault(true); // Enter looks, it does not write
@@ -185,7 +163,55 @@ void CPreviewDlg::CreateControls() {
     connect(m_fileList, &QTreeWidget::currentItemChanged, this, [this] { OnSelectFile(); });
     connect(m_reportList, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { OnOpenReport(item); });
+    LayOutControls();
+    if (m_fileList->topLevelItemCount() > 0) {
+        m_fileList->setCurrentItem(m_fileList->topLevelItem(0));
+    }
+}
 
+void CPreviewDlg::CreateFileList() {
+    m_countLabel = new QLabel(QStringLiteral("%1 of %2 web files would change")
+                                  .arg(m_data.files.size())
+                                  .arg(m_data.webFileCount));
+    m_fileList = new QTreeWidget;
+    m_fileList->setHeaderLabels({QStringLiteral("Web file"), QStringLiteral("Changed lines")});
+    m_fileList->setRootIsDecorated(false);
+    m_fileList->setUniformRowHeights(true); // thousands of rows stay quick
+    for (const PreviewFile& file : m_data.files) {
+        auto* item =
+            new QTreeWidgetItem(m_fileList, {PathToDisplay(ShortenPath(file.entry, m_pathBreak)),
+                                             QString::number(file.changedLines)});
+        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    m_fileList->header()->setStretchLastSection(false);
+    m_fileList->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_fileList->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+}
+
+void CPreviewDlg::CreateDiffView() {
+    m_diffView = new QPlainTextEdit;
+    m_diffView->setReadOnly(true);
+    m_diffView->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_diffView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_diffView->setPlaceholderText(QStringLiteral("No web file would change."));
+    new DiffHighlighter(m_diffView->document());
+}
+
+// Each report keeps the row of its file in the list, or -1.
+void CPreviewDlg::CreateReportList() {
+    std::unordered_map<std::string, qlonglong> rows;
+    for (std::size_t i = 0; i < m_data.files.size(); ++i) {
+        rows.emplace(m_data.files[i].entry, static_cast<qlonglong>(i));
+    }
+    m_reportList = new QListWidget;
+    for (const PreviewReport& report : CollectReports(m_data)) {
+        auto* item = new QListWidgetItem(TextToDisplay(report.text), m_reportList);
+        const auto found = rows.find(report.file);
+        item->setData(Qt::UserRole, found == rows.end() ? qlonglong(-1) : found->second);
+    }
+}
+
+void CPreviewDlg::LayOutControls() {
     auto* left = new QWidget;
     auto* leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
@@ -212,9 +238,6 @@ void CPreviewDlg::CreateControls() {
 
     const QFontMetrics metrics = fontMetrics();
     resize(metrics.averageCharWidth() * 130, metrics.lineSpacing() * 36);
-    if (m_fileList->topLevelItemCount() > 0) {
-        m_fileList->setCurrentItem(m_fileList->topLevelItem(0));
-    }
 }
 
 // The diff is made when its file is chosen: a site may have thousands.

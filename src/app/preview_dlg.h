@@ -73,6 +73,10 @@ public:
 
 private:
     void CreateControls();
+    void CreateFileList();
+    void CreateDiffView();
+    void CreateReportList();
+    void LayOutControls();
     void OnSelectFile();
     void OnOpenReport(QListWidgetItem* item);
 

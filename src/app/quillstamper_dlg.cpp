@@ -20,7 +20,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -92,14 +91,6 @@ std::string FormatPageList(std::string text, const std::vector<std::string>& pag
     return text;
 }
 
-// Each item carries its entry's place in the list, as the list box is sorted.
-void AddListItem(QListWidget* listBox, const std::string& path, std::size_t place,
-                 std::int32_t pathBreak) {
-    auto* item = new QListWidgetItem(PathToDisplay(ShortenPath(path, pathBreak)));
-    item->setData(Qt::UserRole, QVariant::fromValue(static_cast<qulonglong>(place)));
-    listBox->addItem(item);
-}
-
 std::vector<std::string> LocalPaths(const QList<QUrl>& urls) {
     std::vector<std::string> paths;
     for (const QUrl& url : urls) {
@@ -121,6 +112,40 @@ std::optional<std::string> FindProjectFile(const QList<QUrl>& urls) {
     }
     return std::nullopt;
 }
+
+struct MenuItem {
+    const char* text; // nullptr: separator
+    void (CQuillstamperDlg::*handler)();
+    const char* shortcut = nullptr;
+};
+
+struct Menu {
+    const char* title;
+    std::vector<MenuItem> items;
+};
+
+// The menu bar, left to right.
+const Menu kMenus[] = {
+    {"&File",
+     {{"&New Project", &CQuillstamperDlg::OnNewProject},
+      {nullptr, nullptr},
+      {"&Open Project", &CQuillstamperDlg::OnOpenProject},
+      {"&Save Project", &CQuillstamperDlg::OnSaveProject},
+      {"Sa&ve Project as...", &CQuillstamperDlg::OnSaveProjectAs},
+      {nullptr, nullptr},
+      {"&Exit", &CQuillstamperDlg::OnExit}}},
+    {"&Tools",
+     {{"&Options", &CQuillstamperDlg::OnOptions},
+      {"Project &Settings...", &CQuillstamperDlg::OnProjectSettings},
+      {nullptr, nullptr},
+      {"&Check Files for Errors", &CQuillstamperDlg::OnCheckFiles},
+      {"&Preview Changes...", &CQuillstamperDlg::OnPreviewChanges, "Ctrl+P"}}},
+    {"&Help",
+     {{"Show &Help File", &CQuillstamperDlg::OnShowHelpFile},
+      {"Go to Trelvonix &Website", &CQuillstamperDlg::OnGoToWebsite},
+      {nullptr, nullptr},
+      {"&About", &CQuillstamperDlg::OnAbout}}},
+};
 
 } // namespace
 
@@ -157,17 +182,11 @@ void CQuillstamperDlg::CreateControls() {
     m_cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     place(m_cancelButton, 250, 192, 50, 14);
 
-    const auto makeListBox = [&](int x, int y, int width, int height) {
-        auto* listBox = new QListWidget(this);
-        place(listBox, x, y, width, height);
-        listBox->setSortingEnabled(true);
-        listBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        listBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-        return listBox;
-    };
-    m_webListBox = makeListBox(98, 27, 265, 67);
+    m_webListBox = new FileListBox(m_workspace.m_webFiles, m_workspace.m_pathBreak, this);
+    place(m_webListBox, 98, 27, 265, 67);
     m_webListBox->setFocusPolicy(Qt::ClickFocus); // no tab stop
-    m_templateListBox = makeListBox(98, 118, 265, 46);
+    m_templateListBox = new FileListBox(m_workspace.m_templateFiles, m_workspace.m_pathBreak, this);
+    place(m_templateListBox, 98, 118, 265, 46);
 
     place(new QLabel(QStringLiteral("Please add htm/html files here:"), this), 98, 8, 140, 12);
     place(new QLabel(QStringLiteral("Please add template files here:"), this), 97, 101, 140, 12);
@@ -212,48 +231,33 @@ void CQuillstamperDlg::PlaceMenuBar() {
     m_menuBar->setGeometry(0, 0, width(), menuHeight);
 }
 
+template <typename Sender, typename Signal>
+void CQuillstamperDlg::Bind(Sender* sender, Signal signal, Handler handler) {
+    connect(sender, signal, this, [this, handler] { Dispatch(handler); });
+}
+
 // The message table: each button, menu item and key, and its one handler.
 void CQuillstamperDlg::BindMessageTable() {
-    const auto bind = [this](auto* sender, auto signal, Handler handler) {
-        connect(sender, signal, this, [this, handler] { Dispatch(handler); });
-    };
-    m_menuBar = new QMenuBar(this);
-    bind(m_addWebButton, &QPushButton::clicked, &CQuillstamperDlg::OnAddWebFiles);
-    bind(m_addTemplateButton, &QPushButton::clicked, &CQuillstamperDlg::OnAddTemplateFiles);
-    bind(m_dynamizeButton, &QPushButton::clicked, &CQuillstamperDlg::OnDynamize);
+    BindButtons();
+    CreateMenuBar();
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    help->setContext(Qt::WindowShortcut);
+    Bind(help, &QShortcut::activated, &CQuillstamperDlg::OnHelpInfo);
+    BindListBoxes();
+    setAcceptDrops(true); // a project file anywhere on the window
+}
+
+void CQuillstamperDlg::BindButtons() {
+    Bind(m_addWebButton, &QPushButton::clicked, &CQuillstamperDlg::OnAddWebFiles);
+    Bind(m_addTemplateButton, &QPushButton::clicked, &CQuillstamperDlg::OnAddTemplateFiles);
+    Bind(m_dynamizeButton, &QPushButton::clicked, &CQuillstamperDlg::OnDynamize);
     // Cancel, Escape and the close box end the program through the dialog's own reject().
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
 
-    struct MenuItem {
-        const char* text; // nullptr: separator
-        Handler handler;
-        const char* shortcut = nullptr;
-    };
-    const struct {
-        const char* title;
-        std::vector<MenuItem> items;
-    } menus[] = {
-        {"&File",
-         {{"&New Project", &CQuillstamperDlg::OnNewProject},
-          {nullptr, nullptr},
-          {"&Open Project", &CQuillstamperDlg::OnOpenProject},
-          {"&Save Project", &CQuillstamperDlg::OnSaveProject},
-          {"Sa&ve Project as...", &CQuillstamperDlg::OnSaveProjectAs},
-          {nullptr, nullptr},
-          {"&Exit", &CQuillstamperDlg::OnExit}}},
-        {"&Tools",
-         {{"&Options", &CQuillstamperDlg::OnOptions},
-          {"Project &Settings...", &CQuillstamperDlg::OnProjectSettings},
-          {nullptr, nullptr},
-          {"&Check Files for Errors", &CQuillstamperDlg::OnCheckFiles},
-          {"&Preview Changes...", &CQuillstamperDlg::OnPreviewChanges, "Ctrl+P"}}},
-        {"&Help",
-         {{"Show &Help File", &CQuillstamperDlg::OnShowHelpFile},
-          {"Go to Trelvonix &Website", &CQuillstamperDlg::OnGoToWebsite},
-          {nullptr, nullptr},
-          {"&About", &CQuillstamperDlg::OnAbout}}},
-    };
-    for (const auto& menu : menus) {
+void CQuillstamperDlg::CreateMenuBar() {
+    m_menuBar = new QMenuBar(this);
+    for (const Menu& menu : kMenus) {
         QMenu* popup = m_menuBar->addMenu(QString::fromUtf8(menu.title));
         popup->installEventFilter(this); // F1 with a menu open
         for (const MenuItem& item : menu.items) {
@@ -265,18 +269,16 @@ void CQuillstamperDlg::BindMessageTable() {
             if (item.shortcut != nullptr) {
                 action->setShortcut(QKeySequence(QString::fromUtf8(item.shortcut)));
             }
-            bind(action, &QAction::triggered, item.handler);
+            Bind(action, &QAction::triggered, item.handler);
         }
     }
+}
 
-    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    help->setContext(Qt::WindowShortcut);
-    bind(help, &QShortcut::activated, &CQuillstamperDlg::OnHelpInfo);
-
-    // Each list box: Remove in its context menu and Delete drop the selected
-    // entries; files and folders dropped on it are added. The event filter
-    // takes the key and the drops, from the list box or its viewport.
-    for (QListWidget* listBox : {m_webListBox, m_templateListBox}) {
+// Each list box: Remove in its context menu and Delete drop the selected
+// entries; files and folders dropped on it are added. The event filter
+// takes the key and the drops, from the list box or its viewport.
+void CQuillstamperDlg::BindListBoxes() {
+    for (FileListBox* listBox : {m_webListBox, m_templateListBox}) {
         auto* remove = new QAction(QStringLiteral("Remove"), listBox);
         listBox->addAction(remove);
         listBox->setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -286,7 +288,6 @@ void CQuillstamperDlg::BindMessageTable() {
         listBox->installEventFilter(this);
         listBox->viewport()->installEventFilter(this);
     }
-    setAcceptDrops(true); // a project file anywhere on the window
 }
 
 QAction* CQuillstamperDlg::MenuAction(const QString& text) const {
@@ -351,7 +352,7 @@ bool CQuillstamperDlg::nativeEvent(const QByteArray& eventType, void* message, q
 }
 
 bool CQuillstamperDlg::eventFilter(QObject* watched, QEvent* event) {
-    for (QListWidget* listBox : {m_webListBox, m_templateListBox}) {
+    for (FileListBox* listBox : {m_webListBox, m_templateListBox}) {
         if (watched != listBox && watched != listBox->viewport()) {
             continue;
         }
@@ -424,7 +425,7 @@ void CQuillstamperDlg::ShowMessage(const std::string& text) {
     m_platform.ShowMessage(this, kCaption, TextToDisplay(text), Platform::Icon::None);
 }
 
-void CQuillstamperDlg::AddFiles(const QString& filter, QListWidget* listBox) {
+void CQuillstamperDlg::AddFiles(const QString& filter, FileListBox* listBox) {
     FileList paths;
     for (const QString& chosen : m_platform.AskOpenFileNames(this, filter)) {
         paths.push_back(PathFromDialog(chosen));
@@ -441,47 +442,24 @@ void CQuillstamperDlg::OnAddTemplateFiles() {
 }
 
 void CQuillstamperDlg::RebuildListBoxes() {
-    FillListBox(m_webListBox);
-    FillListBox(m_templateListBox);
+    m_webListBox->Rebuild();
+    m_templateListBox->Rebuild();
 }
 
-FileList& CQuillstamperDlg::FilesOf(QListWidget* listBox) {
-    return listBox == m_webListBox ? m_workspace.m_webFiles : m_workspace.m_templateFiles;
-}
-
-void CQuillstamperDlg::FillListBox(QListWidget* listBox) {
-    listBox->clear();
-    const FileList& files = FilesOf(listBox);
-    for (std::size_t place = 0; place < files.size(); ++place) {
-        AddListItem(listBox, files[place], place, m_workspace.m_pathBreak);
-    }
-}
-
-void CQuillstamperDlg::AppendEntries(QListWidget* listBox, const FileList& paths) {
-    FileList& files = FilesOf(listBox);
-    for (const std::string& path : paths) {
-        AddListItem(listBox, path, files.size(), m_workspace.m_pathBreak);
-        files.push_back(path);
-    }
+void CQuillstamperDlg::AppendEntries(FileListBox* listBox, const FileList& paths) {
+    listBox->Append(paths);
     RefreshCounts(m_workspace);
     RefreshStatus();
 }
 
-void CQuillstamperDlg::RemoveSelectedEntries(QListWidget* listBox) {
-    std::vector<std::size_t> places;
-    for (const QListWidgetItem* item : listBox->selectedItems()) {
-        places.push_back(item->data(Qt::UserRole).toULongLong());
+void CQuillstamperDlg::RemoveSelectedEntries(FileListBox* listBox) {
+    if (listBox->RemoveSelected()) {
+        RefreshCounts(m_workspace);
+        RefreshStatus();
     }
-    if (places.empty()) {
-        return;
-    }
-    RemoveListEntries(FilesOf(listBox), places);
-    FillListBox(listBox);
-    RefreshCounts(m_workspace);
-    RefreshStatus();
 }
 
-bool CQuillstamperDlg::TakesDrop(QListWidget* listBox, const QList<QUrl>& urls) const {
+bool CQuillstamperDlg::TakesDrop(const FileListBox* listBox, const QList<QUrl>& urls) const {
     if (FindProjectFile(urls)) {
         return true;
     }
@@ -491,7 +469,7 @@ bool CQuillstamperDlg::TakesDrop(QListWidget* listBox, const QList<QUrl>& urls) 
 
 // A project file among the drop opens as Open Project; otherwise a list box
 // takes the files and folders as quillstamper-cli does.
-void CQuillstamperDlg::DropFiles(QListWidget* listBox, const QList<QUrl>& urls) {
+void CQuillstamperDlg::DropFiles(FileListBox* listBox, const QList<QUrl>& urls) {
     if (const std::optional<std::string> project = FindProjectFile(urls)) {
         OpenProjectFrom([&project] { return project; });
         return;
@@ -648,14 +626,12 @@ void CQuillstamperDlg::OnPreviewChanges() {
 }
 
 void CQuillstamperDlg::OnOptions() {
-    COptionsDlg dialog(this);
-    dialog.m_identifiers = m_workspace.m_identifiers;
-    dialog.m_pathBreak = m_workspace.m_pathBreak;
-    dialog.OnInitDialog();
+    COptionsDlg dialog({m_workspace.m_identifiers, m_workspace.m_pathBreak}, this);
     m_platform.RunDialog(dialog);
-    // After Cancel the copies still hold what was handed in.
-    m_workspace.m_identifiers = dialog.m_identifiers;
-    m_workspace.m_pathBreak = dialog.m_pathBreak;
+    // After Cancel the dialog gives back what was handed in.
+    const OptionValues values = dialog.Values();
+    m_workspace.m_identifiers = values.identifiers;
+    m_workspace.m_pathBreak = values.pathBreak;
     RebuildListBoxes();
     RefreshStatus();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/file_list_box.h"
 #include "project/workspace.h"
 #include "widgets/platform.h"
 
@@ -11,7 +12,6 @@
 
 class QAction;
 class QLabel;
-class QListWidget;
 class QMenuBar;
 class QPushButton;
 class QUrl;
@@ -89,6 +89,12 @@ private:
 
     void CreateControls();
     void BindMessageTable();
+    void BindButtons();
+    void CreateMenuBar();
+    void BindListBoxes();
+    // Runs the handler through the dispatcher whenever the sender's signal comes.
+    template <typename Sender, typename Signal>
+    void Bind(Sender* sender, Signal signal, Handler handler);
     void PlaceMenuBar();
     void Dispatch(Handler handler);
     void Dispatch(const std::function<void()>& command);
@@ -99,16 +105,14 @@ private:
     void ShowMessage(const std::string& text);
     std::string ReadSetupValue(const QString& name);
     void OpenSetupValue(const QString& name);
-    void AddFiles(const QString& filter, QListWidget* listBox);
+    void AddFiles(const QString& filter, FileListBox* listBox);
     void RebuildListBoxes();
-    FileList& FilesOf(QListWidget* listBox);
-    void FillListBox(QListWidget* listBox);
     // Adds the paths to the end of the list box's list, and counts them.
-    void AppendEntries(QListWidget* listBox, const FileList& paths);
-    void RemoveSelectedEntries(QListWidget* listBox);
+    void AppendEntries(FileListBox* listBox, const FileList& paths);
+    void RemoveSelectedEntries(FileListBox* listBox);
     // A drop is taken when it holds a project file, or files for a list box.
-    bool TakesDrop(QListWidget* listBox, const QList<QUrl>& urls) const;
-    void DropFiles(QListWidget* listBox, const QList<QUrl>& urls);
+    bool TakesDrop(const FileListBox* listBox, const QList<QUrl>& urls) const;
+    void DropFiles(FileListBox* listBox, const QList<QUrl>& urls);
     void OpenProjectFrom(const std::function<std::optional<std::string>()>& askForPath);
     void SaveProjectFile(bool askForName);
 
@@ -116,8 +120,8 @@ private:
     Workspace m_workspace;
 
     QMenuBar* m_menuBar = nullptr;
-    QListWidget* m_webListBox = nullptr;        // 1001
-    QListWidget* m_templateListBox = nullptr;   // 1002
+    FileListBox* m_webListBox = nullptr;        // 1001
+    FileListBox* m_templateListBox = nullptr;   // 1002
     QPushButton* m_addWebButton = nullptr;      // 1003
     QPushButton* m_addTemplateButton = nullptr; // 1004
     QPushButton* m_dynamizeButton = nullptr;    // 1005

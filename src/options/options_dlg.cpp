@@ -11,21 +11,57 @@
 #include <QPushButton>
 #include <QShowEvent>
 
+#include <algorithm>
 #include <iterator>
-#include <utility>
 #include <vector>
 
 namespace quillstamper {
 
 namespace {
 
-constexpr int kFirstEditId = 1012;
-constexpr int kPathBreakEditId = 1020;
+// The original dialog's control ids: after OK and Cancel, the tab stops
+// follow them.
+enum ControlId : int {
+    kPair1StartEdit = 1012,
+    kPair1EndEdit = 1013,
+    kPair3StartEdit = 1014,
+    kPair3EndEdit = 1015,
+    kPair2StartEdit = 1016,
+    kPair2EndEdit = 1017,
+    kPair4StartEdit = 1018,
+    kPair4EndEdit = 1019,
+    kPathBreakEdit = 1020,
+};
 
-// The identifier edits' control ids by table entry: pairs 1 and 3 sit on the
-// left, pairs 2 and 4 on the right, each start above its end.
-constexpr std::array<int, IdentifierTable::size()> kIdentifierEditIds = {1012, 1013, 1016, 1017,
-                                                                         1014, 1015, 1018, 1019};
+struct IdentifierEditPlace {
+    ControlId controlId;
+    std::size_t entry; // in the identifier table: even entries start a pair, odd ones end it
+    int x, y, width;
+};
+
+// Pairs 1 and 3 sit on the left, 2 and 4 on the right, each start above its
+// end; listed in control id order.
+constexpr IdentifierEditPlace kIdentifierEdits[] = {
+    {kPair1StartEdit, 0, 15, 34, 70},  {kPair1EndEdit, 1, 27, 50, 70},
+    {kPair3StartEdit, 4, 15, 85, 70},  {kPair3EndEdit, 5, 27, 101, 70},
+    {kPair2StartEdit, 2, 119, 34, 70}, {kPair2EndEdit, 3, 131, 50, 70},
+    {kPair4StartEdit, 6, 119, 85, 70}, {kPair4EndEdit, 7, 131, 101, 71}};
+static_assert(std::size(kIdentifierEdits) == IdentifierTable::size());
+static_assert(std::is_sorted(std::begin(kIdentifierEdits), std::end(kIdentifierEdits),
+                             [](const IdentifierEditPlace& a, const IdentifierEditPlace& b) {
+                                 return a.controlId < b.controlId;
+                             }) &&
+              std::end(kIdentifierEdits)[-1].controlId < kPathBreakEdit);
+
+struct PairTitle {
+    const char* text;
+    int x, y, width;
+};
+
+constexpr PairTitle kPairTitles[] = {{"Template Start/End #01", 15, 23, 93},
+                                     {"Template Start/End #03", 15, 73, 101},
+                                     {"Template Start/End #02", 119, 23, 87},
+                                     {"Template Start/End #04", 119, 74, 93}};
 
 QLineEdit* AddEdit(QWidget* parent, const DialogUnits& units, int x, int y, int width,
                    Qt::Alignment alignment) {
@@ -42,17 +78,17 @@ QLabel* AddLabel(QWidget* parent, const DialogUnits& units, const QString& text,
     return label;
 }
 
-void ExchangeText(QLineEdit& edit, QString& member, bool saveAndValidate) {
-    if (saveAndValidate) {
-        member = edit.text();
-    } else {
-        edit.setText(member);
-    }
+QPushButton* AddButton(QWidget* parent, const DialogUnits& units, const QString& text, int x,
+                       int y) {
+    auto* button = new QPushButton(text, parent);
+    button->setGeometry(units.ToPixels(x, y, 50, 14));
+    return button;
 }
 
 } // namespace
 
-COptionsDlg::COptionsDlg(QWidget* parent) : QDialog(parent) {
+COptionsDlg::COptionsDlg(const OptionValues& values, QWidget* parent)
+    : QDialog(parent), m_pathBreak(values.pathBreak), m_identifiers(values.identifiers) {
     setWindowTitle(QStringLiteral("Options"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
@@ -65,85 +101,64 @@ COptionsDlg::COptionsDlg(QWidget* parent) : QDialog(parent) {
         ->setGeometry(units.ToPixels(7, 7, 208, 115));
     (new QGroupBox(QStringLiteral("Viewing Options"), this))
         ->setGeometry(units.ToPixels(7, 131, 208, 34));
-
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setGeometry(units.ToPixels(165, 177, 50, 14));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setGeometry(units.ToPixels(108, 177, 50, 14));
-    connect(ok, &QPushButton::clicked, this, &COptionsDlg::accept);
-    connect(cancel, &QPushButton::clicked, this, &COptionsDlg::reject);
-
-    const Qt::Alignment left = Qt::AlignLeft;
-    const Qt::Alignment right = Qt::AlignRight;
-    const auto addEdit = [&](int controlId, int x, int y, int width, Qt::Alignment alignment) {
-        m_edits[static_cast<std::size_t>(controlId - kFirstEditId)] =
-            AddEdit(this, units, x, y, width, alignment);
-    };
-    AddLabel(this, units, QStringLiteral("Template Start/End #01"), 15, 23, 93, 9);
-    addEdit(1012, 15, 34, 70, left);
-    addEdit(1013, 27, 50, 70, right);
-    AddLabel(this, units, QStringLiteral("Template Start/End #03"), 15, 73, 101, 9);
-    addEdit(1014, 15, 85, 70, left);
-    addEdit(1015, 27, 101, 70, right);
-    AddLabel(this, units, QStringLiteral("Template Start/End #02"), 119, 23, 87, 9);
-    addEdit(1016, 119, 34, 70, left);
-    addEdit(1017, 131, 50, 70, right);
-    AddLabel(this, units, QStringLiteral("Template Start/End #04"), 119, 74, 93, 9);
-    addEdit(1018, 119, 85, 70, left);
-    addEdit(1019, 131, 101, 71, right);
-    // "..." after each start edit and before each end edit: a pair reads start ... end.
-    for (const auto& [x, y] : {std::pair{87, 36},
-                               {15, 52},
-                               {87, 87},
-                               {15, 103},
-                               {191, 36},
-                               {119, 52},
-                               {191, 87},
-                               {119, 103}}) {
-        AddLabel(this, units, QStringLiteral("..."), x, y, 10, 8);
-    }
-    AddLabel(this, units, QStringLiteral("Long path break after ... characters"), 13, 144, 131, 10);
-    addEdit(kPathBreakEditId, 173, 141, 33, right);
-
-    // Tab stops in control id order.
-    std::vector<QWidget*> order = {ok, cancel};
-    order.insert(order.end(), m_edits.begin(), m_edits.end());
-    for (std::size_t i = 1; i < std::size(order); ++i) {
-        setTabOrder(order[i - 1], order[i]);
-    }
-    ok->setFocus();
+    CreateButtons(units);
+    CreateIdentifierEdits(units);
+    CreatePathBreakEdit(units);
+    SetTabOrder();
+    m_okButton->setFocus();
+    OnInitDialog();
 }
 
-QLineEdit* COptionsDlg::FindEdit(int controlId) const {
-    return m_edits[static_cast<std::size_t>(controlId - kFirstEditId)];
+void COptionsDlg::CreateButtons(const DialogUnits& units) {
+    m_okButton = AddButton(this, units, QStringLiteral("OK"), 165, 177);
+    m_okButton->setDefault(true);
+    m_cancelButton = AddButton(this, units, QStringLiteral("Cancel"), 108, 177);
+    connect(m_okButton, &QPushButton::clicked, this, &COptionsDlg::accept);
+    connect(m_cancelButton, &QPushButton::clicked, this, &COptionsDlg::reject);
+}
+
+void COptionsDlg::CreateIdentifierEdits(const DialogUnits& units) {
+    for (const PairTitle& title : kPairTitles) {
+        AddLabel(this, units, QString::fromLatin1(title.text), title.x, title.y, title.width, 9);
+    }
+    for (const IdentifierEditPlace& place : kIdentifierEdits) {
+        const bool start = place.entry % 2 == 0;
+        m_identifierEdits[place.entry] = AddEdit(this, units, place.x, place.y, place.width,
+                                                 start ? Qt::AlignLeft : Qt::AlignRight);
+        // "..." after each start edit and before each end edit: a pair reads start ... end.
+        AddLabel(this, units, QStringLiteral("..."), start ? place.x + 72 : place.x - 12,
+                 place.y + 2, 10, 8);
+    }
+}
+
+void COptionsDlg::CreatePathBreakEdit(const DialogUnits& units) {
+    AddLabel(this, units, QStringLiteral("Long path break after ... characters"), 13, 144, 131, 10);
+    m_pathBreakEdit = AddEdit(this, units, 173, 141, 33, Qt::AlignRight);
+}
+
+void COptionsDlg::SetTabOrder() {
+    std::vector<QWidget*> order = {m_okButton, m_cancelButton};
+    for (const IdentifierEditPlace& place : kIdentifierEdits) {
+        order.push_back(m_identifierEdits[place.entry]);
+    }
+    order.push_back(m_pathBreakEdit);
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
 }
 
 QLineEdit* COptionsDlg::IdentifierEdit(int entry) const {
-    if (entry < 0 || entry >= static_cast<int>(kIdentifierEditIds.size())) {
+    if (entry < 0 || entry >= static_cast<int>(m_identifierEdits.size())) {
         return nullptr;
     }
-    return FindEdit(kIdentifierEditIds[static_cast<std::size_t>(entry)]);
-}
-
-QLineEdit* COptionsDlg::PathBreakEdit() const {
-    return FindEdit(kPathBreakEditId);
+    return m_identifierEdits[static_cast<std::size_t>(entry)];
 }
 
 void COptionsDlg::OnInitDialog() {
-    for (std::size_t entry = 0; entry < m_identifierTexts.size(); ++entry) {
-        m_identifierTexts[entry] = TextToDisplay(m_identifiers[entry]);
+    for (std::size_t entry = 0; entry < m_identifierEdits.size(); ++entry) {
+        m_identifierEdits[entry]->setText(TextToDisplay(m_identifiers[entry]));
     }
-    m_pathBreakText = QString::fromStdString(IntToText(m_pathBreak));
-    UpdateData(false);
-}
-
-void COptionsDlg::UpdateData(bool saveAndValidate) {
-    for (std::size_t entry = 0; entry < m_identifierTexts.size(); ++entry) {
-        ExchangeText(*FindEdit(kIdentifierEditIds[entry]), m_identifierTexts[entry],
-                     saveAndValidate);
-    }
-    ExchangeText(*PathBreakEdit(), m_pathBreakText, saveAndValidate);
+    m_pathBreakEdit->setText(QString::fromStdString(IntToText(m_pathBreak)));
 }
 
 void COptionsDlg::accept() {
@@ -158,14 +173,14 @@ void COptionsDlg::showEvent(QShowEvent* event) {
 }
 
 void COptionsDlg::OnOK() {
-    UpdateData(true);
-    for (std::size_t entry = 0; entry < m_identifierTexts.size(); ++entry) {
+    for (std::size_t entry = 0; entry < m_identifierEdits.size(); ++entry) {
+        const QString typed = m_identifierEdits[entry]->text();
         // An untouched field keeps its bytes, even those that are no UTF-8.
-        if (m_identifierTexts[entry] != TextToDisplay(m_identifiers[entry])) {
-            m_identifiers[entry] = TextFromDisplay(m_identifierTexts[entry]);
+        if (typed != TextToDisplay(m_identifiers[entry])) {
+            m_identifiers[entry] = TextFromDisplay(typed);
         }
     }
-    m_pathBreak = ClampPathBreak(TextToInt(TextFromDisplay(m_pathBreakText)));
+    m_pathBreak = ClampPathBreak(TextToInt(TextFromDisplay(m_pathBreakEdit->text())));
     QDialog::accept();
 }
 

@@ -3,51 +3,67 @@
 #include "base/site_definition.h"
 
 #include <QDialog>
-#include <QString>
 
 #include <array>
 #include <cstdint>
 
 class QLineEdit;
+class QPushButton;
 
 namespace quillstamper {
 
-// The Options dialog: edits working copies of the identifier table and the
-// path break, which the main window hands in and takes back afterwards.
+class DialogUnits;
+
+// What the Options dialog edits: the marker table and the path break.
+struct OptionValues {
+    IdentifierTable identifiers;
+    std::int32_t pathBreak = 0;
+    friend bool operator==(const OptionValues&, const OptionValues&) = default;
+};
+
+// The Options dialog. Takes the values in and, after OK, gives the edited
+// ones back; Cancel leaves them as they came.
 class COptionsDlg : public QDialog {
     Q_OBJECT
 
 public:
-    explicit COptionsDlg(QWidget* parent = nullptr);
+    explicit COptionsDlg(const OptionValues& values, QWidget* parent = nullptr);
 
-    // Working copies: filled before the dialog runs, replaced by OK only.
-    std::int32_t m_pathBreak = 0;
-    IdentifierTable m_identifiers;
+    // What OK took, or the values handed in.
+    OptionValues Values() const {
+        return {m_identifiers, m_pathBreak};
+    }
 
-    // Fills the edits from the working copies; the window runs this when it
-    // is about to show the dialog.
-    void OnInitDialog();
-
-    // The edit for an identifier table entry, for the dialog's users and tests.
+    // The edit of an identifier table entry (nullptr past the table), and the
+    // path break's; for the tests.
     QLineEdit* IdentifierEdit(int entry) const;
-    QLineEdit* PathBreakEdit() const;
+    QLineEdit* PathBreakEdit() const {
+        return m_pathBreakEdit;
+    }
 
 protected:
     void accept() override;
     void showEvent(QShowEvent* event) override;
 
 private:
+    void CreateButtons(const DialogUnits& units);
+    void CreateIdentifierEdits(const DialogUnits& units);
+    void CreatePathBreakEdit(const DialogUnits& units);
+    void SetTabOrder();
+    // Fills the edits from the working copies.
+    void OnInitDialog();
+    // Takes the edits into the working copies and closes the dialog.
     void OnOK();
-    // true: edits to members, false: members to edits.
-    void UpdateData(bool saveAndValidate);
-    QLineEdit* FindEdit(int controlId) const;
 
-    // In the identifier table's order, whatever the places of their edits.
-    std::array<QString, IdentifierTable::size()> m_identifierTexts;
-    QString m_pathBreakText;
+    // Working copies: what came in until OK replaces them.
+    std::int32_t m_pathBreak = 0;
+    IdentifierTable m_identifiers;
 
-    // By control id, 1012 to 1020; the last is the path break's.
-    std::array<QLineEdit*, 9> m_edits{};
+    QPushButton* m_okButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+    // In the identifier table's order, whatever the places of the edits.
+    std::array<QLineEdit*, IdentifierTable::size()> m_identifierEdits{};
+    QLineEdit* m_pathBreakEdit = nullptr;
 };
 
 } // namespace quillstamper

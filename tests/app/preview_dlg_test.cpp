@@ -3,12 +3,12 @@
 
 #include "app/preview_dlg.h"
 #include "app/quillstamper_dlg.h"
+#include "app/window_fixture.h"
 #include "base/shorten_path.h"
 #include "diff/unified_diff.h"
 #include "files/recovery_store.h"
 #include "support/markers.h"
 #include "support/test_files.h"
-#include "widgets/null_platform.h"
 
 #include <QAction>
 #include <QLabel>
@@ -23,8 +23,6 @@
 #include <QTextLayout>
 #include <QTreeWidget>
 
-#include <deque>
-#include <functional>
 #include <map>
 #include <memory>
 
@@ -34,37 +32,12 @@ namespace {
 
 using test::kMenu;
 using test::kMenuEnd;
+using test::Q;
 using test::ReadBytes;
+using test::RunAs;
+using test::ScriptedPlatform;
 using test::TempDir;
 using test::WriteBytes;
-
-// Answers the file dialog and runs each modal dialog with the next script.
-struct FakePlatform : NullPlatform {
-    QStringList chosen;
-    std::deque<std::function<void(CPreviewDlg&)>> previewRuns;
-    QStringList messages; // with a leading "!" for the stop icon
-
-    void ShowMessage(QWidget*, const QString&, const QString& text, Icon icon) override {
-        messages << (icon == Icon::Stop ? "!" : "") + text;
-    }
-    QStringList AskOpenFileNames(QWidget*, const QString&) override {
-        return std::exchange(chosen, {});
-    }
-    int RunDialog(QDialog& dialog) override {
-        auto* preview = qobject_cast<CPreviewDlg*>(&dialog);
-        if (preview == nullptr || previewRuns.empty()) {
-            QTest::qFail("a dialog that nobody expected", __FILE__, __LINE__);
-            return QDialog::Rejected;
-        }
-        previewRuns.front()(*preview);
-        previewRuns.pop_front();
-        return dialog.result();
-    }
-};
-
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 const QChar kCrSign(0x240D);
 
@@ -117,13 +90,14 @@ class PreviewDlgTest : public QObject {
 
 private slots:
     void init() {
-        m_fake = std::make_unique<FakePlatform>();
+        m_fake = std::make_unique<ScriptedPlatform>();
         m_dlg = std::make_unique<CQuillstamperDlg>(*m_fake);
+        m_fake->window = m_dlg.get();
     }
 
     void cleanup() {
         m_dlg.reset();
-        QVERIFY(m_fake->previewRuns.empty());
+        QVERIFY(m_fake->AllAnswersUsed());
         QVERIFY2(m_fake->messages.isEmpty(), qPrintable(m_fake->messages.join('/')));
     }
 
@@ -156,13 +130,11 @@ private slots:
             WriteBytes(path, bytes);
         }
         WriteBytes(dir / "menu.txt", newBlock);
-        m_fake->chosen = {Q(changed), Q(current), Q(noted), Q(open)};
-        m_dlg->OnAddWebFiles();
-        m_fake->chosen = {Q(dir / "menu.txt")};
-        m_dlg->OnAddTemplateFiles();
+        Add(true, {Q(changed), Q(current), Q(noted), Q(open)});
+        Add(false, {Q(dir / "menu.txt")});
 
         std::vector<Shown> shown;
-        m_fake->previewRuns.push_back([&](CPreviewDlg& preview) {
+        m_fake->dialogRuns.push_back(RunAs<CPreviewDlg>([&](CPreviewDlg& preview) {
             QVERIFY(QFontInfo(preview.DiffView()->font()).fixedPitch());
             QCOMPARE(LineColour(preview, "+new"), QColor(0, 125, 0));
             QCOMPARE(LineColour(preview, "-old"), QColor(190, 0, 0));
@@ -175,7 +147,7 @@ private slots:
                 shown.push_back(Take(preview));
             }
             preview.CloseButton()->click();
-        });
+        }));
         m_dlg->MenuAction("&Preview Changes...")->trigger();
         for (const auto& [path, bytes] : before) {
             QCOMPARE(ReadBytes(path), bytes);
@@ -194,14 +166,14 @@ private slots:
         QCOMPARE(shown[1].diff, InView(noteDiff));
         QCOMPARE(shown[2].diff, InView(noteDiff));
 
-        m_fake->previewRuns.push_back([&](CPreviewDlg& preview) {
+        m_fake->dialogRuns.push_back(RunAs<CPreviewDlg>([&](CPreviewDlg& preview) {
             QCOMPARE(Take(preview).files, shown[0].files);
             preview.DynamizeButton()->click();
-        });
+        }));
         m_dlg->MenuAction("&Preview Changes...")->trigger();
-        QCOMPARE(m_fake->messages.size(), qsizetype(2));
-        QCOMPARE(m_fake->messages.takeLast(), QString("Conversion done!"));
-        m_fake->messages.clear(); // the unclosed block, as Dynamize reports it
+        const QStringList messages = m_fake->TakeTexts(); // first the unclosed block
+        QCOMPARE(messages.size(), qsizetype(2));
+        QCOMPARE(messages.last(), QString("Conversion done!"));
         QCOMPARE(InView(FormatUnifiedDiff(changed, before.at(changed), ReadBytes(changed))),
                  shown[0].diff);
         QCOMPARE(InView(FormatUnifiedDiff(noted, before.at(noted), ReadBytes(noted))),
@@ -218,11 +190,9 @@ private slots:
         const std::string before = "top\n" + kMenu + "\nx\n" + kMenuEnd + "\n";
         WriteBytes(page, before);
         WriteBytes(dir / "menu.txt", block);
-        m_fake->chosen = {Q(page)};
-        m_dlg->OnAddWebFiles();
-        m_fake->chosen = {Q(dir / "menu.txt")};
-        m_dlg->OnAddTemplateFiles();
-        m_fake->previewRuns.push_back([&](CPreviewDlg& preview) {
+        Add(true, {Q(page)});
+        Add(false, {Q(dir / "menu.txt")});
+        m_fake->dialogRuns.push_back(RunAs<CPreviewDlg>([&](CPreviewDlg& preview) {
             const Shown shown = Take(preview);
             QCOMPARE(shown.files, QStringList({Q(ShortenPath(page, 32)) + "|8"}));
             QCOMPARE(shown.diff, InView(FormatUnifiedDiff(page, before, "top\r\n" + block)));
@@ -231,7 +201,7 @@ private slots:
             QCOMPARE(LineColour(preview, "+top"), QColor(0, 125, 0));
             QCOMPARE(LineColour(preview, "+top", -1), QColor(160, 160, 160));
             preview.CloseButton()->click();
-        });
+        }));
         m_dlg->MenuAction("&Preview Changes...")->trigger();
         QCOMPARE(ReadBytes(page), before);
     }
@@ -255,15 +225,13 @@ private slots:
         const RecoveryStore store;
         store.Save(AbsolutePath(page), "old\r\n", half);
         const std::string copy = store.Save(AbsolutePath(edited), "old\r\n", half);
-        m_fake->chosen = {Q(page), Q(edited)};
-        m_dlg->OnAddWebFiles();
-        m_fake->chosen = {Q(dir / "menu.txt")};
-        m_dlg->OnAddTemplateFiles();
+        Add(true, {Q(page), Q(edited)});
+        Add(false, {Q(dir / "menu.txt")});
         QStringList reports;
-        m_fake->previewRuns.push_back([&](CPreviewDlg& preview) {
+        m_fake->dialogRuns.push_back(RunAs<CPreviewDlg>([&](CPreviewDlg& preview) {
             reports = Take(preview).reports;
             preview.CloseButton()->click();
-        });
+        }));
         m_dlg->MenuAction("&Preview Changes...")->trigger();
         const QString kept =
             Q(edited) + ": changed since an interrupted run; its old content is in " + Q(copy);
@@ -275,7 +243,7 @@ private slots:
         QCOMPARE(store.List().size(), std::size_t(2));
 
         m_dlg->DynamizeButton()->click();
-        QCOMPARE(std::exchange(m_fake->messages, {}),
+        QCOMPARE(m_fake->TakeTexts(),
                  QStringList({"These pages were put back as they were before an interrupted run, "
                               "then converted:\n\n" +
                                   Q(page),
@@ -291,22 +259,24 @@ private slots:
     void emptyListOrUnreadablePageShowsNoPreview() {
         TempDir dir;
         m_dlg->MenuAction("&Preview Changes...")->trigger();
-        m_fake->chosen = {Q(dir / "missing.htm")};
-        m_dlg->OnAddWebFiles();
+        Add(true, {Q(dir / "missing.htm")});
         m_dlg->MenuAction("&Preview Changes...")->trigger();
-        QCOMPARE(m_fake->messages, QStringList({Q(FormatPreconditionMessage(0, 0)),
-                                                Q(FormatPreconditionMessage(1, 0))}));
-        m_fake->messages.clear();
+        QCOMPARE(m_fake->TakeTexts(), QStringList({Q(FormatPreconditionMessage(0, 0)),
+                                                   Q(FormatPreconditionMessage(1, 0))}));
         WriteBytes(dir / "menu.txt", kMenu + "\n" + kMenuEnd + "\n");
-        m_fake->chosen = {Q(dir / "menu.txt")};
-        m_dlg->OnAddTemplateFiles();
+        Add(false, {Q(dir / "menu.txt")});
         m_dlg->MenuAction("&Preview Changes...")->trigger();
-        QCOMPARE(m_fake->messages.size(), qsizetype(1));
-        QVERIFY(m_fake->messages.takeFirst().startsWith('!'));
+        const QStringList messages = m_fake->TakeTexts();
+        QCOMPARE(messages.size(), qsizetype(1));
+        QVERIFY(messages.first().startsWith('!'));
     }
 
 private:
-    std::unique_ptr<FakePlatform> m_fake;
+    void Add(bool web, const QStringList& chosen) {
+        test::Add(*m_dlg, *m_fake, web, chosen);
+    }
+
+    std::unique_ptr<ScriptedPlatform> m_fake;
     std::unique_ptr<CQuillstamperDlg> m_dlg;
 };
 

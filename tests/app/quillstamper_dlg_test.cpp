@@ -3,6 +3,7 @@
 
 #include "app/about_dlg.h"
 #include "app/quillstamper_dlg.h"
+#include "app/window_fixture.h"
 #include "base/shorten_path.h"
 #include "conversion/conversion_run.h"
 #include "conversion/line_model.h"
@@ -26,75 +27,21 @@
 #include <QTest>
 #include <QUrl>
 
-#include <deque>
-#include <functional>
-#include <map>
 #include <memory>
 
 namespace quillstamper {
 
 namespace {
 
+using test::EndDialog;
+using test::ProjectBytes;
+using test::Q;
 using test::ReadBytes;
+using test::RunAs;
+using test::ScriptedPlatform;
 using test::TempDir;
 using test::WriteBytes;
-
-// A platform with scripted answers that records what the window asked for. A
-// question with no answer queued fails the test and counts as cancelled.
-struct FakePlatform : Platform {
-    QWidget* window = nullptr;      // the owner of every message box
-    std::deque<QStringList> chosen; // one answer per file dialog; empty: cancelled
-    std::deque<std::function<void(QDialog&)>> dialogRuns; // each ends its dialog
-    std::map<QString, QString> setupValues;
-    std::function<void()> onMessage; // runs while each message is on screen
-    QStringList messages;            // "caption|text", with a leading "!" for the stop icon
-    QStringList asked;  // each file dialog's filter, a save dialog's "name|suffix" before it
-    QStringList opened; // what was handed to the desktop
-
-    template <typename T> static T Take(std::deque<T>& answers) {
-        if (answers.empty()) {
-            QTest::qFail("a dialog that nobody expected", __FILE__, __LINE__);
-            return T();
-        }
-        T answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-
-    void ShowMessage(QWidget* owner, const QString& caption, const QString& text,
-                     Icon icon) override {
-        QVERIFY(owner == window);
-        messages << (icon == Icon::Stop ? "!" : "") + caption + '|' + text;
-        if (onMessage) {
-            onMessage();
-        }
-    }
-    QStringList AskOpenFileNames(QWidget*, const QString& filter) override {
-        asked << filter;
-        return Take(chosen);
-    }
-    std::optional<QString> AskOpenFileName(QWidget* owner, const QString& filter) override {
-        const QStringList files = AskOpenFileNames(owner, filter);
-        return files.isEmpty() ? std::nullopt : std::optional(files.first());
-    }
-    std::optional<QString> AskSaveFileName(QWidget* owner, const QString& name,
-                                           const QString& suffix, const QString& filter) override {
-        asked << name + u'|' + suffix;
-        return AskOpenFileName(owner, filter);
-    }
-    int RunDialog(QDialog& dialog) override {
-        const auto run = Take(dialogRuns);
-        run ? run(dialog) : dialog.reject();
-        return dialog.result();
-    }
-    std::optional<QString> ReadSetupValue(const QString& name) override {
-        const auto found = setupValues.find(name);
-        return found == setupValues.end() ? std::nullopt : std::optional(found->second);
-    }
-    void OpenExternally(const QString& text) override {
-        opened << text;
-    }
-};
+using test::WriteProject;
 
 const QString kWebFilter =
     "HTM or other web files (*.htm;*.html;*.pl;*.php)|*.htm;*.html;*.pl;*.php";
@@ -103,10 +50,6 @@ const QString kBar = " | ";
 using test::kMenu;
 using test::kMenuEnd;
 const std::string kMenuBlock = kMenu + "\nold\n" + kMenuEnd + "\n";
-
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 // The status texts when no run is in hand.
 QString Idle(int web, int templates) {
@@ -132,14 +75,14 @@ class QuillstamperDlgTest : public QObject {
 
 private slots:
     void init() {
-        m_fake = std::make_unique<FakePlatform>();
+        m_fake = std::make_unique<ScriptedPlatform>();
         m_dlg = std::make_unique<CQuillstamperDlg>(*m_fake);
         m_fake->window = m_dlg.get();
     }
 
     // Every test takes the messages it expects; none may be left over.
     void cleanup() {
-        const bool allUsed = m_fake->chosen.empty() && m_fake->dialogRuns.empty();
+        const bool allUsed = m_fake->AllAnswersUsed();
         const QStringList messages = TakeMessages();
         m_dlg.reset();
         m_fake.reset();
@@ -196,7 +139,7 @@ private slots:
                  QStringList({request, kProjectFilter, kWebFilter, request, kProjectFilter}));
         QCOMPARE(Ws().m_projectPath, project);
         const FileList web = {"/w/c.htm", "/w/a.htm", "/w/b.htm"};
-        QCOMPARE(ReadBytes(project), FormatProjectFile({web, {"/t/x.txt"}, DefaultIdentifiers()}));
+        QCOMPARE(ReadBytes(project), ProjectBytes(web, {"/t/x.txt"}));
 
         OpenProject(project);
         QCOMPARE(m_fake->asked.last(), kProjectFilter);
@@ -214,7 +157,7 @@ private slots:
         const std::string good = dir / "good.trvx", missing = dir / "none.trvx";
         IdentifierTable identifiers = DefaultIdentifiers();
         identifiers[6] = "%% ";
-        WriteBytes(good, FormatProjectFile({{"/w/b.htm", "/w/a.htm"}, {"/t/x"}, identifiers}));
+        WriteProject(good, {"/w/b.htm", "/w/a.htm"}, {"/t/x"}, identifiers);
         WriteBytes(dir / "foreign.trvx", "trelvonix quillstamper project\r\n");
         WriteBytes(dir / "cut.trvx", "Trelvonix Quillstamper Project\r\n==\r\n\r\n/w/cut.htm\r\n");
         for (const std::string& bad : {dir / "foreign.trvx", dir / "cut.trvx", missing}) {
@@ -267,14 +210,14 @@ private slots:
         Add(false, {Q(dir / "menu.txt")});
         QList<int> shown;
         for (const auto& [ok, choice] : {std::pair{true, 2}, {false, 1}}) {
-            m_fake->dialogRuns.push_back([&shown, ok, choice](QDialog& dialog) {
-                auto* settings = qobject_cast<CProjectSettingsDlg*>(&dialog);
-                QComboBox* box = settings->LineEndsBox();
-                shown << box->currentIndex();
-                box->setCurrentIndex(choice);
-                settings->AnyEndLineBox()->setChecked(true);
-                ok ? dialog.accept() : dialog.reject();
-            });
+            m_fake->dialogRuns.push_back(
+                RunAs<CProjectSettingsDlg>([&shown, ok, choice](CProjectSettingsDlg& dialog) {
+                    QComboBox* box = dialog.LineEndsBox();
+                    shown << box->currentIndex();
+                    box->setCurrentIndex(choice);
+                    dialog.AnyEndLineBox()->setChecked(true);
+                    EndDialog(dialog, ok);
+                }));
             Trigger("Project &Settings...");
             QVERIFY((Ws().m_settings == ProjectSettings{LineEnds::Keep, EndLines::Any}));
         }
@@ -299,10 +242,8 @@ private slots:
         WriteBytes(dir / "site/open.htm", kMenu + "\nkept\n");
         WriteBytes(dir / "parts/menu.txt", "x\n" + kMenu + "\nnew1\nnew2\n" + kMenuEnd +
                                                "\n<!-- Trelvonix side -->\n# Trelvonix a -->\n");
-        WriteBytes(dir / "p.trvx", FormatProjectFile({{"site/page.htm", "site/open.htm"},
-                                                      {"parts/menu.txt"},
-                                                      DefaultIdentifiers()}));
-        OpenProject(dir / "p.trvx");
+        OpenProject(
+            WriteProject(dir / "p.trvx", {"site/page.htm", "site/open.htm"}, {"parts/menu.txt"}));
         QStringList statusAtMessage;
         m_fake->onMessage = [&] { statusAtMessage << Status(); };
         m_dlg->DynamizeButton()->click();
@@ -484,8 +425,7 @@ private slots:
         }
         m_fake->chosen = {{Q(project)}};
         Trigger("&Save Project");
-        QCOMPARE(ReadBytes(project),
-                 FormatProjectFile({{"/w/a.htm"}, {"/t/y"}, DefaultIdentifiers()}));
+        QCOMPARE(ReadBytes(project), ProjectBytes({"/w/a.htm"}, {"/t/y"}));
     }
 
     // A folder gives what quillstamper-cli takes from it: web files only for
@@ -516,7 +456,7 @@ private slots:
     void droppedProjectFileOpensAsOpenProject() {
         TempDir dir;
         const std::string good = dir / "good.trvx", foreign = dir / "foreign.trvx";
-        WriteBytes(good, FormatProjectFile({{"/w/b.htm", "/w/a.htm"}, {"/t/x"}, {}}));
+        WriteProject(good, {"/w/b.htm", "/w/a.htm"}, {"/t/x"}, {});
         WriteBytes(foreign, "not a project\r\n");
         QVERIFY(!Drop(m_dlg.get(), {dir / "page.htm"}));
         QVERIFY(Drop(m_dlg.get(), {good}));
@@ -533,7 +473,7 @@ private slots:
     void projectGivenAtStartOpensAfterTheWindowAppears() {
         TempDir dir;
         const std::string good = dir / "good.trvx", foreign = dir / "foreign.trvx";
-        WriteBytes(good, FormatProjectFile({{"/w/a.htm"}, {"/t/x", "/t/y"}, {}}));
+        WriteProject(good, {"/w/a.htm"}, {"/t/x", "/t/y"}, {});
         WriteBytes(foreign, "not a project\r\n");
         const struct {
             std::string project;
@@ -613,28 +553,14 @@ private:
         return items == QStringList({"|", "|"}) ? QStringList() : items.mid(0, items.size() - 1);
     }
 
-    // Chooses files for the web list's Add (the upper one) or the template list's.
     void Add(bool web, const QStringList& chosen) {
-        m_fake->chosen.push_back(chosen);
-        QPushButton* found = nullptr;
-        for (QPushButton* button : m_dlg->findChildren<QPushButton*>()) {
-            if (button->text() == "Add" &&
-                (found == nullptr || (button->y() < found->y()) == web)) {
-                found = button;
-            }
-        }
-        found->click();
+        test::Add(*m_dlg, *m_fake, web, chosen);
     }
-
     void Trigger(const char* menuText) {
-        QAction* action = m_dlg->MenuAction(menuText);
-        QVERIFY2(action != nullptr, menuText);
-        action->trigger();
+        test::Trigger(*m_dlg, menuText);
     }
-
     void OpenProject(const std::string& path) {
-        m_fake->chosen.push_back({Q(path)});
-        Trigger("&Open Project");
+        test::OpenProject(*m_dlg, *m_fake, path);
     }
 
     // Returns what the Options dialog's edits showed (entries 0 to 7, then the
@@ -642,18 +568,17 @@ private:
     QStringList RunOptions(bool ok, const std::vector<std::pair<int, const char*>>& typed,
                            const QString& pathBreak) {
         QStringList shown;
-        m_fake->dialogRuns.push_back([&](QDialog& dialog) {
-            auto* options = qobject_cast<COptionsDlg*>(&dialog);
+        m_fake->dialogRuns.push_back(RunAs<COptionsDlg>([&](COptionsDlg& dialog) {
             for (int entry = 0; entry < 8; ++entry) {
-                shown << options->IdentifierEdit(entry)->text();
+                shown << dialog.IdentifierEdit(entry)->text();
             }
-            shown << options->PathBreakEdit()->text();
+            shown << dialog.PathBreakEdit()->text();
             for (const auto& [entry, text] : typed) {
-                options->IdentifierEdit(entry)->setText(text);
+                dialog.IdentifierEdit(entry)->setText(text);
             }
-            options->PathBreakEdit()->setText(pathBreak);
-            ok ? dialog.accept() : dialog.reject();
-        });
+            dialog.PathBreakEdit()->setText(pathBreak);
+            EndDialog(dialog, ok);
+        }));
         Trigger("&Options");
         return shown;
     }
@@ -681,7 +606,7 @@ private:
                  qPrintable(messages[0]));
     }
 
-    std::unique_ptr<FakePlatform> m_fake;
+    std::unique_ptr<ScriptedPlatform> m_fake;
     std::unique_ptr<CQuillstamperDlg> m_dlg;
 };
 

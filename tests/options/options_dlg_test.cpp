@@ -16,13 +16,9 @@ namespace {
 
 const IdentifierTable kDistinct = {"s1 ", " e1", "s2", "e2", "s3", "e3", "s4", "e4"};
 
-// A dialog filled as the window fills it.
+// A dialog given the values as the window gives them.
 std::unique_ptr<COptionsDlg> Filled(const IdentifierTable& identifiers, int pathBreak) {
-    auto dialog = std::make_unique<COptionsDlg>();
-    dialog->m_identifiers = identifiers;
-    dialog->m_pathBreak = pathBreak;
-    dialog->OnInitDialog();
-    return dialog;
+    return std::make_unique<COptionsDlg>(OptionValues{identifiers, pathBreak});
 }
 
 QPushButton* Button(const COptionsDlg& dialog, const QString& text) {
@@ -80,16 +76,16 @@ private slots:
             dialog->PathBreakEdit()->setText(text);
             Press(*dialog, "OK");
             QCOMPARE(dialog->result(), int(QDialog::Accepted));
-            QCOMPARE(dialog->m_pathBreak, expected);
-            QVERIFY(dialog->m_identifiers == typed);
+            QCOMPARE(dialog->Values().pathBreak, expected);
+            QVERIFY(dialog->Values().identifiers == typed);
         }
         // Untouched fields keep their bytes, even those that are no UTF-8.
         IdentifierTable latin1 = kDistinct;
         latin1[2] = "\xE9t\xE9 ";
         const auto dialog = Filled(latin1, 7);
         Press(*dialog, "OK");
-        QVERIFY(dialog->m_identifiers == latin1);
-        QCOMPARE(dialog->m_pathBreak, 7);
+        QVERIFY(dialog->Values().identifiers == latin1);
+        QCOMPARE(dialog->Values().pathBreak, 7);
     }
 
     void cancelAndEscapeKeepTheCopies() {
@@ -99,9 +95,28 @@ private slots:
             dialog->PathBreakEdit()->setText("7");
             escape ? QTest::keyClick(dialog.get(), Qt::Key_Escape) : Press(*dialog, "Cancel");
             QCOMPARE(dialog->result(), int(QDialog::Rejected));
-            QVERIFY(dialog->m_identifiers == kDistinct);
-            QCOMPARE(dialog->m_pathBreak, 20);
+            QVERIFY(dialog->Values().identifiers == kDistinct);
+            QCOMPARE(dialog->Values().pathBreak, 20);
         }
+    }
+
+    // Tab goes from OK and Cancel through the edits in their control ids'
+    // order: pair 1, pair 3 (the left column), pair 2, pair 4, the path break.
+    void tabStopsFollowTheControlIds() {
+        const auto dialog = Filled(kDistinct, 32);
+        QList<QWidget*> expected = {Button(*dialog, "OK"), Button(*dialog, "Cancel")};
+        for (const int entry : {0, 1, 4, 5, 2, 3, 6, 7}) {
+            expected << dialog->IdentifierEdit(entry);
+        }
+        expected << dialog->PathBreakEdit();
+        QList<QWidget*> order;
+        for (QWidget* widget = expected.first(); order.size() < expected.size();
+             widget = widget->nextInFocusChain()) {
+            if (widget->focusPolicy() & Qt::TabFocus) {
+                order << widget;
+            }
+        }
+        QCOMPARE(order, expected);
     }
 
     // Exactly the identifier table, the path break and the two buttons, in
