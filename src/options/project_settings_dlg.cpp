@@ -22,6 +22,31 @@ constexpr std::pair<const char*, LineEnds> kLineEndsChoices[] = {
     {"LF (Linux, macOS)", LineEnds::Lf},
     {"As each page has them", LineEnds::Keep}};
 
+constexpr std::pair<const char*, TextMode> kTextChoices[] = {
+    {"Converted to the page's charset", TextMode::Convert}, {"Copied as bytes", TextMode::Bytes}};
+
+// Fills a drop-down list with the choices' texts and shows the one chosen.
+template <typename Value, std::size_t N>
+QComboBox* MakeChoiceBox(const std::pair<const char*, Value> (&choices)[N], Value chosen) {
+    auto* box = new QComboBox;
+    for (const auto& [text, value] : choices) {
+        box->addItem(QString::fromUtf8(text));
+        if (value == chosen) {
+            box->setCurrentIndex(box->count() - 1);
+        }
+    }
+    return box;
+}
+
+template <typename Value, std::size_t N>
+void TakeChoice(const std::pair<const char*, Value> (&choices)[N], const QComboBox& box,
+                Value& value) {
+    const int choice = box.currentIndex();
+    if (choice >= 0 && choice < static_cast<int>(N)) {
+        value = choices[choice].second;
+    }
+}
+
 } // namespace
 
 CProjectSettingsDlg::CProjectSettingsDlg(const ProjectSettings& settings, QWidget* parent)
@@ -30,13 +55,8 @@ CProjectSettingsDlg::CProjectSettingsDlg(const ProjectSettings& settings, QWidge
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
-    m_lineEndsBox = new QComboBox;
-    for (const auto& [text, lineEnds] : kLineEndsChoices) {
-        m_lineEndsBox->addItem(QString::fromLatin1(text));
-        if (lineEnds == settings.lineEnds) {
-            m_lineEndsBox->setCurrentIndex(m_lineEndsBox->count() - 1);
-        }
-    }
+    m_lineEndsBox = MakeChoiceBox(kLineEndsChoices, settings.lineEnds);
+    m_textBox = MakeChoiceBox(kTextChoices, settings.text);
     m_anyEndLineBox =
         new QCheckBox(QStringLiteral("Any line ending with the end identifier closes a block"));
     m_anyEndLineBox->setChecked(settings.endLines == EndLines::Any);
@@ -44,6 +64,7 @@ CProjectSettingsDlg::CProjectSettingsDlg(const ProjectSettings& settings, QWidge
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Line ends:"), m_lineEndsBox);
     form->addRow(m_anyEndLineBox);
+    form->addRow(QStringLiteral("Template text in another charset:"), m_textBox);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &CProjectSettingsDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CProjectSettingsDlg::reject);
@@ -54,10 +75,8 @@ CProjectSettingsDlg::CProjectSettingsDlg(const ProjectSettings& settings, QWidge
 }
 
 void CProjectSettingsDlg::accept() {
-    const int choice = m_lineEndsBox->currentIndex();
-    if (choice >= 0 && choice < static_cast<int>(std::size(kLineEndsChoices))) {
-        m_settings.lineEnds = kLineEndsChoices[choice].second;
-    }
+    TakeChoice(kLineEndsChoices, *m_lineEndsBox, m_settings.lineEnds);
+    TakeChoice(kTextChoices, *m_textBox, m_settings.text);
     m_settings.endLines = m_anyEndLineBox->isChecked() ? EndLines::Any : EndLines::Own;
     QDialog::accept();
 }

@@ -9,9 +9,9 @@ class QComboBox;
 
 namespace quillstamper {
 
-// The settings of the project in hand: how written lines end and which end
-// lines close a block. Takes the settings in and, after OK, gives the edited
-// ones back; Cancel leaves them as they came.
+// The settings of the project in hand: how written lines end, which end
+// lines close a block, and what happens to text of another charset. Takes the settings in and,
+// after OK, gives the edited ones back; Cancel leaves them as they came.
 class CProjectSettingsDlg : public QDialog {
     Q_OBJECT
 
@@ -29,6 +29,9 @@ public:
     QCheckBox* AnyEndLineBox() const {
         return m_anyEndLineBox;
     }
+    QComboBox* TextBox() const {
+        return m_textBox;
+    }
 
 protected:
     void accept() override;
@@ -38,6 +41,7 @@ private:
     ProjectSettings m_settings;
     QComboBox* m_lineEndsBox = nullptr;
     QCheckBox* m_anyEndLineBox = nullptr;
+    QComboBox* m_textBox = nullptr;
 };
 
 } // namespace quillstamper

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -17,6 +18,7 @@ constexpr std::string_view kSeparator = "==============================";
 constexpr std::string_view kEndOfList = "[EOL]";
 constexpr std::string_view kLineEndsKey = "Line ends";
 constexpr std::string_view kEndLinesKey = "End lines";
+constexpr std::string_view kTextKey = "Text";
 
 std::string_view TrimBlanks(std::string_view text) {
     const std::size_t first = text.find_first_not_of(" \t");
@@ -71,6 +73,46 @@ std::optional<EndLines> ParseEndLinesValue(std::string_view value) {
     return std::nullopt;
 }
 
+std::optional<TextMode> ParseTextValue(std::string_view value) {
+    if (EqualsIgnoringCase(value, "convert")) {
+        return TextMode::Convert;
+    }
+    if (EqualsIgnoringCase(value, "bytes")) {
+        return TextMode::Bytes;
+    }
+    return std::nullopt;
+}
+
+// A setting line's key, what its values are (for a refusal), and how a
+// value sets it; false for a value it does not take.
+struct SettingReader {
+    std::string_view key;
+    std::string_view values;
+    bool (*read)(std::string_view value, ProjectSettings& settings);
+};
+
+template <typename Value> bool Assign(const std::optional<Value>& value, Value& setting) {
+    if (value) {
+        setting = *value;
+    }
+    return value.has_value();
+}
+
+constexpr SettingReader kSettingReaders[] = {
+    {kLineEndsKey, "line ends are CR LF, LF or keep",
+     [](std::string_view value, ProjectSettings& settings) {
+         return Assign(ParseLineEndsValue(value), settings.lineEnds);
+     }},
+    {kEndLinesKey, "end lines are own or any",
+     [](std::string_view value, ProjectSettings& settings) {
+         return Assign(ParseEndLinesValue(value), settings.endLines);
+     }},
+    {kTextKey, "text is convert or bytes",
+     [](std::string_view value, ProjectSettings& settings) {
+         return Assign(ParseTextValue(value), settings.text);
+     }},
+};
+
 std::string BadSettingMessage(std::size_t lineNumber, std::string_view line,
                               std::string_view expected) {
     return "Line " + std::to_string(lineNumber) + " of the project file, \"" + std::string(line) +
@@ -100,6 +142,9 @@ std::string FormatProjectFile(const ProjectData& data) {
     }
     if (data.settings.endLines != EndLines::Own) {
         settings.push_back(std::string(kEndLinesKey) + ": any");
+    }
+    if (data.settings.text != TextMode::Convert) {
+        settings.push_back(std::string(kTextKey) + ": bytes");
     }
     lines.insert(lines.end(), settings.begin(), settings.end());
     return JoinLines(lines);
@@ -144,33 +189,24 @@ ProjectParseResult ParseProjectFile(std::string_view bytes) {
     // Lines of later versions that this one does not know are passed over;
     // a known setting with a value it cannot take refuses the file, since a
     // run with another setting than the user chose could rewrite every page.
-    bool lineEndsSeen = false;
-    bool endLinesSeen = false;
+    // The first line of each known setting counts.
+    std::vector<bool> seen(std::size(kSettingReaders), false);
     for (; next < lines.size(); ++next) {
         const std::optional<SettingLine> setting = SplitSetting(lines[next]);
         if (!setting) {
             continue;
         }
-        if (!lineEndsSeen && EqualsIgnoringCase(setting->key, kLineEndsKey)) {
-            lineEndsSeen = true;
-            const std::optional<LineEnds> value = ParseLineEndsValue(setting->value);
-            if (!value) {
+        for (std::size_t k = 0; k < std::size(kSettingReaders); ++k) {
+            const SettingReader& reader = kSettingReaders[k];
+            if (seen[k] || !EqualsIgnoringCase(setting->key, reader.key)) {
+                continue;
+            }
+            seen[k] = true;
+            if (!reader.read(setting->value, data.settings)) {
                 result.status = ProjectParseResult::Status::BadSetting;
-                result.message =
-                    BadSettingMessage(next + 1, lines[next], "line ends are CR LF, LF or keep");
+                result.message = BadSettingMessage(next + 1, lines[next], reader.values);
                 return result;
             }
-            data.settings.lineEnds = *value;
-        } else if (!endLinesSeen && EqualsIgnoringCase(setting->key, kEndLinesKey)) {
-            endLinesSeen = true;
-            const std::optional<EndLines> value = ParseEndLinesValue(setting->value);
-            if (!value) {
-                result.status = ProjectParseResult::Status::BadSetting;
-                result.message =
-                    BadSettingMessage(next + 1, lines[next], "end lines are own or any");
-                return result;
-            }
-            data.settings.endLines = *value;
         }
     }
     result.status = ProjectParseResult::Status::Loaded;

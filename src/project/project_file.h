@@ -34,8 +34,8 @@ struct ProjectParseResult {
 // Reads a project file's bytes (LF or CR LF line ends). A first line other
 // than the header is refused with "No project file!"; a file that ends inside
 // the web or template list is refused as cut short; missing identifier lines
-// give empty identifiers. After them, the first "Line ends:" and "End lines:"
-// lines set those settings (key and value in any case, blanks around them
+// give empty identifiers. After them, the first "Line ends:", "End lines:"
+// and "Text:" lines set those settings (key and value in any case, blanks around them
 // ignored); a value neither knows refuses the file, naming its line. Other
 // lines there are ignored.
 ProjectParseResult ParseProjectFile(std::string_view bytes);

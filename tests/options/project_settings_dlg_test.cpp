@@ -20,8 +20,10 @@ private slots:
         for (int shown = 0; shown < 3; ++shown) {
             for (const bool anyShown : {false, true}) {
                 for (const bool ok : {false, true}) {
+                    // The text choice follows the end lines' one, to vary it too.
                     const ProjectSettings in{lineEnds[shown],
-                                             anyShown ? EndLines::Any : EndLines::Own};
+                                             anyShown ? EndLines::Any : EndLines::Own,
+                                             anyShown ? TextMode::Bytes : TextMode::Convert};
                     CProjectSettingsDlg dialog(in);
                     QComboBox* box = dialog.LineEndsBox();
                     QStringList items;
@@ -33,15 +35,21 @@ private slots:
                     QCOMPARE(dialog.AnyEndLineBox()->text(),
                              QString("Any line ending with the end identifier closes a block"));
                     QCOMPARE(dialog.AnyEndLineBox()->isChecked(), anyShown);
+                    QCOMPARE(dialog.TextBox()->currentIndex(), anyShown ? 1 : 0);
+                    QCOMPARE(dialog.TextBox()->itemText(0),
+                             QString("Converted to the page's charset"));
+                    QCOMPARE(dialog.TextBox()->itemText(1), QString("Copied as bytes"));
 
                     const int chosen = (shown + 1) % 3;
                     box->setCurrentIndex(chosen);
                     dialog.AnyEndLineBox()->setChecked(!anyShown);
+                    dialog.TextBox()->setCurrentIndex(anyShown ? 0 : 1);
                     auto* buttons = dialog.findChild<QDialogButtonBox*>();
                     buttons->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
                     const ProjectSettings expected =
                         ok ? ProjectSettings{lineEnds[chosen],
-                                             anyShown ? EndLines::Own : EndLines::Any}
+                                             anyShown ? EndLines::Own : EndLines::Any,
+                                             anyShown ? TextMode::Convert : TextMode::Bytes}
                            : in;
                     QVERIFY(dialog.Settings() == expected);
                     QCOMPARE(dialog.result(), int(ok ? QDialog::Accepted : QDialog::Rejected));

@@ -58,7 +58,8 @@ TEST(ProjectFileTest, SettingLinesRoundTripAndOlderFilesMeanTheDefaults) {
                  {{LineEnds::Lf, EndLines::Own}, "Line ends: LF\r\n"},
                  {{LineEnds::Keep, EndLines::Own}, "Line ends: keep\r\n"},
                  {{LineEnds::CrLf, EndLines::Any}, "End lines: any\r\n"},
-                 {{LineEnds::Keep, EndLines::Any}, "Line ends: keep\r\nEnd lines: any\r\n"}};
+                 {{LineEnds::Keep, EndLines::Any}, "Line ends: keep\r\nEnd lines: any\r\n"},
+                 {{.text = TextMode::Bytes}, "Text: bytes\r\n"}};
     for (const auto& [settings, lines] : cases) {
         const ProjectData data{{"a.html"}, {}, DefaultIdentifiers(), settings};
         EXPECT_EQ(FormatProjectFile(data), base + lines);
@@ -78,12 +79,13 @@ TEST(ProjectFileTest, SettingValuesAreReadLenientlyAndUnknownOnesRefused) {
         {"LINE ENDS:\tKEEP", {LineEnds::Keep}},
         {"  Line ends :cr lf", {LineEnds::CrLf}},
         {"End lines: ANY ", {LineEnds::CrLf, EndLines::Any}},
-        {"end lines:own", {LineEnds::CrLf, EndLines::Own}}};
+        {"end lines:own", {LineEnds::CrLf, EndLines::Own}},
+        {"TEXT: Bytes", {.text = TextMode::Bytes}}};
     for (const auto& [line, settings] : readable) {
         ExpectLoads(base + line + "\r\n", {{"a.html"}, {}, DefaultIdentifiers(), settings});
     }
-    for (const std::string line : {"Line ends: sideways", "Line ends: crlf",
-                                   "Line ends:", "End lines: some", "End lines: any, please"}) {
+    for (const std::string line : {"Line ends: sideways", "Line ends: crlf", "Line ends:",
+                                   "End lines: some", "End lines: any, please", "Text: latin1"}) {
         const ProjectParseResult parsed = ParseProjectFile(base + "\r\n" + line + "\r\n");
         EXPECT_EQ(parsed.status, Status::BadSetting) << line;
         EXPECT_NE(parsed.message.find("Line 17 of the project file, \"" + line + "\""),
