@@ -3,6 +3,7 @@
 #include "app/about_dlg.h"
 #include "app/preview_dlg.h"
 #include "base/file_error.h"
+#include "base/quote_path.h"
 #include "base/shorten_path.h"
 #include "conversion/conversion_run.h"
 #include "conversion/file_check.h"
@@ -65,12 +66,12 @@ std::string FormatProblems(const std::vector<ConversionProblem>& problems) {
     std::string text = "These blocks were left unchanged because their end line is missing:\n\n";
     for (std::size_t i = 0; i < problems.size() && i < kMaxListedProblems; ++i) {
         const ConversionProblem& problem = problems[i];
-        text += problem.file + ", line " + std::to_string(problem.line) + ": " + problem.startLine +
-                "\n";
+        text += problem.file + ", line " + std::to_string(problem.line) + ": " +
+                QuoteLine(problem.startLine) + "\n";
         if (problem.refusedLine != 0) {
             text += "    (line " + std::to_string(problem.refusedLine) +
-                    " ends like an end line but is no end line of it: " + problem.refusedText +
-                    ")\n";
+                    " ends like an end line but is no end line of it: " +
+                    QuoteLine(problem.refusedText) + ")\n";
         }
     }
     if (problems.size() > kMaxListedProblems) {

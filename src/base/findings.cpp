@@ -1,5 +1,7 @@
 #include "base/findings.h"
 
+#include "base/quote_path.h"
+
 namespace quillstamper {
 
 std::string FormatKeptCopy(std::string_view copy) {
@@ -39,7 +41,7 @@ std::string FormatNote(const ConversionNote& note) {
         text += "bytes not valid in the declared charset " + note.detail + ": ";
         break;
     }
-    return text + note.text;
+    return text + QuoteLine(note.text);
 }
 
 std::string FormatRefusedEndLine(std::string_view file, std::size_t line, std::string_view text) {

@@ -2,6 +2,7 @@
 
 #include "base/utf8.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace quillstamper {
@@ -29,6 +30,29 @@ void AppendEscape(std::string& out, unsigned char byte) {
 }
 
 } // namespace
+
+std::string QuoteLine(std::string_view line) {
+    const bool plain = (line.empty() || (line.back() != ' ' && line.back() != '\t')) &&
+                       std::none_of(line.begin(), line.end(), [](char c) {
+                           return IsControl(static_cast<unsigned char>(c));
+                       });
+    if (plain) {
+        return std::string(line);
+    }
+    std::string body;
+    for (std::size_t i = 0; i < line.size();) {
+        const auto byte = static_cast<unsigned char>(line[i]);
+        const std::size_t length = Utf8CharacterLength(line, i);
+        if (length == 0 || IsControl(byte) || byte == '"' || byte == '\\') {
+            AppendEscape(body, byte);
+            ++i;
+        } else {
+            body.append(line.substr(i, length));
+            i += length;
+        }
+    }
+    return '"' + body + '"';
+}
 
 std::string QuotePath(std::string_view path) {
     std::string body;

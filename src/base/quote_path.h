@@ -12,4 +12,10 @@ namespace quillstamper {
 // bytes that are no part of valid UTF-8.
 std::string QuotePath(std::string_view path);
 
+// A line of a page shown in a message: as it is, unless it holds a control
+// byte (a tab included) or ends in a blank, which would not show; then in
+// double quotes with the escapes of QuotePath, so `<!-- Trelvonix a -->` and
+// the same line with a tab after it read differently.
+std::string QuoteLine(std::string_view line);
+
 } // namespace quillstamper

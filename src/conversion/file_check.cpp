@@ -1,6 +1,7 @@
 #include "conversion/file_check.h"
 
 #include "base/path_resolution.h"
+#include "base/quote_path.h"
 #include "conversion/file_text.h"
 #include "conversion/line_model.h"
 #include "conversion/markers.h"
@@ -22,8 +23,7 @@ std::string FormatCheckReportLine(std::string_view file, std::size_t line,
                                   std::string_view startLine) {
     std::string text(file);
     text += ':' + std::to_string(line) + ": End of template missing: ";
-    text.append(startLine);
-    return text;
+    return text + QuoteLine(startLine);
 }
 
 namespace {

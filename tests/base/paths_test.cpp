@@ -132,5 +132,22 @@ TEST(QuotePathTest, QuotesOnlyWhatCouldSteerATerminal) {
     }
 }
 
+// Lines are quoted only where something would not show: HTML's quotes and
+// backslashes, and text that is no UTF-8, stay as they are otherwise.
+TEST(QuotePathTest, LinesAreQuotedOnlyWhenSomethingWouldNotShow) {
+    const std::pair<std::string, std::string> cases[] = {
+        {R"(<div class="a\b">)", R"(<div class="a\b">)"},
+        {"caf\xE9", "caf\xE9"},
+        {"<!-- Trelvonix a -->\t", R"("<!-- Trelvonix a -->\t")"},
+        {"<!-- Trelvonix a --> ", R"("<!-- Trelvonix a --> ")"},
+        {"\t<p class=\"x\">", R"("\t<p class=\"x\">")"},
+        {"a\rb", R"("a\rb")"},
+        {"", ""},
+    };
+    for (const auto& [line, shown] : cases) {
+        EXPECT_EQ(QuoteLine(line), shown) << line;
+    }
+}
+
 } // namespace
 } // namespace quillstamper
