@@ -417,7 +417,8 @@ int WriteProject(const InitOptions& options, std::ostream& out, std::ostream& er
         out << "end lines: any (any line ending with the end identifier closes a block)\n";
     }
     for (const LeftOutPath& item : lists->leftOut) {
-        if (item.reason != LeftOutReason::LinkOutside) { // said on stderr already
+        if (item.reason != LeftOutReason::LinkOutside &&
+            item.reason != LeftOutReason::Utf16WithoutMark) { // said on stderr already
             out << "left out " << QuotePath(entryOf(item.path) + (item.isFolder ? "/" : "")) << ": "
                 << DescribeLeftOut(item) << '\n';
         }

@@ -2,6 +2,7 @@
 
 #include "base/path_resolution.h"
 #include "base/quote_path.h"
+#include "base/text_encoding.h"
 #include "cli/report_content.h"
 #include "conversion/conversion_run.h"
 #include "project/project_file.h"
@@ -20,6 +21,8 @@ std::string DescribeLeftOut(const LeftOutPath& item) {
         return "it is a template folder";
     case LeftOutReason::LinkOutside:
         return "link to outside the folder";
+    case LeftOutReason::Utf16WithoutMark:
+        return std::string(kUtf16WithoutMarkCause);
     case LeftOutReason::Excluded:
         break;
     }
@@ -88,7 +91,8 @@ std::optional<ListExpansion> ExpandPaths(const std::vector<std::string>& webPath
         return std::nullopt;
     }
     for (const LeftOutPath& item : lists.leftOut) {
-        if (item.reason == LeftOutReason::LinkOutside) {
+        if (item.reason == LeftOutReason::LinkOutside ||
+            item.reason == LeftOutReason::Utf16WithoutMark) {
             err << "skipped " << QuotePath(item.path) << ": " << DescribeLeftOut(item) << '\n';
         }
     }

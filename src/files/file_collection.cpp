@@ -1,11 +1,13 @@
 #include "files/file_collection.h"
 
 #include "base/file_error.h"
+#include "base/text_encoding.h"
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <fnmatch.h>
+#include <fstream>
 #include <optional>
 #include <set>
 #include <sys/stat.h>
@@ -16,6 +18,16 @@ namespace quillstamper {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Only the first bytes are read: they tell UTF-16 saved without a mark.
+bool StartsAsUtf16WithoutMark(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    char head[256];
+    file.read(head, sizeof head);
+    const std::string_view bytes(head, static_cast<std::size_t>(file.gcount()));
+    return FindByteOrderMark(bytes).encoding == TextEncoding::Bytes &&
+           LooksLikeUtf16WithoutMark(bytes);
+}
 
 bool EndsWithNoCase(std::string_view name, std::string_view suffix) {
     if (name.size() < suffix.size()) {
@@ -146,6 +158,8 @@ void SearchFolder(const std::string& folder, const FolderSearch& search,
                 kept.push_back({path, false, LeftOutReason::LinkOutside, {}});
             } else if (search.templateFiles && IsIn(*search.templateFiles, path)) {
                 kept.push_back({path, false, LeftOutReason::TemplateFile, {}});
+            } else if (StartsAsUtf16WithoutMark(path)) {
+                kept.push_back({path, false, LeftOutReason::Utf16WithoutMark, {}});
             } else {
                 found.push_back(path);
             }

@@ -16,10 +16,11 @@ bool IsWebFileName(std::string_view name);
 bool IsEditorLeftoverName(std::string_view name);
 
 enum class LeftOutReason {
-    TemplateFile,   // a web folder holds a file that is also in the template list
-    TemplateFolder, // a web folder holds (or is) a folder given as templates
-    Excluded,       // its path matches an exclude pattern
-    LinkOutside     // a link to a file outside the searched folder
+    TemplateFile,    // a web folder holds a file that is also in the template list
+    TemplateFolder,  // a web folder holds (or is) a folder given as templates
+    Excluded,        // its path matches an exclude pattern
+    LinkOutside,     // a link to a file outside the searched folder
+    Utf16WithoutMark // text in UTF-16 saved without a byte-order mark, which is not guessed
 };
 
 // A file or folder that a folder search found but kept out of a list.
@@ -56,7 +57,8 @@ bool MatchesExcludePattern(std::string_view pattern, std::string_view relativePa
 // resolved, lies inside the searched folder (others are left out), links to
 // folders are not followed, and what matches an exclude pattern is left out
 // (a matching folder is not searched). A web folder search also leaves out the files of
-// the template list, whatever their spelling, and the template folders.
+// the template list, whatever their spelling, and the template folders. Files
+// whose first bytes are UTF-16 without a byte-order mark are left out.
 // Throws FileError when a folder cannot be listed.
 ListExpansion ExpandLists(const std::vector<std::string>& webPaths,
                           const std::vector<std::string>& templatePaths,

@@ -180,5 +180,22 @@ TEST(FileCollectionTest, FolderSearchesLeaveOutLinksToOutside) {
     EXPECT_EQ(ExpandLists({site + "/out.html"}, {}, {}).webFiles, Paths{site + "/out.html"});
 }
 
+// UTF-16 saved without a mark is not guessed: a folder search leaves it out
+// and says why; one with a mark, or named directly, stays.
+TEST(FileCollectionTest, FolderSearchesLeaveOutUtf16WithoutMark) {
+    using namespace std::string_literals;
+    const test::TempDir dir;
+    test::WriteBytes(dir / "site/bare.html", "<\0h\0t\0m\0l\0>\0\r\0\n\0"s);
+    test::WriteBytes(dir / "site/marked.html", "\xFF\xFE<\0h\0t\0m\0l\0>\0"s);
+    test::WriteBytes(dir / "site/plain.html", "<html>\r\n");
+    const ListExpansion lists = ExpandLists({dir / "site"}, {}, {});
+    EXPECT_EQ(lists.webFiles, (Paths{dir / "site/marked.html", dir / "site/plain.html"}));
+    ASSERT_EQ(lists.leftOut.size(), 1u);
+    EXPECT_EQ(lists.leftOut[0].path, dir / "site/bare.html");
+    EXPECT_EQ(lists.leftOut[0].reason, LeftOutReason::Utf16WithoutMark);
+    EXPECT_EQ(ExpandLists({dir / "site/bare.html"}, {}, {}).webFiles,
+              Paths{dir / "site/bare.html"});
+}
+
 } // namespace
 } // namespace quillstamper
