@@ -113,9 +113,10 @@ struct GeneratedCase {
             if (open && !startId.empty())
                 lines.push_back("zz" + endId);
         }
-        // Mixed line breaks and no final one, or all LF, or all CR LF.
+        // Mixed line breaks and no final one, or all LF, or all CR LF; now
+        // and then behind a byte-order mark, as Windows editors save.
         const std::size_t style = Pick(3);
-        std::string bytes;
+        std::string bytes = Pick(6) == 0 ? "\xEF\xBB\xBF" : "";
         for (std::size_t i = 0; i < lines.size(); ++i) {
             const bool noBreak = style == 0 && i + 1 == lines.size() && Pick(4) == 0;
             const bool lf = style == 1 || (style == 0 && Pick(2) == 0);

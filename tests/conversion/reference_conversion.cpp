@@ -9,8 +9,26 @@
 
 namespace quillstamper::test {
 
+namespace {
+
+const std::string kUtf8Mark = "\xEF\xBB\xBF";
+
+bool StartsWithMark(const std::string& bytes) {
+    return bytes.compare(0, kUtf8Mark.size(), kUtf8Mark) == 0;
+}
+
+// The mark a page starts with, which its lines do not hold and which it keeps.
+std::string MarkOf(const std::string& path) {
+    return StartsWithMark(ReadFileBytes(path)) ? kUtf8Mark : std::string();
+}
+
+} // namespace
+
 Lines ReadLines(const std::string& path) {
-    const std::string bytes = ReadFileBytes(path);
+    std::string bytes = ReadFileBytes(path);
+    if (StartsWithMark(bytes)) {
+        bytes.erase(0, kUtf8Mark.size());
+    }
     const LineViews views = SplitLines(bytes);
     return Lines(views.begin(), views.end());
 }
@@ -51,6 +69,7 @@ struct ReferenceRun {
     void ConvertPass(const std::string& web, const std::string& startId, const std::string& endId) {
         output.clear();
         const Lines webLines = ReadLines(web);
+        const std::string mark = MarkOf(web);
         for (const std::string& line : webLines) {
             if (IsEndLine(line, endId))
                 skipping = false;
@@ -61,7 +80,7 @@ struct ReferenceRun {
         }
         leftOpen = leftOpen || skipping;
         if (!webLines.empty())
-            std::ofstream(web, std::ios::binary | std::ios::trunc) << JoinLines(output);
+            std::ofstream(web, std::ios::binary | std::ios::trunc) << mark + JoinLines(output);
     }
 };
 
@@ -172,6 +191,7 @@ struct SafeReferenceRun {
         const std::string& startId = ids[2 * pair];
         const std::string& endId = ids[2 * pair + 1];
         const Lines lines = ReadLines(web);
+        const std::string mark = MarkOf(web);
         Lines output;
         for (std::size_t i = 0; i < lines.size(); ++i) {
             output.push_back(lines[i]);
@@ -198,7 +218,7 @@ struct SafeReferenceRun {
             i = end - 1;
         }
         if (!lines.empty())
-            std::ofstream(web, std::ios::binary | std::ios::trunc) << JoinLines(output);
+            std::ofstream(web, std::ios::binary | std::ios::trunc) << mark + JoinLines(output);
     }
 };
 

@@ -6,7 +6,8 @@
 namespace quillstamper::test {
 
 // The line model on files, as the plain steps read and write them: a file
-// read into lines, and lines written back each ended by CR LF. Throw FileError.
+// read into lines (a UTF-8 byte-order mark is no part of the first), and
+// lines written back each ended by CR LF. Throw FileError.
 Lines ReadLines(const std::string& path);
 void WriteLines(const std::string& path, const Lines& lines);
 
