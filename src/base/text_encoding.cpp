@@ -217,20 +217,34 @@ bool LooksLikeUtf16WithoutMark(std::string_view bytes) {
     return std::max(nulFirst, nulSecond) * 10 >= pairs * 9;
 }
 
+// Every page is asked: the word charset comes before an '=' wherever a
+// charset is declared, so only the few '=' of the head are looked at, and
+// only a <meta> tag that holds one is read.
 std::optional<std::string> FindDeclaredCharset(std::string_view bytes) {
     const std::string_view head = bytes.substr(0, 1024);
     for (std::size_t at = 0; at < head.size();) {
-        const void* found = std::memchr(head.data() + at, '<', head.size() - at);
+        const void* found = std::memchr(head.data() + at, '=', head.size() - at);
         if (found == nullptr) {
             break;
         }
-        at = static_cast<std::size_t>(static_cast<const char*>(found) - head.data()) + 1;
-        if (at + 5 <= head.size() && EqualsIgnoringCase(head.substr(at, 4), "meta") &&
-            (IsSpace(head[at + 4]) || head[at + 4] == '/')) {
-            if (const std::optional<std::string_view> charset =
-                    CharsetOfMeta(head.substr(at + 4))) {
-                return NormalizeCharsetName(*charset);
-            }
+        const std::size_t equals =
+            static_cast<std::size_t>(static_cast<const char*>(found) - head.data());
+        at = equals + 1;
+        std::size_t word = equals;
+        while (word > 0 && IsSpace(head[word - 1])) {
+            --word;
+        }
+        if (word < 7 || !EqualsIgnoringCase(head.substr(word - 7, 7), "charset")) {
+            continue;
+        }
+        const std::size_t tag = head.rfind('<', word);
+        if (tag == std::string_view::npos || head.find('>', tag) < equals ||
+            tag + 6 > head.size() || !EqualsIgnoringCase(head.substr(tag + 1, 4), "meta") ||
+            !(IsSpace(head[tag + 5]) || head[tag + 5] == '/')) {
+            continue;
+        }
+        if (const std::optional<std::string_view> charset = CharsetOfMeta(head.substr(tag + 5))) {
+            return NormalizeCharsetName(*charset);
         }
     }
     return std::nullopt;

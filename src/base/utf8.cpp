@@ -1,5 +1,8 @@
 #include "base/utf8.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace quillstamper {
 
 std::size_t Utf8CharacterLength(std::string_view text, std::size_t at) {
@@ -37,6 +40,15 @@ std::size_t Utf8CharacterLength(std::string_view text, std::size_t at) {
 
 bool IsValidUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
+        // Pages are mostly ASCII: eight bytes at a time while no high bit is set.
+        std::uint64_t word = 0;
+        if (text.size() - i >= sizeof word) {
+            std::memcpy(&word, text.data() + i, sizeof word);
+            if ((word & 0x8080808080808080ULL) == 0) {
+                i += sizeof word;
+                continue;
+            }
+        }
         const std::size_t length = Utf8CharacterLength(text, i);
         if (length == 0) {
             return false;

@@ -195,12 +195,13 @@ private:
     // Template text in another charset than the page's goes in converted,
     // when both charsets are known; false when it goes in as it is.
     bool InsertConverted(Pass& pass, const TemplateIndex::Span& span, std::size_t start) {
-        const std::optional<std::string>& from = m_templates.CharsetOf(span.source);
-        if (!from || span.begin == span.end) {
+        // The page's charset first: most pages declare none.
+        const std::optional<std::string>& to = PageCharset();
+        if (!to || span.begin == span.end) {
             return false;
         }
-        const std::optional<std::string>& to = PageCharset();
-        if (!to || *to == *from) {
+        const std::optional<std::string>& from = m_templates.CharsetOf(span.source);
+        if (!from || *to == *from) {
             return false;
         }
         const LineViews& source = m_templates.LinesOf(span.source);

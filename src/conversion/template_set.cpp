@@ -28,8 +28,12 @@ const LineViews& TemplateSet::LinesOf(std::size_t source) const {
     return m_files[source].lines;
 }
 
-const std::optional<std::string>& TemplateSet::CharsetOf(std::size_t source) const {
-    return m_files[source].charset;
+const std::optional<std::string>& TemplateSet::CharsetOf(std::size_t source) {
+    TemplateFile& file = m_files[source];
+    if (!file.charset) {
+        file.charset = CharsetOfText(file.text, true);
+    }
+    return *file.charset;
 }
 
 bool TemplateSet::Holds(const FileIdentity& identity) const {
@@ -69,8 +73,9 @@ void TemplateSet::Override(const FileIdentity& identity, const SharedBytes& byte
     for (TemplateFile& file : m_files) {
         if (file.identity == identity) {
             file.bytes = bytes;
+            file.text = FileText{};
             file.lines = lines;
-            file.charset = charset;
+            file.charset.emplace(charset);
             file.loaded = true;
         }
     }
@@ -85,7 +90,9 @@ void TemplateSet::Reload(const FileIdentity& oldIdentity,
             file.identity = newIdentity;
             file.loaded = false;
             file.bytes.reset();
+            file.text = FileText{};
             file.lines.clear();
+            file.charset.reset();
             any = true;
         }
     }
@@ -133,6 +140,7 @@ void TemplateSet::LoadAll() {
         if (const TemplateFile* twin =
                 FindLoadedTwin(static_cast<std::size_t>(unloaded - m_files.begin()))) {
             file.bytes = twin->bytes;
+            file.text = twin->text;
             file.lines = twin->lines;
             file.charset = twin->charset;
         } else {
@@ -155,11 +163,12 @@ void TemplateSet::LoadAll() {
 void TemplateSet::Take(TemplateFile& file, const FileIdentity& identity, const FileText& text) {
     file.identity = identity;
     file.bytes = text.holder;
+    file.text = text;
     file.lines = SplitLines(text.text);
-    file.charset = CharsetOfText(text, true);
+    file.charset.reset();
     m_notes.AddTemplateFile(identity, file.entry, file.lines);
     if (m_checkText) {
-        m_notes.CheckTemplateText(identity, text, file.charset);
+        m_notes.CheckTemplateText(identity, text, CharsetOfText(text, true));
     }
 }
 

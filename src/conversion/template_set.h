@@ -38,8 +38,10 @@ public:
 
     const std::string& EntryOf(std::size_t source) const;
     const LineViews& LinesOf(std::size_t source) const;
-    // The charset of a loaded template file's text, if known (see CharsetOfText).
-    const std::optional<std::string>& CharsetOf(std::size_t source) const;
+    // The charset of a loaded template file's text, if known (see
+    // CharsetOfText); told when first asked, as only pages of a known
+    // charset ask.
+    const std::optional<std::string>& CharsetOf(std::size_t source);
     bool Holds(const FileIdentity& identity) const;
     // The size of the template files when they were first read.
     std::size_t InitialBytes() const;
@@ -65,9 +67,10 @@ private:
         std::string entry;
         std::string resolved;
         std::optional<FileIdentity> identity;
-        SharedBytes bytes; // the text the lines point into
+        SharedBytes bytes; // what the lines point into
+        FileText text;
         LineViews lines;
-        std::optional<std::string> charset;
+        std::optional<std::optional<std::string>> charset; // once told
         bool loaded = false;
     };
 
