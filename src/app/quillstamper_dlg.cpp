@@ -3,6 +3,7 @@
 #include "app/about_dlg.h"
 #include "app/preview_dlg.h"
 #include "base/file_error.h"
+#include "base/path_resolution.h"
 #include "base/quote_path.h"
 #include "base/shorten_path.h"
 #include "conversion/conversion_run.h"
@@ -640,7 +641,18 @@ void CQuillstamperDlg::OnOptions() {
 // Edits a copy of the project's settings; OK takes it back. Open and Save
 // carry them with the project, New Project resets them.
 void CQuillstamperDlg::OnProjectSettings() {
-    CProjectSettingsDlg dialog(m_workspace.m_settings, this);
+    // The link base is kept relative to the project file, as its lists are.
+    const std::string projectFolder = ProjectBaseFolder(m_workspace);
+    CProjectSettingsDlg dialog(
+        m_workspace.m_settings, this, [this, &projectFolder]() -> std::optional<std::string> {
+            const std::optional<QString> folder =
+                m_platform.AskFolder(this, PathToDisplay(projectFolder));
+            if (!folder) {
+                return std::nullopt;
+            }
+            const std::string entry = MakeEntryRelative(PathFromDialog(*folder), projectFolder);
+            return entry.empty() ? std::string(".") : entry;
+        });
     m_platform.RunDialog(dialog);
     m_workspace.m_settings = dialog.Settings();
 }

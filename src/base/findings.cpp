@@ -40,6 +40,9 @@ std::string FormatNote(const ConversionNote& note) {
     case ConversionNote::Kind::InvalidText:
         text += "bytes not valid in the declared charset " + note.detail + ": ";
         break;
+    case ConversionNote::Kind::MissingLinkTarget:
+        text += "link to a missing file: ";
+        break;
     }
     return text + QuoteLine(note.text);
 }

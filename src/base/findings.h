@@ -54,15 +54,16 @@ std::string FormatRefusedEndLine(std::string_view file, std::size_t line, std::s
 // Notes never stop a run.
 struct ConversionNote {
     enum class Kind {
-        NoTemplate,      // a page's start line that no template file holds
-        NoWebFile,       // a template's start line that no page looks up
-        IndentedMarker,  // a marker line with blanks or tabs before it
-        EndWithoutStart, // a customary end line that closes no block
-        RefusedEndLine,  // a line that ends like an end line but did not fit its block
-        SharedBlock,     // a template block another template file holds too
-        InBothLists,     // a file that is a web file and a template file (line 0)
-        CharsetMismatch, // a block copied as bytes into a page of another charset
-        InvalidText      // bytes that are not valid in the file's declared charset
+        NoTemplate,       // a page's start line that no template file holds
+        NoWebFile,        // a template's start line that no page looks up
+        IndentedMarker,   // a marker line with blanks or tabs before it
+        EndWithoutStart,  // a customary end line that closes no block
+        RefusedEndLine,   // a line that ends like an end line but did not fit its block
+        SharedBlock,      // a template block another template file holds too
+        InBothLists,      // a file that is a web file and a template file (line 0)
+        CharsetMismatch,  // a block copied as bytes into a page of another charset
+        InvalidText,      // bytes that are not valid in the file's declared charset
+        MissingLinkTarget // a rewritten link whose file does not exist
     };
     Kind kind = Kind::NoTemplate;
     std::string file;     // the list entry as written

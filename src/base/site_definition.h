@@ -67,11 +67,21 @@ enum class EndLines { Own, Any };
 // Convert, into the page's charset; Bytes, copied as it is.
 enum class TextMode { Convert, Bytes };
 
+// How an <a> that leads to the page it stands in is marked, if at all.
+enum class CurrentPageMark { None, AriaCurrent, Class };
+
 // The settings a project keeps besides its lists and marker table.
 struct ProjectSettings {
     LineEnds lineEnds = LineEnds::CrLf;
     EndLines endLines = EndLines::Own;
     TextMode text = TextMode::Convert;
+    // Relative links of inserted text are written from the link base and
+    // rewritten for each page's folder.
+    bool linksFollowPage = false;
+    // The link base, relative to the project file's folder; empty: that folder.
+    std::string linkBase{};
+    CurrentPageMark currentPage = CurrentPageMark::None;
+    std::string currentPageClass{}; // with CurrentPageMark::Class
     friend bool operator==(const ProjectSettings&, const ProjectSettings&) = default;
 };
 

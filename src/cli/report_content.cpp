@@ -39,6 +39,8 @@ std::string_view NoteKind(ConversionNote::Kind kind) {
         return "charset_mismatch";
     case ConversionNote::Kind::InvalidText:
         return "invalid_text";
+    case ConversionNote::Kind::MissingLinkTarget:
+        return "missing_link_target";
     case ConversionNote::Kind::NoTemplate:
         break;
     }

@@ -53,8 +53,8 @@ public:
         : m_request(request), m_observer(observer), m_result(result),
           m_notes(request.site.identifiers),
           m_templates(request.site.templateFiles, request.baseFolder, *this, m_notes,
-                      request.checkText),
-          m_writer(request.writeFiles, RecoveryStoreFor(request)) {}
+                      request.checkNotes),
+          m_writer(request.writeFiles, RecoveryStoreFor(request)), m_rules(RulesFor(request)) {}
 
     void Run() {
         for (std::size_t index = 0; index < m_request.site.webFiles.size(); ++index) {
@@ -224,6 +224,9 @@ private:
         PageInput page;
         page.entry = entry;
         page.path = ResolvePath(entry, m_request.baseFolder);
+        if (!m_absoluteBase.empty()) {
+            page.absolutePath = ResolvePath(entry, m_absoluteBase);
+        }
         FileSnapshot snapshot = Read(page.path);
         page.identity = snapshot.identity;
         if (snapshot.links > 1) {
@@ -234,15 +237,14 @@ private:
         page.isTemplate = m_templates.Holds(page.identity);
         // A page listed twice has its notes from its first conversion.
         page.takesNotes = m_notes.AddWebFile(page.identity, entry);
-        page.checkText = m_request.checkText;
+        page.checkNotes = m_request.checkNotes;
         page.firstSeenBytes = m_firstSeenBytes.emplace(page.path, page.bytes->size()).first->second;
 
-        const PageOutput output = ConvertPage(page, m_templates, m_request.site.identifiers,
-                                              m_request.site.settings, [&](int pair) {
-                                                  if (pair != firstPair) {
-                                                      m_observer.OnPassStarted(entry, pair);
-                                                  }
-                                              });
+        const PageOutput output = ConvertPage(page, m_templates, m_rules, [&](int pair) {
+            if (pair != firstPair) {
+                m_observer.OnPassStarted(entry, pair);
+            }
+        });
         TakeReports(page, output);
         const std::string_view oldBytes = *page.bytes;
         if (!output.changed) {
@@ -289,9 +291,29 @@ private:
     const ConversionRequest& m_request;
     ConversionObserver& m_observer;
     ConversionResult& m_result;
+    // Links are worked out on absolute paths, the list entries taken below
+    // the base folder made absolute once.
+    PageRules RulesFor(const ConversionRequest& request) {
+        PageRules rules{request.site.identifiers, request.site.settings};
+        const ProjectSettings& settings = request.site.settings;
+        if (!settings.linksFollowPage && settings.currentPage == CurrentPageMark::None) {
+            return rules;
+        }
+        m_absoluteBase = AbsolutePath(request.baseFolder.empty() ? "." : request.baseFolder);
+        if (settings.linksFollowPage) {
+            rules.linkBase = ResolvePath(settings.linkBase, m_absoluteBase);
+            if (rules.linkBase.empty()) {
+                rules.linkBase = m_absoluteBase;
+            }
+        }
+        return rules;
+    }
+
     NoteCollector m_notes;
     TemplateSet m_templates;
     PageWriter m_writer;
+    std::string m_absoluteBase; // set when links matter
+    const PageRules m_rules;
     // Pages another program wrote after they were read, by web list index.
     std::vector<std::size_t> m_retries;
     // The size each page had when first read.

@@ -28,9 +28,10 @@ struct ConversionRequest {
     const std::atomic<int>* interrupt = nullptr;
     // Where pages rewritten in place keep their old bytes; empty: the default.
     std::string recoveryFolder{};
-    // Notes also files whose bytes are not valid in the charset they
-    // declare (the check's run: validating every page costs time).
-    bool checkText = false;
+    // The check's run, which also takes the notes that cost time: files
+    // whose bytes are not valid in the charset they declare, and rewritten
+    // links to files that do not exist.
+    bool checkNotes = false;
 };
 
 struct ConversionResult {

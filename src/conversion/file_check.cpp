@@ -156,7 +156,7 @@ FileCheckResult CheckFilesAndBlocks(const SiteDefinition& site, const std::strin
         return result;
     }
     ConversionRequest request{site, baseFolder, false, maxFileBytes};
-    request.checkText = true;
+    request.checkNotes = true;
     ConversionResult dryRun = RunConversion(request, observer);
     if (dryRun.error) {
         result.reports.clear();

@@ -7,6 +7,7 @@
 #include "conversion/line_model.h"
 #include "conversion/line_origins.h"
 #include "conversion/markers.h"
+#include "conversion/page_links.h"
 
 #include <algorithm>
 #include <optional>
@@ -47,10 +48,12 @@ bool IsCanonical(const LineViews& lines, std::string_view bytes, std::string_vie
 class PageConverter {
 public:
     PageConverter(const PageInput& page, const FileText& text, TemplateSet& templates,
-                  const IdentifierTable& identifiers, const ProjectSettings& settings,
-                  PageOutput& output)
-        : m_page(page), m_text(text), m_templates(templates), m_identifiers(identifiers),
-          m_endLines(settings.endLines), m_textMode(settings.text), m_output(output) {}
+                  const PageRules& rules, PageOutput& output)
+        : m_page(page), m_text(text), m_templates(templates), m_identifiers(rules.identifiers),
+          m_endLines(rules.settings.endLines), m_textMode(rules.settings.text),
+          m_links(page.absolutePath, rules.linkBase, rules.settings.currentPage,
+                  rules.settings.currentPageClass),
+          m_output(output) {}
 
     // True when some block got template content (which may equal what it had).
     bool RunPasses(LineViews& lines, const std::function<void(int pair)>& onPass) {
@@ -192,49 +195,94 @@ private:
         return *m_pageCharset;
     }
 
-    // Template text in another charset than the page's goes in converted,
-    // when both charsets are known; false when it goes in as it is.
+    // Template text goes in as it is, or made fit for this page: converted
+    // into its charset, its links rewritten for its folder, its own link
+    // marked. False when it goes in as it is.
     bool InsertConverted(Pass& pass, const TemplateIndex::Span& span, std::size_t start) {
-        // The page's charset first: most pages declare none.
-        const std::optional<std::string>& to = PageCharset();
-        if (!to || span.begin == span.end) {
+        if (span.begin == span.end) {
             return false;
         }
-        const std::optional<std::string>& from = m_templates.CharsetOf(span.source);
-        if (!from || *to == *from) {
+        const std::optional<std::string> charsets = CharsetChange(pass, span, start);
+        if (!charsets && !m_links.IsActive()) {
             return false;
         }
         const LineViews& source = m_templates.LinesOf(span.source);
+        std::string text;
+        for (std::size_t k = span.begin; k < span.end; ++k) {
+            text.append(source[k]);
+            text += '\n';
+        }
+        if (charsets) {
+            // A page whose charset is known and holds less than Unicode
+            // declares it in a <meta> element: it is HTML, where a numeric
+            // character reference stands for what the charset cannot hold.
+            std::optional<std::string> converted =
+                ConvertCharset(text, *m_templates.CharsetOf(span.source), *charsets,
+                               [](char32_t c, std::string& out) {
+                                   out +=
+                                       "&#" + std::to_string(static_cast<std::uint32_t>(c)) + ';';
+                               });
+            if (converted) {
+                text = std::move(*converted);
+            } // else: not valid in its own charset, which the check notes
+        }
+        std::vector<PageLinks::Rewritten> rewritten;
+        if (m_links.IsActive()) {
+            text = m_links.Apply(text, m_page.checkNotes ? &rewritten : nullptr);
+        }
+        const std::size_t first = pass.output.size();
+        m_viewed.push_back(std::make_shared<const std::string>(std::move(text)));
+        const std::string_view lines = *m_viewed.back();
+        for (std::size_t begin = 0; begin < lines.size();) {
+            const std::size_t lineFeed = lines.find('\n', begin);
+            pass.output.push_back(lines.substr(begin, lineFeed - begin));
+            begin = lineFeed + 1;
+        }
+        NoteMissingTargets(pass, rewritten, first);
+        return true;
+    }
+
+    // The page's charset when text from this span must be converted into
+    // it; with Text: bytes, such a block is noted instead.
+    std::optional<std::string> CharsetChange(const Pass& pass, const TemplateIndex::Span& span,
+                                             std::size_t start) {
+        // The page's charset first: most pages declare none.
+        const std::optional<std::string>& to = PageCharset();
+        if (!to) {
+            return std::nullopt;
+        }
+        const std::optional<std::string>& from = m_templates.CharsetOf(span.source);
+        if (!from || *to == *from) {
+            return std::nullopt;
+        }
         if (m_textMode == TextMode::Bytes) {
             if (m_page.takesNotes) {
                 AddNote(ConversionNote::Kind::CharsetMismatch, start, pass.lines[start],
                         *to + " differs from " + *from + " of " + m_templates.EntryOf(span.source));
             }
-            return false;
+            return std::nullopt;
         }
-        std::string joined;
-        for (std::size_t k = span.begin; k < span.end; ++k) {
-            joined.append(source[k]);
-            joined += '\n';
+        return to;
+    }
+
+    // The check notes rewritten links to files that are not there; first is
+    // where the inserted lines begin in the output.
+    void NoteMissingTargets(const Pass& pass, const std::vector<PageLinks::Rewritten>& rewritten,
+                            std::size_t first) {
+        if (rewritten.empty() || !m_page.takesNotes) {
+            return;
         }
-        // A page whose charset is known and holds less than Unicode declares
-        // it in a <meta> element: it is HTML, where a numeric character
-        // reference stands for what the charset cannot hold.
-        std::optional<std::string> converted =
-            ConvertCharset(joined, *from, *to, [](char32_t c, std::string& out) {
-                out += "&#" + std::to_string(static_cast<std::uint32_t>(c)) + ';';
-            });
-        if (!converted) {
-            return false; // not valid in its own charset: the check notes it
+        const char* const text = pass.output[first].data();
+        std::size_t line = first;
+        for (const PageLinks::Rewritten& link : rewritten) {
+            while (line + 1 < pass.output.size() &&
+                   static_cast<std::size_t>(pass.output[line + 1].data() - text) <= link.offset) {
+                ++line;
+            }
+            if (!LookUpIdentity(link.target)) {
+                AddNote(ConversionNote::Kind::MissingLinkTarget, line, link.value);
+            }
         }
-        m_viewed.push_back(std::make_shared<const std::string>(std::move(*converted)));
-        const std::string_view text = *m_viewed.back();
-        for (std::size_t begin = 0; begin < text.size();) {
-            const std::size_t lineFeed = text.find('\n', begin);
-            pass.output.push_back(text.substr(begin, lineFeed - begin));
-            begin = lineFeed + 1;
-        }
-        return true;
     }
 
     // With the end line that did not fit the block, when that was why.
@@ -286,6 +334,7 @@ private:
     const IdentifierTable& m_identifiers;
     EndLines m_endLines;
     TextMode m_textMode;
+    PageLinks m_links;
     std::optional<std::optional<std::string>> m_pageCharset;
     PageOutput& m_output;
     std::optional<std::size_t> m_growthLeft; // set at the first insertion
@@ -296,13 +345,12 @@ private:
 
 } // namespace
 
-PageOutput ConvertPage(const PageInput& page, TemplateSet& templates,
-                       const IdentifierTable& identifiers, const ProjectSettings& settings,
+PageOutput ConvertPage(const PageInput& page, TemplateSet& templates, const PageRules& rules,
                        const std::function<void(int pair)>& onPass) {
-    const LineEnds lineEnds = settings.lineEnds;
+    const LineEnds lineEnds = rules.settings.lineEnds;
     PageOutput output;
     const FileText text = DecodeFileText(page.bytes, page.path);
-    if (page.takesNotes && page.checkText) {
+    if (page.takesNotes && page.checkNotes) {
         if (std::optional<ConversionNote> note = FindInvalidTextNote(page.entry, text)) {
             output.notes.push_back(std::move(*note));
         }
@@ -311,7 +359,7 @@ PageOutput ConvertPage(const PageInput& page, TemplateSet& templates,
     LineViews lines = SplitLines(oldText);
     // The passes replace lines; keeping line ends joins against the page's own.
     const LineViews ownLines = lineEnds == LineEnds::Keep ? lines : LineViews();
-    PageConverter converter(page, text, templates, identifiers, settings, output);
+    PageConverter converter(page, text, templates, rules, output);
     const bool modified = converter.RunPasses(lines, onPass);
     if (lines.empty()) {
         return output; // an empty page is not written

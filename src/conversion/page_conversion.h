@@ -20,8 +20,10 @@ struct PageInput {
     FileIdentity identity;
     bool isTemplate = false; // also in the template list
     bool takesNotes = false; // its notes are not in yet
-    bool checkText = false;  // notes also bytes invalid in its declared charset
-                             // The page's size when this run first read it, which the run's own
+    bool checkNotes = false; // the check's: also invalid bytes and links to missing files
+    // Absolute, when the run rewrites links or marks the page's own.
+    std::string absolutePath{};
+    // The page's size when this run first read it, which the run's own
     // writes cannot inflate; it bounds how much template content the passes
     // may add.
     std::size_t firstSeenBytes = 0;
@@ -48,13 +50,20 @@ struct PageOutput {
     std::vector<std::pair<int, std::string>> usedStartLines;
 };
 
+// What every page of a run is converted by.
+struct PageRules {
+    IdentifierTable identifiers;
+    ProjectSettings settings;
+    // Absolute, when links follow the page; empty otherwise.
+    std::string linkBase{};
+};
+
 // Runs every pass of the identifier table over one page, in memory: bytes
 // in, bytes, problems and notes out. The template set is read as far as
 // lookups need it. onPass is told of each pass before it runs. Throws
 // FileError when a template cannot be read or the page would outgrow its
 // budget.
-PageOutput ConvertPage(const PageInput& page, TemplateSet& templates,
-                       const IdentifierTable& identifiers, const ProjectSettings& settings,
+PageOutput ConvertPage(const PageInput& page, TemplateSet& templates, const PageRules& rules,
                        const std::function<void(int pair)>& onPass);
 
 // The first pair with a start identifier, or 0 when no pair has one.

@@ -1,11 +1,15 @@
 #include "options/project_settings_dlg.h"
 
+#include "widgets/text_edges.h"
 #include "widgets/window_placement.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -21,6 +25,11 @@ constexpr std::pair<const char*, LineEnds> kLineEndsChoices[] = {
     {"CR LF (Windows)", LineEnds::CrLf},
     {"LF (Linux, macOS)", LineEnds::Lf},
     {"As each page has them", LineEnds::Keep}};
+
+constexpr std::pair<const char*, CurrentPageMark> kCurrentPageChoices[] = {
+    {"Not marked", CurrentPageMark::None},
+    {"aria-current=\"page\"", CurrentPageMark::AriaCurrent},
+    {"A class:", CurrentPageMark::Class}};
 
 constexpr std::pair<const char*, TextMode> kTextChoices[] = {
     {"Converted to the page's charset", TextMode::Convert}, {"Copied as bytes", TextMode::Bytes}};
@@ -49,8 +58,9 @@ void TakeChoice(const std::pair<const char*, Value> (&choices)[N], const QComboB
 
 } // namespace
 
-CProjectSettingsDlg::CProjectSettingsDlg(const ProjectSettings& settings, QWidget* parent)
-    : QDialog(parent), m_settings(settings) {
+CProjectSettingsDlg::CProjectSettingsDlg(const ProjectSettings& settings, QWidget* parent,
+                                         FolderAsker browseLinkBase)
+    : QDialog(parent), m_settings(settings), m_browseLinkBase(std::move(browseLinkBase)) {
     setWindowTitle(QStringLiteral("Project Settings"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -65,6 +75,7 @@ CProjectSettingsDlg::CProjectSettingsDlg(const ProjectSettings& settings, QWidge
     form->addRow(QStringLiteral("Line ends:"), m_lineEndsBox);
     form->addRow(m_anyEndLineBox);
     form->addRow(QStringLiteral("Template text in another charset:"), m_textBox);
+    form->addRow(MakeLinkControls(settings));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &CProjectSettingsDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CProjectSettingsDlg::reject);
@@ -74,10 +85,59 @@ CProjectSettingsDlg::CProjectSettingsDlg(const ProjectSettings& settings, QWidge
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+// Links follow each page from the link base (empty: the project file's
+// folder); the page's own link is marked by nothing, aria-current or a class.
+QLayout* CProjectSettingsDlg::MakeLinkControls(const ProjectSettings& settings) {
+    m_linksBox = new QCheckBox(
+        QStringLiteral("Links in template text follow each page, written from the link base"));
+    m_linksBox->setChecked(settings.linksFollowPage);
+    m_linkBaseEdit = new QLineEdit(TextToDisplay(settings.linkBase));
+    m_linkBaseEdit->setPlaceholderText(QStringLiteral("the project file's folder"));
+    m_browseButton = new QPushButton(QStringLiteral("Browse..."));
+    connect(m_browseButton, &QPushButton::clicked, this, [this] {
+        if (m_browseLinkBase) {
+            if (const std::optional<std::string> folder = m_browseLinkBase()) {
+                m_linkBaseEdit->setText(TextToDisplay(*folder));
+            }
+        }
+    });
+    m_currentPageBox = MakeChoiceBox(kCurrentPageChoices, settings.currentPage);
+    m_currentPageClassEdit = new QLineEdit(TextToDisplay(settings.currentPageClass));
+    const auto enable = [this] {
+        m_linkBaseEdit->setEnabled(m_linksBox->isChecked());
+        m_browseButton->setEnabled(m_linksBox->isChecked());
+        m_currentPageClassEdit->setEnabled(m_currentPageBox->currentIndex() == 2);
+    };
+    connect(m_linksBox, &QCheckBox::toggled, this, enable);
+    connect(m_currentPageBox, &QComboBox::currentIndexChanged, this, enable);
+    enable();
+
+    auto* form = new QFormLayout;
+    form->addRow(m_linksBox);
+    auto* base = new QHBoxLayout;
+    base->addWidget(m_linkBaseEdit);
+    base->addWidget(m_browseButton);
+    form->addRow(QStringLiteral("Link base:"), base);
+    auto* mark = new QHBoxLayout;
+    mark->addWidget(m_currentPageBox);
+    mark->addWidget(m_currentPageClassEdit);
+    form->addRow(QStringLiteral("The page's own link in a menu:"), mark);
+    return form;
+}
+
 void CProjectSettingsDlg::accept() {
     TakeChoice(kLineEndsChoices, *m_lineEndsBox, m_settings.lineEnds);
     TakeChoice(kTextChoices, *m_textBox, m_settings.text);
     m_settings.endLines = m_anyEndLineBox->isChecked() ? EndLines::Any : EndLines::Own;
+    m_settings.linksFollowPage = m_linksBox->isChecked();
+    m_settings.linkBase = TextFromDisplay(m_linkBaseEdit->text().trimmed());
+    TakeChoice(kCurrentPageChoices, *m_currentPageBox, m_settings.currentPage);
+    // A class name holds no blank; without one, nothing can be marked.
+    const QString name = m_currentPageClassEdit->text().trimmed();
+    m_settings.currentPageClass = TextFromDisplay(name.split(u' ').constFirst());
+    if (m_settings.currentPage == CurrentPageMark::Class && m_settings.currentPageClass.empty()) {
+        m_settings.currentPage = CurrentPageMark::None;
+    }
     QDialog::accept();
 }
 

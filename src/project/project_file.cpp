@@ -19,6 +19,9 @@ constexpr std::string_view kEndOfList = "[EOL]";
 constexpr std::string_view kLineEndsKey = "Line ends";
 constexpr std::string_view kEndLinesKey = "End lines";
 constexpr std::string_view kTextKey = "Text";
+constexpr std::string_view kLinksKey = "Links";
+constexpr std::string_view kLinkBaseKey = "Link base";
+constexpr std::string_view kCurrentPageKey = "Current page";
 
 std::string_view TrimBlanks(std::string_view text) {
     const std::size_t first = text.find_first_not_of(" \t");
@@ -83,6 +86,38 @@ std::optional<TextMode> ParseTextValue(std::string_view value) {
     return std::nullopt;
 }
 
+std::optional<bool> ParseLinksValue(std::string_view value) {
+    if (EqualsIgnoringCase(value, "relative to each page") ||
+        EqualsIgnoringCase(value, "relative")) {
+        return true;
+    }
+    if (EqualsIgnoringCase(value, "as written")) {
+        return false;
+    }
+    return std::nullopt;
+}
+
+// "none", "aria-current" or "class NAME".
+bool ReadCurrentPage(std::string_view value, ProjectSettings& settings) {
+    if (EqualsIgnoringCase(value, "none")) {
+        settings.currentPage = CurrentPageMark::None;
+        return true;
+    }
+    if (EqualsIgnoringCase(value, "aria-current")) {
+        settings.currentPage = CurrentPageMark::AriaCurrent;
+        return true;
+    }
+    if (value.size() > 6 && EqualsIgnoringCase(value.substr(0, 6), "class ")) {
+        const std::string_view name = TrimBlanks(value.substr(6));
+        if (!name.empty() && name.find_first_of(" \t\"'<>") == std::string_view::npos) {
+            settings.currentPage = CurrentPageMark::Class;
+            settings.currentPageClass = std::string(name);
+            return true;
+        }
+    }
+    return false;
+}
+
 // A setting line's key, what its values are (for a refusal), and how a
 // value sets it; false for a value it does not take.
 struct SettingReader {
@@ -111,6 +146,16 @@ constexpr SettingReader kSettingReaders[] = {
      [](std::string_view value, ProjectSettings& settings) {
          return Assign(ParseTextValue(value), settings.text);
      }},
+    {kLinksKey, "links are as written or relative to each page",
+     [](std::string_view value, ProjectSettings& settings) {
+         return Assign(ParseLinksValue(value), settings.linksFollowPage);
+     }},
+    {kLinkBaseKey, "the link base is a folder",
+     [](std::string_view value, ProjectSettings& settings) {
+         settings.linkBase = std::string(value);
+         return !value.empty();
+     }},
+    {kCurrentPageKey, "the current page is none, aria-current or class NAME", ReadCurrentPage},
 };
 
 std::string BadSettingMessage(std::size_t lineNumber, std::string_view line,
@@ -145,6 +190,18 @@ std::string FormatProjectFile(const ProjectData& data) {
     }
     if (data.settings.text != TextMode::Convert) {
         settings.push_back(std::string(kTextKey) + ": bytes");
+    }
+    if (data.settings.linksFollowPage) {
+        settings.push_back(std::string(kLinksKey) + ": relative to each page");
+    }
+    if (!data.settings.linkBase.empty()) {
+        settings.push_back(std::string(kLinkBaseKey) + ": " + data.settings.linkBase);
+    }
+    if (data.settings.currentPage == CurrentPageMark::AriaCurrent) {
+        settings.push_back(std::string(kCurrentPageKey) + ": aria-current");
+    } else if (data.settings.currentPage == CurrentPageMark::Class) {
+        settings.push_back(std::string(kCurrentPageKey) + ": class " +
+                           data.settings.currentPageClass);
     }
     lines.insert(lines.end(), settings.begin(), settings.end());
     return JoinLines(lines);

@@ -19,8 +19,10 @@ using ProjectData = SiteDefinition;
 
 // The bytes of a project file: header, separator, empty line, the web list,
 // "[EOL]", the template list, "[EOL]", the eight identifiers, "[EOL]"; every
-// line ended by CR LF. Line ends other than CR LF add "Line ends: LF" or
-// "Line ends: keep" after it, where older readers stop reading.
+// line ended by CR LF. Settings other than their defaults follow, one a line,
+// where older readers stop reading: "Line ends: LF" or "Line ends: keep",
+// "End lines: any", "Text: bytes", "Links: relative to each page",
+// "Link base: PATH", "Current page: aria-current" or "Current page: class NAME".
 std::string FormatProjectFile(const ProjectData& data);
 
 struct ProjectParseResult {
@@ -34,10 +36,9 @@ struct ProjectParseResult {
 // Reads a project file's bytes (LF or CR LF line ends). A first line other
 // than the header is refused with "No project file!"; a file that ends inside
 // the web or template list is refused as cut short; missing identifier lines
-// give empty identifiers. After them, the first "Line ends:", "End lines:"
-// and "Text:" lines set those settings (key and value in any case, blanks around them
-// ignored); a value neither knows refuses the file, naming its line. Other
-// lines there are ignored.
+// give empty identifiers. After them, the first line of each setting sets it
+// (key and value in any case, blanks around them ignored); a value it does
+// not take refuses the file, naming its line. Other lines there are ignored.
 ProjectParseResult ParseProjectFile(std::string_view bytes);
 
 // Reads and writes project files on disk. Throw FileError.

@@ -14,6 +14,10 @@ std::optional<QString> NullPlatform::AskOpenFileName(QWidget*, const QString&) {
     return std::nullopt;
 }
 
+std::optional<QString> NullPlatform::AskFolder(QWidget*, const QString&) {
+    return std::nullopt;
+}
+
 std::optional<QString> NullPlatform::AskSaveFileName(QWidget*, const QString&, const QString&,
                                                      const QString&) {
     return std::nullopt;

@@ -16,6 +16,7 @@ public:
     std::optional<QString> AskSaveFileName(QWidget* owner, const QString& defaultName,
                                            const QString& defaultSuffix,
                                            const QString& filter) override;
+    std::optional<QString> AskFolder(QWidget* owner, const QString& start) override;
     int RunDialog(QDialog& dialog) override;
     std::optional<QString> ReadSetupValue(const QString& name) override;
     void OpenExternally(const QString& text) override;

@@ -33,6 +33,9 @@ public:
                                                    const QString& defaultSuffix,
                                                    const QString& filter) = 0;
 
+    // A folder the user chooses, starting in start; nothing when cancelled.
+    virtual std::optional<QString> AskFolder(QWidget* owner, const QString& start) = 0;
+
     // Runs a dialog modally and returns its result code.
     virtual int RunDialog(QDialog& dialog) = 0;
 

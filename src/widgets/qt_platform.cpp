@@ -39,6 +39,11 @@ QStringList QtPlatform::AskOpenFileNames(QWidget* owner, const QString& filter) 
     return QFileDialog::getOpenFileNames(owner, QString(), QString(), ToQtNameFilter(filter));
 }
 
+std::optional<QString> QtPlatform::AskFolder(QWidget* owner, const QString& start) {
+    const QString folder = QFileDialog::getExistingDirectory(owner, QString(), start);
+    return folder.isEmpty() ? std::nullopt : std::optional(folder);
+}
+
 std::optional<QString> QtPlatform::AskOpenFileName(QWidget* owner, const QString& filter) {
     QFileDialog dialog(owner, QString(), QString(), ToQtNameFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);

@@ -65,6 +65,13 @@ std::optional<QString> ScriptedPlatform::AskSaveFileName(QWidget* owner, const Q
     return AskOpenFileName(owner, filter);
 }
 
+// A folder dialog takes the next chosen path, as a file dialog does.
+std::optional<QString> ScriptedPlatform::AskFolder(QWidget*, const QString& start) {
+    asked << "folder|" + start;
+    const QStringList folders = Take(chosen);
+    return folders.isEmpty() ? std::nullopt : std::optional(folders.first());
+}
+
 int ScriptedPlatform::RunDialog(QDialog& dialog) {
     const auto run = Take(dialogRuns);
     run ? run(dialog) : dialog.reject();

@@ -47,6 +47,7 @@ struct ScriptedPlatform : Platform {
     std::optional<QString> AskOpenFileName(QWidget* owner, const QString& filter) override;
     std::optional<QString> AskSaveFileName(QWidget* owner, const QString& name,
                                            const QString& suffix, const QString& filter) override;
+    std::optional<QString> AskFolder(QWidget* owner, const QString& start) override;
     int RunDialog(QDialog& dialog) override;
     std::optional<QString> ReadSetupValue(const QString& name) override;
     void OpenExternally(const QString& text) override;

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -56,6 +57,41 @@ private slots:
                 }
             }
         }
+    }
+
+    // The link settings show what came in; Browse... fills the link base with
+    // what the window's folder dialog gave; a class mark needs a class name.
+    void linkSettingsShowTheCopyAndBrowseFillsTheLinkBase() {
+        const ProjectSettings in{.linksFollowPage = true,
+                                 .linkBase = "site",
+                                 .currentPage = CurrentPageMark::Class,
+                                 .currentPageClass = "active"};
+        int asked = 0;
+        CProjectSettingsDlg dialog(in, nullptr, [&]() -> std::optional<std::string> {
+            return ++asked == 1 ? std::optional<std::string>("www/root") : std::nullopt;
+        });
+        QVERIFY(dialog.LinksBox()->isChecked());
+        QCOMPARE(dialog.LinkBaseEdit()->text(), QString("site"));
+        QCOMPARE(dialog.CurrentPageBox()->currentIndex(), 2);
+        QCOMPARE(dialog.CurrentPageClassEdit()->text(), QString("active"));
+        dialog.BrowseButton()->click();
+        QCOMPARE(dialog.LinkBaseEdit()->text(), QString("www/root"));
+        dialog.BrowseButton()->click(); // cancelled: the field stays
+        QCOMPARE(dialog.LinkBaseEdit()->text(), QString("www/root"));
+        dialog.CurrentPageClassEdit()->setText(" on ");
+        static_cast<QDialog&>(dialog).accept();
+        QVERIFY((dialog.Settings() == ProjectSettings{.linksFollowPage = true,
+                                                      .linkBase = "www/root",
+                                                      .currentPage = CurrentPageMark::Class,
+                                                      .currentPageClass = "on"}));
+
+        CProjectSettingsDlg noName(in);
+        noName.CurrentPageClassEdit()->clear();
+        noName.LinksBox()->setChecked(false);
+        QVERIFY(!noName.LinkBaseEdit()->isEnabled());
+        static_cast<QDialog&>(noName).accept();
+        QCOMPARE(noName.Settings().currentPage, CurrentPageMark::None);
+        QVERIFY(!noName.Settings().linksFollowPage);
     }
 };
 

@@ -64,7 +64,7 @@ TEST(ProjectFileTest, SettingLinesRoundTripAndOlderFilesMeanTheDefaults) {
         const ProjectData data{{"a.html"}, {}, DefaultIdentifiers(), settings};
         EXPECT_EQ(FormatProjectFile(data), base + lines);
         ExpectLoads(base + lines, data);
-        ExpectLoads(base + "# a later program's line\r\nLinks: relative\r\n" + lines, data);
+        ExpectLoads(base + "# a later program's line\r\nSitemap: every page\r\n" + lines, data);
     }
 }
 
