@@ -9,7 +9,7 @@ seconds=${1:-600}
 bash scripts/install-deps.sh
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz >/dev/null
-harnesses=(line_model project_file file_check conversion)
+harnesses=(line_model project_file file_check conversion html_links)
 mkdir -p build/fuzz-logs
 run() {
     local name=$1

@@ -226,8 +226,9 @@ private:
     // url(x), url('x'), url("x") between from and end.
     void CssUrls(std::size_t from, std::size_t end) {
         const std::string_view css = m_text.substr(0, end);
-        for (std::size_t at = FindIgnoringCase(css, "url(", from); at != std::string_view::npos;
-             at = FindIgnoringCase(css, "url(", at + 4)) {
+        // The next url( is looked for after this one's value, which may hold
+        // the same letters.
+        for (std::size_t at = FindIgnoringCase(css, "url(", from); at != std::string_view::npos;) {
             std::size_t i = at + 4;
             while (i < end && IsSpace(m_text[i])) {
                 ++i;
@@ -247,6 +248,7 @@ private:
                 }
             }
             m_links.links.push_back({HtmlLink::Kind::CssUrl, valueOffset, valueEnd - valueOffset});
+            at = FindIgnoringCase(css, "url(", std::max(valueEnd, at + 4));
         }
     }
 
