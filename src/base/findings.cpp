@@ -7,9 +7,14 @@ std::string FormatKeptCopy(std::string_view copy) {
 }
 
 std::string FormatNote(const ConversionNote& note) {
-    std::string text =
+    const std::string place =
         note.line == 0 ? note.file + ": " : note.file + ':' + std::to_string(note.line) + ": ";
-    switch (note.kind) {
+    return place + FormatNoteMessage(note.kind, note.text);
+}
+
+std::string FormatNoteMessage(ConversionNote::Kind kind, std::string_view line) {
+    std::string text;
+    switch (kind) {
     case ConversionNote::Kind::NoTemplate:
         text += "no template holds this block: ";
         break;
@@ -33,7 +38,7 @@ std::string FormatNote(const ConversionNote& note) {
                 "before wrote into it";
         break;
     }
-    return text + note.text;
+    return text.append(line);
 }
 
 std::string FormatRefusedEndLine(std::string_view file, std::size_t line, std::string_view text) {

@@ -71,5 +71,7 @@ struct ConversionNote {
 // "PATH:LINE: no template holds this block: START-LINE" and the like; "PATH: "
 // alone for a note on a whole file.
 std::string FormatNote(const ConversionNote& note);
+// The same without "PATH:LINE: ", for reports that keep the place apart.
+std::string FormatNoteMessage(ConversionNote::Kind kind, std::string_view text);
 
 } // namespace quillstamper

@@ -20,9 +20,13 @@ std::string FormatCheckReport(std::string_view startLine) {
 std::string FormatCheckReportLine(std::string_view file, std::size_t line,
                                   std::string_view startLine) {
     std::string text(file);
-    text += ':' + std::to_string(line) + ": End of template missing: ";
-    text.append(startLine);
-    return text;
+    text += ':' + std::to_string(line) + ": ";
+    return text + FormatCheckReportMessage(startLine);
+}
+
+std::string FormatCheckReportMessage(std::string_view startLine) {
+    std::string text = "End of template missing: ";
+    return text.append(startLine);
 }
 
 namespace {
