@@ -9,8 +9,13 @@ std::string FormatKeptCopy(std::string_view copy) {
 }
 
 std::string FormatNote(const ConversionNote& note) {
-    std::string text =
+    const std::string place =
         note.line == 0 ? note.file + ": " : note.file + ':' + std::to_string(note.line) + ": ";
+    return place + FormatNoteMessage(note);
+}
+
+std::string FormatNoteMessage(const ConversionNote& note) {
+    std::string text;
     switch (note.kind) {
     case ConversionNote::Kind::NoTemplate:
         text += "no template holds this block: ";

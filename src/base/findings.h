@@ -75,5 +75,7 @@ struct ConversionNote {
 // "PATH:LINE: no template holds this block: START-LINE" and the like; "PATH: "
 // alone for a note on a whole file.
 std::string FormatNote(const ConversionNote& note);
+// The same without "PATH:LINE: ", for reports that keep the place apart.
+std::string FormatNoteMessage(const ConversionNote& note);
 
 } // namespace quillstamper

@@ -1,10 +1,10 @@
 #include "cli/cli_commands.h"
 
-#include "cli/cli_sources.h"
 #include "cli/progress_line.h"
 #include "cli/report_content.h"
 #include "cli/report_github.h"
 #include "cli/report_json.h"
+#include "cli/report_text.h"
 
 #include "base/file_error.h"
 #include "base/path_resolution.h"
@@ -15,12 +15,9 @@
 #include "files/file_collection.h"
 #include "project/project_file.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <ostream>
-#include <sstream>
 
 namespace quillstamper::cli {
 
@@ -36,76 +33,6 @@ std::string_view LineEndsWord(LineEnds lineEnds) {
         break;
     }
     return "keep";
-}
-
-void PrintFileError(std::ostream& err, const FileError& error, const std::string& workingFolder) {
-    err << kProgram << ": " << QuotePath(NameFromWorkingFolder(error.File(), workingFolder)) << ": "
-        << FormatFileErrorCause(error) << '\n';
-}
-
-// How the text format names the entries of a site: quoted, from the working
-// folder. The window shows its lists' entries as they are.
-struct TextNamer {
-    const std::string& baseFolder;
-    const std::string& workingFolder;
-
-    std::string operator()(const std::string& entry) const {
-        return QuotePath(NameListEntry(entry, baseFolder, workingFolder));
-    }
-};
-
-std::string FormatNamedNote(ConversionNote note, const TextNamer& name) {
-    note.file = name(note.file);
-    return FormatNote(note);
-}
-
-// Enough of a list to see that it is the one meant, without flooding the terminal.
-void PrintListHead(std::ostream& out, std::string_view title, const FileList& entries) {
-    constexpr std::size_t kShown = 5;
-    if (entries.empty()) {
-        out << title << ": none\n";
-        return;
-    }
-    out << title << " (" << entries.size() << "):\n";
-    for (std::size_t i = 0; i < entries.size() && i < kShown; ++i) {
-        out << "  " << QuotePath(entries[i]) << '\n';
-    }
-    if (entries.size() > kShown) {
-        out << "  ... and " << entries.size() - kShown << " more\n";
-    }
-}
-
-void PrintNextStep(std::ostream& out, const std::string& projectFile, const ProjectData& data) {
-    if (data.webFiles.empty() || data.templateFiles.empty()) {
-        // Dynamize and check refuse a project with an empty list.
-        out << "next: give both lists, e.g. " << kProgram << " init " << QuotePath(projectFile)
-            << " --force --web PAGES --template TEMPLATES\n";
-        return;
-    }
-    out << "next: " << kProgram << " check " << QuotePath(projectFile) << ", then " << kProgram
-        << " dynamize " << QuotePath(projectFile) << '\n';
-}
-
-// A refused end line follows its problem, so that the reader sees why.
-void PrintProblem(std::ostream& err, const std::string& file, std::size_t line,
-                  std::string_view startLine, std::size_t refusedLine, std::string_view refusedText,
-                  const TextNamer& name) {
-    err << FormatCheckReportLine(name(file), line, startLine) << '\n';
-    if (refusedLine != 0) {
-        err << FormatRefusedEndLine(name(file), refusedLine, refusedText) << '\n';
-    }
-}
-
-// Dynamize puts such pages back before anything else; until then, say so.
-// Those edited since are left alone, so the user must know where the copy is.
-void PrintRecoverable(std::ostream& out, const std::vector<std::string>& pages,
-                      const std::vector<KeptRecoveryCopy>& kept, const TextNamer& name) {
-    for (const std::string& page : pages) {
-        out << name(page) << ": " << kRecoverableMessage << '\n';
-    }
-    for (const KeptRecoveryCopy& copy : kept) {
-        out << name(copy.page) << ": " << FormatKeptCopy(QuotePath(copy.copy)) << '\n';
-    }
 }
 
 // Keeps the diff of each changed file; they are printed once the run is
@@ -164,136 +91,60 @@ private:
     std::vector<ConversionObserver*> m_observers;
 };
 
-// Where dynamize and check put what they found, in the format asked for.
-struct ReportTarget {
-    ReportFormat format = ReportFormat::Text;
-    std::string command;
-    std::string workingFolder;
-    bool quiet = false;
-    std::ostream& out;
-    // What loading the lists says, which goes into the report.
-    std::ostringstream loadMessages{};
-
-    bool IsText() const {
-        return format == ReportFormat::Text;
-    }
-
-    // Where loading the lists writes its messages.
-    std::ostream& LoadStream(std::ostream& err) {
-        return IsText() ? err : loadMessages;
-    }
-
-    int Print(RunReport report) {
-        AddLoadMessages(report, loadMessages.str());
-        if (format == ReportFormat::Json) {
-            PrintJsonReport(report, out);
-        } else {
-            PrintGithubReport(report, workingFolder, quiet, out);
-        }
-        return report.exitStatus;
-    }
-};
-
 // The progress line is for people watching a terminal, not for programs.
 bool ShowsProgress(bool progress, ReportFormat format, bool quiet) {
     return progress && format == ReportFormat::Text && !quiet;
 }
 
-// Every command ends on a file error the same way: the file and the cause on
-// stderr, and kExitFailure; in the other formats, a report with the error.
-template <typename Command>
-int RunGuarded(std::ostream& err, const std::string& workingFolder, const Command& command,
-               ReportTarget* target = nullptr) {
+// What reading the lists said comes first in the report.
+void AddListMessages(RunReport& report, const ListMessages& messages) {
+    report.warnings.insert(report.warnings.end(), messages.warnings.begin(),
+                           messages.warnings.end());
+    report.errors.insert(report.errors.end(), messages.errors.begin(), messages.errors.end());
+}
+
+// The one handler of the command line's file errors: one ends the command,
+// and the report says which file and why.
+template <typename Step> void ReportFileError(RunReport& report, const Step& step) {
     try {
-        return command();
+        step();
     } catch (const FileError& error) {
-        if (target == nullptr || target->IsText()) {
-            PrintFileError(err, error, workingFolder);
-            return kExitFailure;
-        }
-        return target->Print(DescribeFailure(target->command, error, workingFolder));
+        AddFileError(report, error);
     }
 }
 
-// The text format: what changed on stdout, what went wrong on stderr.
-int PrintDynamizeText(const ConversionRequest& request, const ConversionResult& result,
-                      const DynamizeOptions& options, const DiffCollector& diffs,
-                      const std::string& workingFolder, std::ostream& out, std::ostream& err) {
-    if (result.preconditionFailed) {
-        err << FormatMissingLists(request.site.webFiles.size(), request.site.templateFiles.size())
-            << '\n';
-        return kExitFailure;
+int PrintReport(const RunReport& report, ReportFormat format, bool quiet, std::ostream& out,
+                std::ostream& err) {
+    switch (format) {
+    case ReportFormat::Text:
+        PrintTextReport(report, quiet, out, err);
+        break;
+    case ReportFormat::Json:
+        PrintJsonReport(report, out);
+        break;
+    case ReportFormat::Github:
+        PrintGithubReport(report, quiet, out);
+        break;
     }
-    const TextNamer name{request.baseFolder, workingFolder};
-    for (const std::string& page : result.restored) {
-        out << "restored " << name(page) << " from an interrupted run\n";
-    }
-    PrintRecoverable(err, result.recoverable, result.changedSinceInterrupted, name);
-    const bool dry = !request.writeFiles;
-    std::vector<bool> inPlace(result.outcomes.size(), false);
-    for (const std::size_t index : result.inPlace) {
-        if (index < inPlace.size()) {
-            inPlace[index] = true;
-        }
-    }
-    for (std::size_t i = 0; i < result.outcomes.size(); ++i) {
-        if (result.outcomes[i] != FileOutcome::Updated) {
-            continue;
-        }
-        if (!options.quiet) {
-            out << (dry ? "would update " : "updated ") << name(request.site.webFiles[i])
-                << (inPlace[i] ? " (" + std::string(kInPlaceMessage) + ")" : "") << '\n';
-        }
-        out << diffs.DiffOf(i);
-    }
-    for (const HardLinkedPage& page : result.hardLinks) {
-        err << name(page.page) << ": " << FormatHardLinks(page) << '\n';
-    }
-    for (const ConversionProblem& problem : result.problems) {
-        PrintProblem(err, problem.file, problem.line, problem.startLine, problem.refusedLine,
-                     problem.refusedText, name);
-    }
-    for (const std::string& page : result.changedWhileConverting) {
-        err << name(page) << ": " << kChangedMessage << '\n';
-    }
-    if (result.error) {
-        out.flush();
-        throw *result.error; // the one handler reports it
-    }
-    const std::size_t updated = result.CountUpdated();
-    if (result.interruptedBy != 0) {
-        out.flush();
-        err << FormatInterruption(updated, request.site.webFiles.size() - result.outcomes.size(),
-                                  dry)
-            << '\n';
-    } else if (!options.quiet) {
-        out << FormatConversionSummary(updated, result.outcomes.size() - updated,
-                                       result.notes.size(), dry)
-            << '\n';
-    }
-    return DynamizeStatus(result, options.check);
+    return report.exitStatus;
 }
 
-int DynamizeSite(const SourceOptions& sourceOptions, const DynamizeOptions& options,
-                 const Sources* loaded, ReportTarget& target, std::ostream& err) {
-    std::optional<Sources> ownSources;
-    if (loaded == nullptr) {
-        ownSources = LoadSources(sourceOptions, target.LoadStream(err));
-        if (!ownSources) {
-            return target.IsText() ? kExitFailure
-                                   : target.Print(DescribeFailure("dynamize", std::nullopt,
-                                                                  target.workingFolder));
-        }
-    }
-    const Sources* sources = loaded != nullptr ? loaded : &*ownSources;
-    const SiteDefinition& site = sources->site;
-    ConversionRequest request{site, sources->baseFolder, !(options.dryRun || options.check)};
-    request.maxFileBytes = sourceOptions.maxFileBytes;
+ConversionRequest MakeRequest(const LoadedSite& loaded, std::uint64_t maxFileBytes,
+                              const DynamizeOptions& options) {
+    ConversionRequest request{loaded.site, loaded.origin.baseFolder,
+                              !(options.dryRun || options.check)};
+    request.maxFileBytes = maxFileBytes;
     request.interrupt = options.interrupt;
-    request.site.settings.lineEnds = options.lineEnds.value_or(site.settings.lineEnds);
-    request.site.settings.endLines = options.endLines.value_or(site.settings.endLines);
+    request.site.settings.lineEnds = options.lineEnds.value_or(loaded.site.settings.lineEnds);
+    request.site.settings.endLines = options.endLines.value_or(loaded.site.settings.endLines);
+    return request;
+}
+
+void DynamizeSite(const LoadedSite& loaded, std::uint64_t maxFileBytes,
+                  const DynamizeOptions& options, RunReport& report, std::ostream& err) {
+    ConversionRequest request = MakeRequest(loaded, maxFileBytes, options);
     DiffCollector diffs;
-    ProgressLine progress(err, site.webFiles.size(), options.progressDelay);
+    ProgressLine progress(err, request.site.webFiles.size(), options.progressDelay);
     std::vector<ConversionObserver*> observers;
     if (options.diff) {
         observers.push_back(&diffs);
@@ -305,78 +156,75 @@ int DynamizeSite(const SourceOptions& sourceOptions, const DynamizeOptions& opti
         observers.push_back(options.observer);
     }
     ObserverFanOut fanOut(std::move(observers));
+    // Before the run: a large block asked for after it costs the allocator a
+    // sweep through every small one the run gave back.
+    report.files.reserve(request.site.webFiles.size());
     const ConversionResult result = RunConversion(request, &fanOut);
     progress.Clear();
-    if (target.IsText()) {
-        return PrintDynamizeText(request, result, options, diffs, target.workingFolder, target.out,
-                                 err);
-    }
     std::function<std::string(std::size_t)> diffOf;
     if (options.diff) {
         diffOf = [&diffs](std::size_t index) { return diffs.DiffOf(index); };
     }
-    return target.Print(
-        DescribeDynamize(request, result, options.check, diffOf, target.workingFolder));
+    AddDynamizeResult(report, std::move(request), result, options.check, diffOf);
 }
 
-int CheckSite(const SourceOptions& sourceOptions, const CheckOptions& options, ReportTarget& target,
-              std::ostream& err) {
-    const std::optional<Sources> sources = LoadSources(sourceOptions, target.LoadStream(err));
-    if (!sources) {
-        return target.IsText()
-                   ? kExitFailure
-                   : target.Print(DescribeFailure("check", std::nullopt, target.workingFolder));
-    }
-    SiteDefinition site = sources->site;
+void CheckSite(const LoadedSite& loaded, std::uint64_t maxFileBytes, const CheckOptions& options,
+               RunReport& report, std::ostream& err) {
+    SiteDefinition site = loaded.site;
     site.settings.endLines = options.endLines.value_or(site.settings.endLines);
     if (site.webFiles.empty()) {
-        if (target.IsText()) {
-            err << kProgram << ": " << kNoWebFilesMessage << '\n';
-            return kExitFailure;
-        }
-        RunReport report = DescribeFailure("check", std::nullopt, target.workingFolder);
-        report.errors.push_back({{}, std::string(kNoWebFilesMessage)});
-        return target.Print(std::move(report));
+        report.errors.push_back(
+            {{}, std::string(kNoWebFilesMessage), {}, ReportMessage::Kind::Ending});
+        return;
     }
-    const bool templatesListed = !site.templateFiles.empty();
     ProgressLine progress(err, site.webFiles.size(), options.progressDelay);
     const FileCheckResult result = CheckFilesAndBlocks(
-        site, sources->baseFolder, sourceOptions.maxFileBytes,
+        site, loaded.origin.baseFolder, maxFileBytes,
         ShowsProgress(options.progress, options.format, false) ? &progress : nullptr);
     progress.Clear();
-    if (!target.IsText()) {
-        return target.Print(DescribeCheck(site.webFiles, sources->baseFolder, result,
-                                          options.strict, templatesListed, target.workingFolder));
+    AddCheckResult(report, site.webFiles, loaded.origin.baseFolder, result, options.strict,
+                   !site.templateFiles.empty());
+}
+
+// Enough of a list to see that it is the one meant, without flooding the terminal.
+void PrintListHead(std::ostream& out, std::string_view title, const FileList& entries) {
+    constexpr std::size_t kShown = 5;
+    if (entries.empty()) {
+        out << title << ": none\n";
+        return;
     }
-    if (result.error) {
-        throw *result.error; // the one handler reports it
+    out << title << " (" << entries.size() << "):\n";
+    for (std::size_t i = 0; i < entries.size() && i < kShown; ++i) {
+        out << "  " << QuotePath(entries[i]) << '\n';
     }
-    std::ostream& out = target.out;
-    const TextNamer name{sources->baseFolder, target.workingFolder};
-    for (const CheckReport& report : result.reports) {
-        PrintProblem(out, report.file, report.line, report.startLine, report.refusedLine,
-                     report.refusedText, name);
+    if (entries.size() > kShown) {
+        out << "  ... and " << entries.size() - kShown << " more\n";
     }
-    for (const ConversionNote& note : result.notes) {
-        out << FormatNamedNote(note, name) << '\n';
+}
+
+void PrintNextStep(std::ostream& out, const std::string& projectFile, const SiteDefinition& site) {
+    if (site.webFiles.empty() || site.templateFiles.empty()) {
+        // Dynamize and check refuse a project with an empty list.
+        out << "next: give both lists, e.g. " << kProgram << " init " << QuotePath(projectFile)
+            << " --force --web PAGES --template TEMPLATES\n";
+        return;
     }
-    PrintRecoverable(out, result.recoverable, result.changedSinceInterrupted, name);
-    if (!templatesListed) {
-        out << kNoTemplatesMessage << '\n';
+    out << "next: " << kProgram << " check " << QuotePath(projectFile) << ", then " << kProgram
+        << " dynamize " << QuotePath(projectFile) << '\n';
+}
+
+void PrintProjectWritten(std::ostream& out, const InitOptions& options,
+                         const SiteDefinition& site) {
+    out << "wrote " << QuotePath(options.projectFile) << " ("
+        << CountOf(site.webFiles.size(), "web file") << ", "
+        << CountOf(site.templateFiles.size(), "template file") << ")\n";
+    out << "line ends: " << LineEndsWord(site.settings.lineEnds)
+        << (site.settings.lineEnds == LineEnds::Keep
+                ? " (every page keeps its own; --line-ends crlf or lf to change)\n"
+                : "\n");
+    if (site.settings.endLines == EndLines::Any) {
+        out << "end lines: any (any line ending with the end identifier closes a block)\n";
     }
-    if (!result.reports.empty() || !result.recoverable.empty() ||
-        !result.changedSinceInterrupted.empty()) {
-        return kExitFindings;
-    }
-    // Without a template list the check could not look at everything: with
-    // --strict that counts like a note.
-    const std::size_t notes = result.notes.size() + (templatesListed ? 0 : 1);
-    if (options.strict && notes != 0) {
-        out << FormatStrictNotes(notes) << '\n';
-        return kExitFindings;
-    }
-    out << kCheckPassedMessage << '\n';
-    return kExitSuccess;
 }
 
 int WriteProject(const InitOptions& options, std::ostream& out, std::ostream& err) {
@@ -388,68 +236,88 @@ int WriteProject(const InitOptions& options, std::ostream& out, std::ostream& er
             << " already exists (use --force to replace it)\n";
         return kExitFailure;
     }
-    const std::optional<ListExpansion> lists =
+    ListMessages said;
+    const ListExpansion lists =
         ExpandPaths(options.webPaths, options.templatePaths, options.excludePatterns,
-                    options.workingFolder, false, err);
-    if (!lists) {
+                    options.workingFolder, false, said);
+    PrintListingText(said.warnings, options.workingFolder, err);
+    for (const ReportMessage& message : said.errors) {
+        err << FormatMessageLine(message, options.workingFolder) << '\n';
+    }
+    if (!said.errors.empty()) {
         return kExitFailure;
     }
     const std::string projectFolder = ParentFolder(projectPath);
     const auto entryOf = [&](const std::string& path) {
         return MakeEntryRelative(ResolvePath(path, options.workingFolder), projectFolder);
     };
-    ProjectData data{{}, {}, DefaultIdentifiers(), {options.lineEnds, options.endLines}};
-    for (const std::string& path : lists->webFiles) {
-        data.webFiles.push_back(entryOf(path));
+    SiteDefinition site{{}, {}, DefaultIdentifiers(), {options.lineEnds, options.endLines}};
+    for (const std::string& path : lists.webFiles) {
+        site.webFiles.push_back(entryOf(path));
     }
-    for (const std::string& path : lists->templateFiles) {
-        data.templateFiles.push_back(entryOf(path));
+    for (const std::string& path : lists.templateFiles) {
+        site.templateFiles.push_back(entryOf(path));
     }
-    WriteProjectFile(projectPath, data);
-    out << "wrote " << QuotePath(options.projectFile) << " ("
-        << CountOf(data.webFiles.size(), "web file") << ", "
-        << CountOf(data.templateFiles.size(), "template file") << ")\n";
-    out << "line ends: " << LineEndsWord(data.settings.lineEnds)
-        << (data.settings.lineEnds == LineEnds::Keep
-                ? " (every page keeps its own; --line-ends crlf or lf to change)\n"
-                : "\n");
-    if (data.settings.endLines == EndLines::Any) {
-        out << "end lines: any (any line ending with the end identifier closes a block)\n";
-    }
-    for (const LeftOutPath& item : lists->leftOut) {
+    WriteProjectFile(projectPath, site);
+    PrintProjectWritten(out, options, site);
+    for (const LeftOutPath& item : lists.leftOut) {
         if (item.reason != LeftOutReason::LinkOutside &&
             item.reason != LeftOutReason::Utf16WithoutMark) { // said on stderr already
             out << "left out " << QuotePath(entryOf(item.path) + (item.isFolder ? "/" : "")) << ": "
                 << DescribeLeftOut(item) << '\n';
         }
     }
-    PrintListHead(out, "web files", data.webFiles);
-    PrintListHead(out, "template files", data.templateFiles);
-    PrintNextStep(out, options.projectFile, data);
+    PrintListHead(out, "web files", site.webFiles);
+    PrintListHead(out, "template files", site.templateFiles);
+    PrintNextStep(out, options.projectFile, site);
     return kExitSuccess;
 }
 
 } // namespace
 
-int RunDynamize(const SourceOptions& sourceOptions, const DynamizeOptions& options,
-                std::ostream& out, std::ostream& err, const Sources* loaded) {
-    ReportTarget target{options.format, "dynamize", sourceOptions.workingFolder, options.quiet,
-                        out};
-    return RunGuarded(
-        err, sourceOptions.workingFolder,
-        [&] { return DynamizeSite(sourceOptions, options, loaded, target, err); }, &target);
+int RunDynamize(const SourceOptions& sources, const DynamizeOptions& options, std::ostream& out,
+                std::ostream& err) {
+    const LoadedSite loaded = LoadSite(sources);
+    if (options.format == ReportFormat::Text) {
+        PrintListingText(loaded.messages.warnings, sources.workingFolder, err);
+    }
+    return RunDynamize(loaded, sources, options, out, err);
 }
 
-int RunCheck(const SourceOptions& sourceOptions, const CheckOptions& options, std::ostream& out,
+int RunDynamize(const LoadedSite& loaded, const SourceOptions& sources,
+                const DynamizeOptions& options, std::ostream& out, std::ostream& err) {
+    RunReport report = StartReport("dynamize", sources.workingFolder);
+    AddListMessages(report, loaded.messages);
+    if (loaded.Usable()) {
+        ReportFileError(report,
+                        [&] { DynamizeSite(loaded, sources.maxFileBytes, options, report, err); });
+    }
+    return PrintReport(report, options.format, options.quiet, out, err);
+}
+
+int RunCheck(const SourceOptions& sources, const CheckOptions& options, std::ostream& out,
              std::ostream& err) {
-    ReportTarget target{options.format, "check", sourceOptions.workingFolder, false, out};
-    return RunGuarded(
-        err, sourceOptions.workingFolder,
-        [&] { return CheckSite(sourceOptions, options, target, err); }, &target);
+    const LoadedSite loaded = LoadSite(sources);
+    if (options.format == ReportFormat::Text) {
+        PrintListingText(loaded.messages.warnings, sources.workingFolder, err);
+    }
+    RunReport report = StartReport("check", sources.workingFolder);
+    AddListMessages(report, loaded.messages);
+    if (loaded.Usable()) {
+        ReportFileError(report,
+                        [&] { CheckSite(loaded, sources.maxFileBytes, options, report, err); });
+    }
+    return PrintReport(report, options.format, false, out, err);
 }
 
 int RunInit(const InitOptions& options, std::ostream& out, std::ostream& err) {
-    return RunGuarded(err, options.workingFolder, [&] { return WriteProject(options, out, err); });
+    try {
+        return WriteProject(options, out, err);
+    } catch (const FileError& error) {
+        // The one handler of init's file errors.
+        err << FormatMessageLine(DescribeFileError(error), options.workingFolder) << '\n';
+        return kExitFailure;
+    }
 }
 
 std::optional<LineEnds> ParseLineEnds(std::string_view word) {

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "base/site_definition.h"
-#include "files/file_io.h"
+#include "cli/cli_sources.h"
+#include "cli/program.h"
 
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -17,34 +17,6 @@ class ConversionObserver;
 }
 
 namespace quillstamper::cli {
-
-// The name every message and help text gives the program.
-inline constexpr const char* kProgram = "quillstamper-cli";
-
-// Exit statuses, so that a build can tell drift from broken markers from failures.
-enum ExitStatus : int {
-    kExitSuccess = 0,
-    kExitFindings = 1,      // the check found reports, or dynamize --check found drift
-    kExitFailure = 2,       // usage, precondition, refused project file, file error
-    kExitBlockLeftAlone = 3 // dynamize left a block unchanged: an end line is missing
-};
-
-// Where the lists come from: a project file, or paths and folders given on
-// the command line.
-struct SourceOptions {
-    std::string projectFile;
-    std::vector<std::string> webPaths;
-    std::vector<std::string> templatePaths;
-    // Globs for what folder searches leave out (see MatchesExcludePattern).
-    std::vector<std::string> excludePatterns;
-    // Larger files, the project file among them, end the command.
-    std::uint64_t maxFileBytes = kDefaultMaxFileBytes;
-    // Relative paths above are taken below it, and what is found below it is
-    // named relative to it; empty: the current folder.
-    std::string workingFolder;
-    // A folder given that holds no file yet is waited for (watch), not refused.
-    bool waitForFiles = false;
-};
 
 // How dynamize and check report: to people (text), as one JSON document, or
 // as GitHub Actions workflow commands.
@@ -97,12 +69,13 @@ std::optional<EndLines> ParseEndLines(std::string_view word);
 // "text", "json" or "github"; nothing for another word.
 std::optional<ReportFormat> ParseReportFormat(std::string_view word);
 
-struct Sources;
-
-// loaded: the lists already read from sources (watch reads them to know what
-// to watch); without them, read here.
+// Each returns the command's exit status (see ExitStatus).
 int RunDynamize(const SourceOptions& sources, const DynamizeOptions& options, std::ostream& out,
-                std::ostream& err, const Sources* loaded = nullptr);
+                std::ostream& err);
+// On lists read already, whose warnings the caller has shown (watch reads
+// them to know what to watch).
+int RunDynamize(const LoadedSite& loaded, const SourceOptions& sources,
+                const DynamizeOptions& options, std::ostream& out, std::ostream& err);
 int RunCheck(const SourceOptions& sources, const CheckOptions& options, std::ostream& out,
              std::ostream& err);
 int RunInit(const InitOptions& options, std::ostream& out, std::ostream& err);

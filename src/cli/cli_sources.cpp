@@ -1,15 +1,14 @@
 #include "cli/cli_sources.h"
 
+#include "base/file_error.h"
 #include "base/path_resolution.h"
 #include "base/quote_path.h"
 #include "base/text_encoding.h"
 #include "cli/report_content.h"
-#include "conversion/conversion_run.h"
 #include "project/project_file.h"
 
 #include <algorithm>
 #include <filesystem>
-#include <ostream>
 
 namespace quillstamper::cli {
 
@@ -30,6 +29,8 @@ std::string DescribeLeftOut(const LeftOutPath& item) {
 }
 
 namespace {
+
+using Kind = ReportMessage::Kind;
 
 std::vector<std::string> ResolvePaths(const std::vector<std::string>& paths,
                                       const std::string& workingFolder) {
@@ -62,80 +63,113 @@ void NameBelowWorkingFolder(ListExpansion& lists, const std::string& workingFold
     }
 }
 
+// The messages below name their path inside the message, as they always
+// have in every format: they are about what was given, not about a file read.
+ReportMessage UsageError(const std::string& path, std::string_view what) {
+    return {{}, QuotePath(path) + ": " + std::string(what), {}, Kind::Ending};
+}
+
+void LoadProject(const SourceOptions& options, LoadedSite& loaded) {
+    const std::string projectPath = ResolvePath(options.projectFile, options.workingFolder);
+    // A mistyped name, as for the paths given with --web and --template.
+    std::error_code error;
+    if (std::filesystem::status(projectPath, error).type() ==
+        std::filesystem::file_type::not_found) {
+        loaded.messages.errors.push_back(UsageError(options.projectFile, "no such file or folder"));
+        return;
+    }
+    ProjectParseResult parsed = ReadProjectFile(projectPath, options.maxFileBytes);
+    if (parsed.status != ProjectParseResult::Status::Loaded) {
+        loaded.messages.errors.push_back(UsageError(options.projectFile, parsed.message));
+        return;
+    }
+    loaded.site = std::move(parsed.data);
+    loaded.origin.baseFolder = ParentFolder(projectPath);
+}
+
+void LoadGivenLists(const SourceOptions& options, LoadedSite& loaded) {
+    ListExpansion lists =
+        ExpandPaths(options.webPaths, options.templatePaths, options.excludePatterns,
+                    options.workingFolder, options.waitForFiles, loaded.messages);
+    if (!loaded.Usable()) {
+        return;
+    }
+    // Pages named on the command line are most likely kept in git: keep.
+    loaded.site = {std::move(lists.webFiles),
+                   std::move(lists.templateFiles),
+                   DefaultIdentifiers(),
+                   {LineEnds::Keep}};
+    loaded.origin = {options.workingFolder, std::move(lists.emptyWebFolders)};
+    // Both lists belong on the command line; one alone is the missing-files message.
+    if (options.webPaths.empty() != options.templatePaths.empty()) {
+        loaded.messages.errors.push_back(
+            {{},
+             FormatMissingLists(loaded.site.webFiles.size(), loaded.site.templateFiles.size()),
+             {},
+             Kind::EmptyList});
+    }
+}
+
 } // namespace
 
-std::optional<ListExpansion> ExpandPaths(const std::vector<std::string>& webPaths,
-                                         const std::vector<std::string>& templatePaths,
-                                         const std::vector<std::string>& excludePatterns,
-                                         const std::string& workingFolder, bool waitForFiles,
-                                         std::ostream& err) {
+ListExpansion ExpandPaths(const std::vector<std::string>& webPaths,
+                          const std::vector<std::string>& templatePaths,
+                          const std::vector<std::string>& excludePatterns,
+                          const std::string& workingFolder, bool waitForFiles,
+                          ListMessages& messages) {
     ListExpansion lists = ExpandLists(ResolvePaths(webPaths, workingFolder),
                                       ResolvePaths(templatePaths, workingFolder), excludePatterns);
     NameBelowWorkingFolder(lists, workingFolder);
     for (const std::string& path : lists.missingPaths) {
-        err << kProgram << ": " << QuotePath(path) << ": no such file or folder\n";
+        messages.errors.push_back(UsageError(path, "no such file or folder"));
     }
     if (!lists.missingPaths.empty()) {
-        return std::nullopt;
+        return lists;
     }
-    const std::pair<const FileList*, const char*> emptyFolders[] = {
+    const std::pair<const FileList*, std::string_view> emptyFolders[] = {
         {&lists.emptyWebFolders, "no web file below this folder"},
         {&lists.emptyTemplateFolders, "no file below this folder"}};
     for (const auto& [folders, what] : emptyFolders) {
         for (const std::string& path : *folders) {
-            err << (waitForFiles ? "" : std::string(kProgram) + ": ") << QuotePath(path) << ": "
-                << what << (waitForFiles ? " yet; waiting for one" : "") << '\n';
+            if (waitForFiles) {
+                messages.warnings.push_back(
+                    {{},
+                     QuotePath(path) + ": " + std::string(what) + " yet; waiting for one",
+                     {},
+                     Kind::Listing});
+            } else {
+                messages.errors.push_back(UsageError(path, what));
+            }
         }
     }
-    if (!waitForFiles && !(lists.emptyWebFolders.empty() && lists.emptyTemplateFolders.empty())) {
-        return std::nullopt;
+    if (!messages.errors.empty()) {
+        return lists;
     }
     for (const LeftOutPath& item : lists.leftOut) {
         if (item.reason == LeftOutReason::LinkOutside ||
             item.reason == LeftOutReason::Utf16WithoutMark) {
-            err << "skipped " << QuotePath(item.path) << ": " << DescribeLeftOut(item) << '\n';
+            messages.warnings.push_back(
+                {{},
+                 "skipped " + QuotePath(item.path) + ": " + DescribeLeftOut(item),
+                 {},
+                 Kind::Listing});
         }
     }
     return lists;
 }
 
-std::optional<Sources> LoadSources(const SourceOptions& options, std::ostream& err) {
-    if (!options.projectFile.empty()) {
-        const std::string projectPath = ResolvePath(options.projectFile, options.workingFolder);
-        // A mistyped name, as for the paths given with --web and --template.
-        std::error_code error;
-        if (std::filesystem::status(projectPath, error).type() ==
-            std::filesystem::file_type::not_found) {
-            err << kProgram << ": " << QuotePath(options.projectFile)
-                << ": no such file or folder\n";
-            return std::nullopt;
+LoadedSite LoadSite(const SourceOptions& options) {
+    LoadedSite loaded;
+    try {
+        if (options.projectFile.empty()) {
+            LoadGivenLists(options, loaded);
+        } else {
+            LoadProject(options, loaded);
         }
-        ProjectParseResult parsed = ReadProjectFile(projectPath, options.maxFileBytes);
-        if (parsed.status != ProjectParseResult::Status::Loaded) {
-            err << kProgram << ": " << QuotePath(options.projectFile) << ": " << parsed.message
-                << '\n';
-            return std::nullopt;
-        }
-        return Sources{std::move(parsed.data), ParentFolder(projectPath)};
+    } catch (const FileError& error) {
+        loaded.messages.errors.push_back(DescribeFileError(error));
     }
-    std::optional<ListExpansion> lists =
-        ExpandPaths(options.webPaths, options.templatePaths, options.excludePatterns,
-                    options.workingFolder, options.waitForFiles, err);
-    if (!lists) {
-        return std::nullopt;
-    }
-    // Pages named on the command line are most likely kept in git: keep.
-    Sources sources{{std::move(lists->webFiles), std::move(lists->templateFiles),
-                     DefaultIdentifiers(), LineEnds::Keep},
-                    options.workingFolder,
-                    std::move(lists->emptyWebFolders)};
-    // Both lists belong on the command line; one alone is the missing-files message.
-    if (options.webPaths.empty() != options.templatePaths.empty()) {
-        err << FormatMissingLists(sources.site.webFiles.size(), sources.site.templateFiles.size())
-            << '\n';
-        return std::nullopt;
-    }
-    return sources;
+    return loaded;
 }
 
 } // namespace quillstamper::cli

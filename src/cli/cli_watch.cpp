@@ -1,14 +1,16 @@
 #include "cli/cli_watch.h"
 
-#include "base/file_error.h"
 #include "base/path_resolution.h"
 #include "base/quote_path.h"
-#include "cli/cli_sources.h"
+#include "cli/report_content.h"
+#include "cli/report_text.h"
 #include "conversion/own_writes.h"
 #include "files/os_files.h"
 
+#include <memory>
+#include <optional>
 #include <ostream>
-#include <sstream>
+#include <vector>
 
 namespace quillstamper::cli {
 
@@ -24,24 +26,11 @@ bool Stopped(const std::atomic<int>* interrupt) {
     return interrupt != nullptr && interrupt->load() != 0;
 }
 
-// The lists as read now, and what reading them said (links it skipped), for
-// the run to print; nothing when they cannot be read: the run says why.
-std::optional<Sources> LoadQuietly(const SourceOptions& options, std::string& said) {
-    std::ostringstream messages;
-    try {
-        std::optional<Sources> sources = LoadSources(options, messages);
-        said = messages.str();
-        return sources;
-    } catch (const FileError&) {
-        return std::nullopt;
-    }
-}
-
 // The template files, and the folders searched for them.
-os::WatchList TemplatesToWatch(const Sources& sources, const SourceOptions& options) {
+os::WatchList TemplatesToWatch(const LoadedSite& loaded, const SourceOptions& options) {
     os::WatchList list;
-    for (const std::string& entry : sources.site.templateFiles) {
-        list.files.push_back(ResolvePath(entry, sources.baseFolder));
+    for (const std::string& entry : loaded.site.templateFiles) {
+        list.files.push_back(ResolvePath(entry, loaded.origin.baseFolder));
     }
     for (const std::string& path : options.templatePaths) {
         const std::string resolved = ResolvePath(path, options.workingFolder);
@@ -53,8 +42,38 @@ os::WatchList TemplatesToWatch(const Sources& sources, const SourceOptions& opti
     return list;
 }
 
-std::string Counted(std::size_t count, const char* what) {
-    return std::to_string(count) + ' ' + what + (count == 1 ? "" : "s");
+// What the lists last read make watched: the template files and folders, and
+// the web folders given empty until a page appears there (then pages come and
+// go unwatched).
+struct WatchedSite {
+    os::WatchList templates;
+    std::vector<std::string> emptyWebFolders;
+};
+
+os::WatchList ListToWatch(const WatchedSite& watched, const SourceOptions& sources) {
+    os::WatchList list = watched.templates;
+    if (!sources.projectFile.empty()) {
+        list.files.push_back(ResolvePath(sources.projectFile, sources.workingFolder));
+    }
+    for (const std::string& folder : watched.emptyWebFolders) {
+        list.folders.push_back(ResolvePath(folder, sources.workingFolder));
+    }
+    return list;
+}
+
+// One run, whose own writes of watched files start no run of their own (a
+// page that is also a template).
+void DynamizeOnce(const LoadedSite& loaded, const SourceOptions& sources,
+                  const os::WatchList& watched, DynamizeOptions run, os::ChangeWatch& watch,
+                  std::ostream& out, std::ostream& err) {
+    std::optional<OwnWrites> ownWrites;
+    if (loaded.Usable()) {
+        ownWrites.emplace(loaded.site.webFiles, loaded.origin.baseFolder, watched.files);
+        run.observer = &*ownWrites;
+    }
+    RunDynamize(loaded, sources, run, out, err);
+    watch.IgnoreOwnWrites(ownWrites ? ownWrites->LeftStates() : std::vector<FileState>());
+    out.flush();
 }
 
 void PrintWatching(std::ostream& err, const os::WatchList& templates, const SourceOptions& sources,
@@ -63,9 +82,9 @@ void PrintWatching(std::ostream& err, const os::WatchList& templates, const Sour
         err << "looking every second instead of asking the kernel: " << why << '\n';
     }
     const bool polls = watch.Polls();
-    err << "watching " << Counted(templates.files.size(), "template file");
+    err << "watching " << CountOf(templates.files.size(), "template file");
     if (!templates.folders.empty()) {
-        err << " and " << Counted(templates.folders.size(), "template folder");
+        err << " and " << CountOf(templates.folders.size(), "template folder");
     }
     if (!sources.projectFile.empty()) {
         err << " and " << QuotePath(sources.projectFile);
@@ -101,60 +120,41 @@ int RunWatch(const SourceOptions& given, const WatchOptions& options, std::ostre
              std::ostream& err) {
     SourceOptions sources = given;
     sources.waitForFiles = true;
-    // Read once for each run: for what to watch, and by the run.
-    std::string said;
-    std::optional<Sources> loaded = LoadQuietly(sources, said);
     DynamizeOptions run{.quiet = options.quiet,
                         .interrupt = options.interrupt,
                         .lineEnds = options.lineEnds,
                         .endLines = options.endLines,
                         .format = ReportFormat::Text,
                         .progress = false};
-    if (!loaded) {
+    // Read once for each run: for what to watch, and by the run.
+    LoadedSite loaded = LoadSite(sources);
+    if (!loaded.Usable()) {
         // Lists that cannot be read at start are most likely a mistyped path: the run says why.
-        RunDynamize(sources, run, out, err);
+        PrintListingText(loaded.messages.warnings, sources.workingFolder, err);
+        RunDynamize(loaded, sources, run, out, err);
         return kExitFailure;
     }
-    os::WatchList templates = TemplatesToWatch(*loaded, sources);
-    // Until a page appears there; then pages come and go unwatched.
-    std::vector<std::string> emptyWebFolders = loaded->emptyWebFolders;
+    WatchedSite watched{TemplatesToWatch(loaded, sources), loaded.origin.emptyWebFolders};
     const std::unique_ptr<os::ChangeWatch> watch = os::OpenChangeWatch(options.poll);
     std::optional<bool> polled; // as said last
     do {
-        os::WatchList list = templates;
-        if (!sources.projectFile.empty()) {
-            list.files.push_back(ResolvePath(sources.projectFile, sources.workingFolder));
-        }
-        for (const std::string& folder : emptyWebFolders) {
-            list.folders.push_back(ResolvePath(folder, sources.workingFolder));
-        }
+        const os::WatchList list = ListToWatch(watched, sources);
         // Before the run, so that a change while it reads starts the next one.
         watch->Watch(list);
         // Said again when the kernel's watches run out and it falls back to looking.
         if (polled != watch->Polls()) {
             polled = watch->Polls();
-            PrintWatching(err, templates, sources, *watch);
+            PrintWatching(err, watched.templates, sources, *watch);
         }
-        if (loaded) {
-            err << said;
-        }
-        // A page that is also a template: the run's own write must not start the next run.
-        std::optional<OwnWrites> ownWrites;
-        if (loaded) {
-            ownWrites.emplace(loaded->site.webFiles, loaded->baseFolder, list.files);
-        }
-        run.observer = ownWrites ? &*ownWrites : nullptr;
-        RunDynamize(sources, run, out, err, loaded ? &*loaded : nullptr);
-        watch->IgnoreOwnWrites(ownWrites ? ownWrites->LeftStates() : std::vector<FileState>());
-        out.flush();
+        PrintListingText(loaded.messages.warnings, sources.workingFolder, err);
+        DynamizeOnce(loaded, sources, list, run, *watch, out, err);
         if (!WaitForSettledChange(*watch, options.debounce, options.interrupt)) {
             break;
         }
+        loaded = LoadSite(sources);
         // A refused project file keeps the files watched until it is fixed.
-        loaded = LoadQuietly(sources, said);
-        if (loaded) {
-            templates = TemplatesToWatch(*loaded, sources);
-            emptyWebFolders = loaded->emptyWebFolders;
+        if (loaded.Usable()) {
+            watched = {TemplatesToWatch(loaded, sources), loaded.origin.emptyWebFolders};
         }
     } while (!Stopped(options.interrupt));
     return kExitSuccess;

@@ -5,10 +5,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include <atomic>
 #include <cctype>
 #include <cstdint>
 #include <limits>
 #include <new>
+#include <optional>
 #include <ostream>
 
 namespace quillstamper::cli {
@@ -207,71 +209,99 @@ bool ReportUnknownCommand(const CLI::App& app, int argc, const char* const* argv
     return true;
 }
 
-int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
-               const CommandLineEnvironment& environment) {
-    CLI::App app{"Quillstamper: fills the template blocks of web pages from template files.",
-                 kProgram};
-    app.set_version_flag("--version", std::string(kProgram) + " " + QUILLSTAMPER_VERSION);
-    app.require_subcommand(1);
+// What the options of each command are parsed into; the words become values
+// once the command line is known to be whole.
+struct DynamizeCommand {
+    CLI::App* app = nullptr;
+    SourceOptions sources;
+    DynamizeOptions options;
+    std::string lineEnds;
+    std::string endLines;
+    std::string format = "text";
+};
 
-    SourceOptions dynamizeSources;
-    DynamizeOptions dynamizeOptions;
+struct CheckCommand {
+    CLI::App* app = nullptr;
+    SourceOptions sources;
+    CheckOptions options;
+    std::string endLines;
+    std::string format = "text";
+};
+
+struct WatchCommand {
+    CLI::App* app = nullptr;
+    SourceOptions sources;
+    WatchOptions options;
+    std::string lineEnds;
+    std::string endLines;
+};
+
+struct InitCommand {
+    CLI::App* app = nullptr;
+    InitOptions options;
+    std::string lineEnds = "keep";
+    std::string endLines = "own";
+};
+
+// CLI11 keeps pointers into these: they stay where they are while it parses.
+struct Commands {
+    DynamizeCommand dynamize;
+    CheckCommand check;
+    WatchCommand watch;
+    InitCommand init;
+};
+
+void DefineDynamize(CLI::App& app, DynamizeCommand& command) {
     CLI::App* dynamize =
         app.add_subcommand("dynamize", "rewrite every web file with the current template blocks");
-    AddSourceOptions(*dynamize, dynamizeSources);
-    dynamize->add_flag("--dry-run", dynamizeOptions.dryRun,
+    DynamizeOptions& options = command.options;
+    AddSourceOptions(*dynamize, command.sources);
+    dynamize->add_flag("--dry-run", options.dryRun,
                        "write nothing; list the files that would change");
-    dynamize->add_flag("--check", dynamizeOptions.check,
+    dynamize->add_flag("--check", options.check,
                        "write nothing; exit 1 when any file would change (not with --dry-run)");
-    dynamize->add_flag("--diff", dynamizeOptions.diff, "print a unified diff of every change");
-    dynamize->add_flag("--quiet", dynamizeOptions.quiet, "print no 'updated' lines and no summary");
-    std::string dynamizeLineEnds;
-    AddLineEndsOption(*dynamize, dynamizeLineEnds, kLineEndsHelp);
-    std::string dynamizeEndLines;
-    AddEndLinesOption(*dynamize, dynamizeEndLines, kEndLinesHelp);
-    std::string dynamizeFormat = "text";
-    AddFormatOption(*dynamize, dynamizeFormat);
+    dynamize->add_flag("--diff", options.diff, "print a unified diff of every change");
+    dynamize->add_flag("--quiet", options.quiet, "print no 'updated' lines and no summary");
+    AddLineEndsOption(*dynamize, command.lineEnds, kLineEndsHelp);
+    AddEndLinesOption(*dynamize, command.endLines, kEndLinesHelp);
+    AddFormatOption(*dynamize, command.format);
     dynamize->footer(SearchRules(false) + kExcludeRules +
                      Footer("  0  success: every web file is up to date or was updated\n"
                             "  1  --check: some web file would change\n" +
                                 std::string(kStatusFailure) + kStatusDynamize,
                             "show what would change, writing nothing",
                             std::string(kProgram) + " dynamize site.trvx --dry-run --diff"));
+    command.app = dynamize;
+}
 
-    SourceOptions checkSources;
-    CheckOptions checkOptions;
-    CLI::App* checkCommand =
-        app.add_subcommand("check", "report start lines whose end line is missing");
-    AddSourceOptions(*checkCommand, checkSources);
-    checkCommand->add_flag(
-        "--strict", checkOptions.strict,
+void DefineCheck(CLI::App& app, CheckCommand& command) {
+    CLI::App* check = app.add_subcommand("check", "report start lines whose end line is missing");
+    AddSourceOptions(*check, command.sources);
+    check->add_flag(
+        "--strict", command.options.strict,
         "also exit 1 when the check has notes (blocks no template fills, and the like)");
-    std::string checkEndLines;
-    AddEndLinesOption(*checkCommand, checkEndLines, kEndLinesHelp);
-    std::string checkFormat = "text";
-    AddFormatOption(*checkCommand, checkFormat);
-    checkCommand->footer(SearchRules(false) + kExcludeRules +
-                         Footer("  0  no reports (with --strict: no notes either, nor a list\n"
-                                "     without template files)\n"
-                                "  1  the check found reports or a page an interrupted run left\n"
-                                "     half written (with --strict: or notes, or no template file\n"
-                                "     is listed)\n" +
-                                    std::string(kStatusFailure) +
-                                    "  2  also: no web files to check\n",
-                                "check the pages below pages/ against the templates in templates/",
-                                std::string(kProgram) + " check --web pages --template templates"));
+    AddEndLinesOption(*check, command.endLines, kEndLinesHelp);
+    AddFormatOption(*check, command.format);
+    check->footer(SearchRules(false) + kExcludeRules +
+                  Footer("  0  no reports (with --strict: no notes either, nor a list\n"
+                         "     without template files)\n"
+                         "  1  the check found reports or a page an interrupted run left\n"
+                         "     half written (with --strict: or notes, or no template file\n"
+                         "     is listed)\n" +
+                             std::string(kStatusFailure) + "  2  also: no web files to check\n",
+                         "check the pages below pages/ against the templates in templates/",
+                         std::string(kProgram) + " check --web pages --template templates"));
+    command.app = check;
+}
 
-    SourceOptions watchSources;
-    WatchOptions watchOptions;
+void DefineWatch(CLI::App& app, WatchCommand& command) {
     CLI::App* watch = app.add_subcommand(
         "watch", "dynamize, then again whenever a template file or the project file changes");
-    AddSourceOptions(*watch, watchSources);
-    watch->add_flag("--quiet", watchOptions.quiet, "print no 'updated' lines and no summaries");
-    std::string watchLineEnds;
-    AddLineEndsOption(*watch, watchLineEnds, kLineEndsHelp);
-    std::string watchEndLines;
-    AddEndLinesOption(*watch, watchEndLines, kEndLinesHelp);
-    watch->add_flag("--poll", watchOptions.poll,
+    AddSourceOptions(*watch, command.sources);
+    watch->add_flag("--quiet", command.options.quiet, "print no 'updated' lines and no summaries");
+    AddLineEndsOption(*watch, command.lineEnds, kLineEndsHelp);
+    AddEndLinesOption(*watch, command.endLines, kEndLinesHelp);
+    watch->add_flag("--poll", command.options.poll,
                     "look at modification times every second instead of asking the kernel "
                     "(for network file systems)");
     watch->footer(SearchRules(true) + kExcludeRules +
@@ -281,24 +311,25 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
                          "     any run, are reported and the watch goes on\n",
                          "keep the site up to date while you edit its templates",
                          std::string(kProgram) + " watch site.trvx"));
+    command.app = watch;
+}
 
-    InitOptions initOptions;
+void DefineInit(CLI::App& app, InitCommand& command) {
     CLI::App* init =
         app.add_subcommand("init", "write a project file for the given files and folders");
-    init->add_option("PROJECT", initOptions.projectFile,
+    InitOptions& options = command.options;
+    init->add_option("PROJECT", options.projectFile,
                      "project file to write (.trvx); it stores paths relative to its folder")
         ->required();
-    init->add_option("--web", initOptions.webPaths, kWebHelp)->type_name("PATH")->expected(1, -1);
-    init->add_option("--template", initOptions.templatePaths, kTemplateHelp)
+    init->add_option("--web", options.webPaths, kWebHelp)->type_name("PATH")->expected(1, -1);
+    init->add_option("--template", options.templatePaths, kTemplateHelp)
         ->type_name("PATH")
         ->expected(1, -1);
-    AddExcludeOption(*init, initOptions.excludePatterns);
-    init->add_flag("--force", initOptions.force, "replace an existing project file");
-    std::string initLineEnds = "keep";
-    AddLineEndsOption(*init, initLineEnds,
+    AddExcludeOption(*init, options.excludePatterns);
+    init->add_flag("--force", options.force, "replace an existing project file");
+    AddLineEndsOption(*init, command.lineEnds,
                       "the project's line ends: crlf, lf, or keep each page's own (the default)");
-    std::string initEndLines = "own";
-    AddEndLinesOption(*init, initEndLines,
+    AddEndLinesOption(*init, command.endLines,
                       "the project's end lines: own (the default) or any (see dynamize --help)");
     init->footer(SearchRules(false) + kExcludeRules +
                  Footer("  0  the project file was written\n"
@@ -307,29 +338,48 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
                         "a project for the site in this folder, without the drafts folder",
                         std::string(kProgram) +
                             " init site.trvx --web . --template templates --exclude drafts"));
+    command.app = init;
+}
 
+void DefineCommands(CLI::App& app, Commands& commands) {
+    app.set_version_flag("--version", std::string(kProgram) + " " + QUILLSTAMPER_VERSION);
+    app.require_subcommand(1);
+    DefineDynamize(app, commands.dynamize);
+    DefineCheck(app, commands.check);
+    DefineWatch(app, commands.watch);
+    DefineInit(app, commands.init);
     // Set last: subcommands copy their parent's footer when they are added.
     app.footer(kBlocks +
                Footer(kStatusAll, "make a project file for the site in this folder",
                       std::string(kProgram) + " init site.trvx --web . --template templates") +
                "\nRun '" + kProgram + " COMMAND --help' for the options of a command.\n");
+}
 
+// What CLI11 cannot tell from one option alone.
+void RejectBadCombinations(const Commands& commands) {
+    RejectMixedSources(commands.dynamize.sources);
+    RejectMixedSources(commands.check.sources);
+    RejectMixedSources(commands.watch.sources);
+    if (commands.dynamize.options.dryRun && commands.dynamize.options.check) {
+        throw CLI::ExcludesError("--dry-run", "--check");
+    }
+    if ((commands.dynamize.app->parsed() && !HasSource(commands.dynamize.sources)) ||
+        (commands.check.app->parsed() && !HasSource(commands.check.sources)) ||
+        (commands.watch.app->parsed() && !HasSource(commands.watch.sources))) {
+        throw CLI::RequiredError("PROJECT or --web/--template");
+    }
+}
+
+// Parses argv; an exit status when the command line ends here (help, the
+// version, a usage error), nothing when a command is to run.
+std::optional<int> ParseCommandLine(CLI::App& app, const Commands& commands, int argc,
+                                    const char* const* argv, std::ostream& out, std::ostream& err) {
     if (ReportUnknownCommand(app, argc, argv, err)) {
         return kExitFailure;
     }
     try {
         app.parse(argc, argv);
-        RejectMixedSources(dynamizeSources);
-        RejectMixedSources(checkSources);
-        RejectMixedSources(watchSources);
-        if (dynamizeOptions.dryRun && dynamizeOptions.check) {
-            throw CLI::ExcludesError("--dry-run", "--check");
-        }
-        if ((dynamize->parsed() && !HasSource(dynamizeSources)) ||
-            (checkCommand->parsed() && !HasSource(checkSources)) ||
-            (watch->parsed() && !HasSource(watchSources))) {
-            throw CLI::RequiredError("PROJECT or --web/--template");
-        }
+        RejectBadCombinations(commands);
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e, out, err);
     } catch (const CLI::CallForAllHelp& e) {
@@ -345,42 +395,90 @@ int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostrea
             << " --help' for the options, the exit statuses and an example.\n";
         return kExitFailure;
     }
+    return std::nullopt;
+}
 
-    if (!dynamizeLineEnds.empty()) {
-        dynamizeOptions.lineEnds = ParseLineEnds(dynamizeLineEnds);
+// The stop signals are caught only once a run starts, so that the other
+// commands still end at once on Ctrl-C.
+const std::atomic<int>* CatchStopSignals(const CommandLineEnvironment& environment) {
+    return environment.catchStopSignals ? environment.catchStopSignals() : nullptr;
+}
+
+int RunDynamizeCommand(const DynamizeCommand& command, const CommandLineEnvironment& environment,
+                       std::ostream& out, std::ostream& err) {
+    DynamizeOptions options = command.options;
+    if (!command.lineEnds.empty()) {
+        options.lineEnds = ParseLineEnds(command.lineEnds);
     }
-    if (!watchLineEnds.empty()) {
-        watchOptions.lineEnds = ParseLineEnds(watchLineEnds);
+    options.endLines = ParseEndLines(command.endLines);
+    options.format = ParseReportFormat(command.format).value_or(ReportFormat::Text);
+    options.progress = environment.errIsTerminal;
+    SourceOptions sources = command.sources;
+    sources.workingFolder = environment.workingFolder;
+    options.interrupt = CatchStopSignals(environment);
+    return RunDynamize(sources, options, out, err);
+}
+
+int RunCheckCommand(const CheckCommand& command, const CommandLineEnvironment& environment,
+                    std::ostream& out, std::ostream& err) {
+    CheckOptions options = command.options;
+    options.endLines = ParseEndLines(command.endLines);
+    options.format = ParseReportFormat(command.format).value_or(ReportFormat::Text);
+    options.progress = environment.errIsTerminal;
+    SourceOptions sources = command.sources;
+    sources.workingFolder = environment.workingFolder;
+    return RunCheck(sources, options, out, err);
+}
+
+int RunWatchCommand(const WatchCommand& command, const CommandLineEnvironment& environment,
+                    std::ostream& out, std::ostream& err) {
+    WatchOptions options = command.options;
+    if (!command.lineEnds.empty()) {
+        options.lineEnds = ParseLineEnds(command.lineEnds);
     }
-    initOptions.lineEnds = ParseLineEnds(initLineEnds).value_or(LineEnds::Keep);
-    dynamizeOptions.endLines = ParseEndLines(dynamizeEndLines);
-    checkOptions.endLines = ParseEndLines(checkEndLines);
-    watchOptions.endLines = ParseEndLines(watchEndLines);
-    initOptions.endLines = ParseEndLines(initEndLines).value_or(EndLines::Own);
-    dynamizeOptions.format = ParseReportFormat(dynamizeFormat).value_or(ReportFormat::Text);
-    checkOptions.format = ParseReportFormat(checkFormat).value_or(ReportFormat::Text);
-    dynamizeOptions.progress = environment.errIsTerminal;
-    checkOptions.progress = environment.errIsTerminal;
-    dynamizeSources.workingFolder = environment.workingFolder;
-    checkSources.workingFolder = environment.workingFolder;
-    watchSources.workingFolder = environment.workingFolder;
-    initOptions.workingFolder = environment.workingFolder;
-    int status = kExitFailure;
-    if (dynamize->parsed()) {
-        if (environment.catchStopSignals) {
-            dynamizeOptions.interrupt = environment.catchStopSignals();
-        }
-        status = RunDynamize(dynamizeSources, dynamizeOptions, out, err);
-    } else if (watch->parsed()) {
-        if (environment.catchStopSignals) {
-            watchOptions.interrupt = environment.catchStopSignals();
-        }
-        status = RunWatch(watchSources, watchOptions, out, err);
-    } else if (checkCommand->parsed()) {
-        status = RunCheck(checkSources, checkOptions, out, err);
-    } else if (init->parsed()) {
-        status = RunInit(initOptions, out, err);
+    options.endLines = ParseEndLines(command.endLines);
+    SourceOptions sources = command.sources;
+    sources.workingFolder = environment.workingFolder;
+    options.interrupt = CatchStopSignals(environment);
+    return RunWatch(sources, options, out, err);
+}
+
+int RunInitCommand(const InitCommand& command, const CommandLineEnvironment& environment,
+                   std::ostream& out, std::ostream& err) {
+    InitOptions options = command.options;
+    options.lineEnds = ParseLineEnds(command.lineEnds).value_or(LineEnds::Keep);
+    options.endLines = ParseEndLines(command.endLines).value_or(EndLines::Own);
+    options.workingFolder = environment.workingFolder;
+    return RunInit(options, out, err);
+}
+
+int RunParsedCommand(const Commands& commands, const CommandLineEnvironment& environment,
+                     std::ostream& out, std::ostream& err) {
+    if (commands.dynamize.app->parsed()) {
+        return RunDynamizeCommand(commands.dynamize, environment, out, err);
     }
+    if (commands.watch.app->parsed()) {
+        return RunWatchCommand(commands.watch, environment, out, err);
+    }
+    if (commands.check.app->parsed()) {
+        return RunCheckCommand(commands.check, environment, out, err);
+    }
+    if (commands.init.app->parsed()) {
+        return RunInitCommand(commands.init, environment, out, err);
+    }
+    return kExitFailure;
+}
+
+int RunCommand(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+               const CommandLineEnvironment& environment) {
+    CLI::App app{"Quillstamper: fills the template blocks of web pages from template files.",
+                 kProgram};
+    Commands commands;
+    DefineCommands(app, commands);
+    if (const std::optional<int> ended = ParseCommandLine(app, commands, argc, argv, out, err)) {
+        return *ended;
+    }
+    const int status = RunParsedCommand(commands, environment, out, err);
     out.flush();
     return status;
 }

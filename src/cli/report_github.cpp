@@ -1,9 +1,9 @@
 #include "cli/report_github.h"
 
 #include "base/path_resolution.h"
-#include "base/quote_path.h"
-#include "cli/cli_commands.h"
+#include "cli/program.h"
 #include "cli/report_json.h"
+#include "cli/report_text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -45,13 +45,15 @@ std::string Escape(std::string_view text, bool property) {
 // "::error file=PATH,line=N::MESSAGE"; without a path, "::error::MESSAGE".
 // The runner reads the line as a command before anything else, so what the
 // message quotes of a page stays its text.
-void PrintCommand(std::ostream& out, std::string_view command, const std::string& file,
-                  std::size_t line, std::string_view message, const std::string& workingFolder) {
+void PrintCommand(std::ostream& out, std::string_view command, const RunReport& report,
+                  const std::string& file, std::size_t line, std::string_view message) {
     out << "::" << command;
     if (!file.empty()) {
         // GitHub names files from the repository, the job's folder: without
         // "./" or "../", and absolute outside it, which the runner takes up.
-        const std::string name = MakeEntryRelative(ResolvePath(file, workingFolder), workingFolder);
+        const std::string& folder = report.workingFolder;
+        const std::string name =
+            MakeEntryRelative(ResolvePath(report.NameOf(file), folder), folder);
         out << " file=" << EscapeGithubProperty(ReplaceInvalidUtf8(name));
         if (line > 0) {
             out << ",line=" << line;
@@ -65,21 +67,21 @@ std::string PlainLines(const RunReport& report, bool quiet) {
     std::string text;
     for (const ReportFile& file : report.files) {
         if (file.restored) {
-            text += "restored " + QuotePath(file.file) + " from an interrupted run\n";
+            text += FormatRestoredLine(report, file) + '\n';
         }
     }
     for (const ReportFile& file : report.files) {
-        const bool wouldUpdate = file.outcome == "would_update";
-        if ((wouldUpdate || file.outcome == "updated") && !report.check && !quiet) {
-            text += (wouldUpdate ? "would update " : "updated ") + QuotePath(file.file) +
-                    (file.inPlace ? " (" + std::string(kInPlaceMessage) + ")" : "") + '\n';
+        const bool changes = file.outcome == ReportFile::Outcome::Updated ||
+                             file.outcome == ReportFile::Outcome::WouldUpdate;
+        if (changes && !report.check && !quiet) {
+            text += FormatUpdatedLine(report, file) + '\n';
         }
         if (!file.diff.empty()) {
             text += file.diff + (file.diff.ends_with('\n') ? "" : "\n");
         }
     }
     // An interruption is said even when quiet, as the text format does.
-    if (!report.summary.empty() && (!quiet || report.exitStatus > 128)) {
+    if (!report.summary.empty() && (!quiet || report.Interrupted())) {
         text += report.summary + '\n';
     }
     return text;
@@ -135,29 +137,29 @@ std::string DrawStopToken() {
     return token;
 }
 
-void PrintGithubReport(const RunReport& report, const std::string& workingFolder, bool quiet,
-                       std::ostream& out, const std::function<std::string()>& drawToken) {
+void PrintGithubReport(const RunReport& report, bool quiet, std::ostream& out,
+                       const std::function<std::string()>& drawToken) {
     for (const ReportFile& file : report.files) {
-        if (report.check && file.outcome == "would_update") {
-            PrintCommand(out, "error", file.file, 0,
-                         std::string("would update: run ") + kProgram + " dynamize", workingFolder);
+        if (report.check && file.outcome == ReportFile::Outcome::WouldUpdate) {
+            PrintCommand(out, "error", report, report.PathOf(file), 0,
+                         std::string("would update: run ") + kProgram + " dynamize");
         }
     }
     for (const ReportLine& problem : report.problems) {
-        PrintCommand(out, "error", problem.file, problem.line, problem.message, workingFolder);
+        PrintCommand(out, "error", report, problem.file, problem.line, problem.message);
         if (problem.refusedLine != 0) {
-            PrintCommand(out, "warning", problem.file, problem.refusedLine, problem.refusedMessage,
-                         workingFolder);
+            PrintCommand(out, "warning", report, problem.file, problem.refusedLine,
+                         problem.refusedMessage);
         }
     }
     for (const ReportLine& note : report.notes) {
-        PrintCommand(out, "warning", note.file, note.line, note.message, workingFolder);
+        PrintCommand(out, "warning", report, note.file, note.line, note.message);
     }
     for (const ReportMessage& warning : report.warnings) {
-        PrintCommand(out, "warning", warning.file, 0, warning.message, workingFolder);
+        PrintCommand(out, "warning", report, warning.file, 0, warning.FullMessage());
     }
     for (const ReportMessage& error : report.errors) {
-        PrintCommand(out, "error", error.file, 0, error.message, workingFolder);
+        PrintCommand(out, "error", report, error.file, 0, error.FullMessage());
     }
     const std::string plain = PlainLines(report, quiet);
     if (plain.empty()) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <ostream>
+#include <string_view>
 
 namespace quillstamper::cli {
 
@@ -25,10 +26,29 @@ void PutText(Json& object, const std::string& key, std::string_view bytes) {
     }
 }
 
-Json FileObject(const ReportFile& file) {
+std::string_view OutcomeWord(ReportFile::Outcome outcome) {
+    using Outcome = ReportFile::Outcome;
+    switch (outcome) {
+    case Outcome::Updated:
+        return "updated";
+    case Outcome::WouldUpdate:
+        return "would_update";
+    case Outcome::Unchanged:
+        return "unchanged";
+    case Outcome::ChangedWhileConverting:
+        return "changed_while_converting";
+    case Outcome::Checked:
+        return "checked";
+    case Outcome::NotConverted:
+        break;
+    }
+    return "not_converted";
+}
+
+Json FileObject(const RunReport& report, const ReportFile& file) {
     Json object = Json::object();
-    PutText(object, "file", file.file);
-    object["outcome"] = file.outcome;
+    PutText(object, "file", report.NameOf(file));
+    object["outcome"] = OutcomeWord(file.outcome);
     if (file.inPlace) {
         object["in_place"] = true;
     }
@@ -41,9 +61,9 @@ Json FileObject(const ReportFile& file) {
     return object;
 }
 
-Json LineObject(const ReportLine& line) {
+Json LineObject(const RunReport& report, const ReportLine& line) {
     Json object = {{"kind", line.kind}};
-    PutText(object, "file", line.file);
+    PutText(object, "file", report.NameOf(line.file));
     object["line"] = line.line;
     PutText(object, "start_line", line.text);
     PutText(object, "message", line.message);
@@ -55,20 +75,20 @@ Json LineObject(const ReportLine& line) {
     return object;
 }
 
-Json MessageObject(const ReportMessage& message) {
+Json MessageObject(const RunReport& report, const ReportMessage& message) {
     Json object = Json::object();
     if (!message.file.empty()) {
-        PutText(object, "file", message.file);
+        PutText(object, "file", report.NameOf(message.file));
     }
-    PutText(object, "message", message.message);
+    PutText(object, "message", message.FullMessage());
     return object;
 }
 
 template <typename Item, typename Convert>
-Json ArrayOf(const std::vector<Item>& items, const Convert& convert) {
+Json ArrayOf(const RunReport& report, const std::vector<Item>& items, const Convert& convert) {
     Json array = Json::array();
     for (const Item& item : items) {
-        array.push_back(convert(item));
+        array.push_back(convert(report, item));
     }
     return array;
 }
@@ -111,11 +131,11 @@ std::string ReplaceInvalidUtf8(std::string_view bytes) {
 
 void PrintJsonReport(const RunReport& report, std::ostream& out) {
     Json document = {{"command", report.command}};
-    document["files"] = ArrayOf(report.files, FileObject);
-    document["problems"] = ArrayOf(report.problems, LineObject);
-    document["notes"] = ArrayOf(report.notes, LineObject);
-    document["warnings"] = ArrayOf(report.warnings, MessageObject);
-    document["errors"] = ArrayOf(report.errors, MessageObject);
+    document["files"] = ArrayOf(report, report.files, FileObject);
+    document["problems"] = ArrayOf(report, report.problems, LineObject);
+    document["notes"] = ArrayOf(report, report.notes, LineObject);
+    document["warnings"] = ArrayOf(report, report.warnings, MessageObject);
+    document["errors"] = ArrayOf(report, report.errors, MessageObject);
     Json summary = Json::object();
     for (const auto& [name, count] : report.counts) {
         summary[name] = count;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/report_content.h"
+#include "cli/report.h"
 
 #include <iosfwd>
 #include <string>

@@ -22,8 +22,12 @@ std::string FormatCheckReport(std::string_view startLine) {
 std::string FormatCheckReportLine(std::string_view file, std::size_t line,
                                   std::string_view startLine) {
     std::string text(file);
-    text += ':' + std::to_string(line) + ": End of template missing: ";
-    return text + QuoteLine(startLine);
+    text += ':' + std::to_string(line) + ": ";
+    return text + FormatCheckReportMessage(startLine);
+}
+
+std::string FormatCheckReportMessage(std::string_view startLine) {
+    return "End of template missing: " + QuoteLine(startLine);
 }
 
 namespace {

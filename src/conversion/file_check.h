@@ -31,6 +31,8 @@ std::string FormatCheckReport(std::string_view startLine);
 // "FILE:LINE: End of template missing: START-LINE", the one-line form.
 std::string FormatCheckReportLine(std::string_view file, std::size_t line,
                                   std::string_view startLine);
+// "End of template missing: START-LINE", the one-line form without its place.
+std::string FormatCheckReportMessage(std::string_view startLine);
 
 // Reads every web file, then every template file, and reports each start line
 // whose block stem followed by any end identifier of the table stands nowhere
