@@ -103,9 +103,7 @@ struct PreviewReport {
 std::vector<PreviewReport> CollectReports(const PreviewData& data) {
     std::vector<PreviewReport> reports;
     for (const std::string& page : data.recoverable) { // first, as Dynamize puts them back first
-        reports.push_back({page + ": a run was interrupted while writing it in place; Dynamize "
-                                  "puts its old content back first",
-                           page});
+        reports.push_back({page + ": " + FormatRecoverable("Dynamize"), page});
     }
     for (const KeptRecoveryCopy& kept : data.changedSinceInterrupted) {
         reports.push_back({kept.page + ": " + FormatKeptCopy(kept.copy), kept.page});

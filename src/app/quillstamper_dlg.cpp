@@ -76,7 +76,7 @@ std::string FormatProblems(const std::vector<ConversionProblem>& problems) {
         }
     }
     if (problems.size() > kMaxListedProblems) {
-        text += "\n... and " + std::to_string(problems.size() - kMaxListedProblems) + " more.\n";
+        text += '\n' + FormatAndMore(problems.size() - kMaxListedProblems) + ".\n";
     }
     return text;
 }
@@ -88,7 +88,7 @@ std::string FormatPageList(std::string text, const std::vector<std::string>& pag
         text += "\n" + pages[i];
     }
     if (pages.size() > kMaxListedProblems) {
-        text += "\n... and " + std::to_string(pages.size() - kMaxListedProblems) + " more.";
+        text += '\n' + FormatAndMore(pages.size() - kMaxListedProblems) + '.';
     }
     return text;
 }

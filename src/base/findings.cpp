@@ -4,6 +4,15 @@
 
 namespace quillstamper {
 
+std::string FormatRecoverable(std::string_view dynamize) {
+    return "a run was interrupted while writing it in place; " + std::string(dynamize) +
+           " puts its old content back first";
+}
+
+std::string FormatAndMore(std::size_t more) {
+    return "... and " + std::to_string(more) + " more";
+}
+
 std::string FormatKeptCopy(std::string_view copy) {
     return "changed since an interrupted run; its old content is in " + std::string(copy);
 }

@@ -29,6 +29,13 @@ struct KeptRecoveryCopy {
     friend bool operator==(const KeptRecoveryCopy&, const KeptRecoveryCopy&) = default;
 };
 
+// "a run was interrupted while writing it in place; DYNAMIZE puts its old
+// content back first", to follow "PATH: ": each front end names its Dynamize.
+std::string FormatRecoverable(std::string_view dynamize);
+
+// "... and N more", which ends a list cut short.
+std::string FormatAndMore(std::size_t more);
+
 // "changed since an interrupted run; its old content is in RECOVERY-PATH",
 // to follow "PATH: ".
 std::string FormatKeptCopy(std::string_view copy);

@@ -198,7 +198,7 @@ void PrintListHead(std::ostream& out, std::string_view title, const FileList& en
         out << "  " << QuotePath(entries[i]) << '\n';
     }
     if (entries.size() > kShown) {
-        out << "  ... and " << entries.size() - kShown << " more\n";
+        out << "  " << FormatAndMore(entries.size() - kShown) << '\n';
     }
 }
 

@@ -16,9 +16,6 @@ namespace {
 
 using Kind = ReportMessage::Kind;
 
-constexpr std::string_view kRecoverableMessage =
-    "a run was interrupted while writing it in place; the next dynamize puts its old content "
-    "back first";
 constexpr std::string_view kChangedMessage = "changed while converting; left as it is";
 // No template file is only a note, as the end lines need none.
 constexpr std::string_view kNoTemplatesMessage =
@@ -155,7 +152,7 @@ void AddRecoverable(RunReport& report, const std::vector<std::string>& pages,
                     const std::string& baseFolder) {
     for (const std::string& page : pages) {
         report.warnings.push_back({ResolvePath(page, baseFolder),
-                                   std::string(kRecoverableMessage),
+                                   FormatRecoverable("the next dynamize"),
                                    {},
                                    Kind::Interrupted});
     }

@@ -144,7 +144,7 @@ std::string FormatNotesMessage(const std::vector<ConversionNote>& notes) {
         text += '\n' + FormatNote(notes[i]);
     }
     if (notes.size() > kShown) {
-        text += "\n... and " + std::to_string(notes.size() - kShown) + " more";
+        text += '\n' + FormatAndMore(notes.size() - kShown);
     }
     return text;
 }
