@@ -18,7 +18,7 @@ namespace quillstamper::bench {
 
 namespace {
 
-bool LoadProject(const std::string& projectFile, ProjectData& data) {
+bool LoadProject(const std::string& projectFile, SiteDefinition& data) {
     ProjectParseResult parsed = ReadProjectFile(projectFile);
     if (parsed.status != ProjectParseResult::Status::Loaded) {
         std::fprintf(stderr, "%s: %s\n", projectFile.c_str(), parsed.message.c_str());
@@ -56,9 +56,10 @@ int Fail(const std::string& path) {
 namespace {
 
 // Loads the project and runs work on it; 1 for a refused project or any error.
-int OnProject(const std::string& projectFile, const std::function<int(const ProjectData&)>& work) {
+int OnProject(const std::string& projectFile,
+              const std::function<int(const SiteDefinition&)>& work) {
     try {
-        ProjectData data;
+        SiteDefinition data;
         return LoadProject(projectFile, data) ? work(data) : 1;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
@@ -69,7 +70,7 @@ int OnProject(const std::string& projectFile, const std::function<int(const Proj
 } // namespace
 
 int RunInPlaceFloor(const std::string& projectFile) {
-    return OnProject(projectFile, [](const ProjectData& data) {
+    return OnProject(projectFile, [](const SiteDefinition& data) {
         for (const std::string& path : data.webFiles) {
             const std::string bytes = ReadFileBytes(path);
             const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
@@ -82,7 +83,7 @@ int RunInPlaceFloor(const std::string& projectFile) {
 }
 
 int RunSafeFloor(const std::string& projectFile) {
-    return OnProject(projectFile, [](const ProjectData& data) {
+    return OnProject(projectFile, [](const SiteDefinition& data) {
         for (const std::string& path : data.webFiles) {
             const std::string bytes = ReadFileBytes(path);
             std::string temporary = path + ".floor-XXXXXX";
@@ -97,7 +98,7 @@ int RunSafeFloor(const std::string& projectFile) {
 }
 
 int RunReference(const std::string& projectFile) {
-    return OnProject(projectFile, [](const ProjectData& data) {
+    return OnProject(projectFile, [](const SiteDefinition& data) {
         test::ReferenceRunConversion(data.webFiles, data.templateFiles, data.identifiers,
                                      std::numeric_limits<std::size_t>::max());
         return 0;

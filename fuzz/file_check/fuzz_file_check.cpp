@@ -42,8 +42,8 @@ std::string Folder() {
     return folder;
 }
 
-std::vector<CheckReport> PlainCheck(const std::vector<std::pair<std::string, std::string>>& files,
-                                    const IdentifierTable& ids) {
+std::vector<UnclosedBlock> PlainCheck(const std::vector<std::pair<std::string, std::string>>& files,
+                                      const IdentifierTable& ids) {
     struct Marker {
         std::string line;
         std::string file;
@@ -68,7 +68,7 @@ std::vector<CheckReport> PlainCheck(const std::vector<std::pair<std::string, std
             }
         }
     }
-    std::vector<CheckReport> reports;
+    std::vector<UnclosedBlock> reports;
     for (const Marker& start : starts) {
         bool found = false;
         for (const Marker& marker : markers) {
@@ -106,8 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         files.emplace_back(name, bytes);
         (i < webCount ? web : templates).push_back(name);
     }
-    const std::vector<CheckReport> reports = CheckFiles(web, templates, ids);
-    const std::vector<CheckReport> expected = PlainCheck(files, ids);
+    const std::vector<UnclosedBlock> reports = CheckFiles(web, templates, ids);
+    const std::vector<UnclosedBlock> expected = PlainCheck(files, ids);
     if (reports.size() != expected.size()) {
         std::abort();
     }

@@ -108,7 +108,7 @@ std::vector<PreviewReport> CollectReports(const PreviewData& data) {
     for (const KeptRecoveryCopy& kept : data.changedSinceInterrupted) {
         reports.push_back({kept.page + ": " + FormatKeptCopy(kept.copy), kept.page});
     }
-    for (const ConversionProblem& problem : data.problems) {
+    for (const UnclosedBlock& problem : data.problems) {
         reports.push_back(
             {FormatCheckReportLine(problem.file, problem.line, problem.startLine), problem.file});
         if (problem.refusedLine != 0) {

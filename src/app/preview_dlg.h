@@ -31,7 +31,7 @@ struct PreviewData {
     bool preconditionFailed = false;
     std::size_t webFileCount = 0;
     std::vector<PreviewFile> files; // in list order
-    std::vector<ConversionProblem> problems;
+    std::vector<UnclosedBlock> problems;
     std::vector<ConversionNote> notes;
     // Pages an interrupted run left half written; Dynamize puts them back.
     std::vector<std::string> recoverable;

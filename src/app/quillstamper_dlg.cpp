@@ -63,10 +63,10 @@ private:
     std::function<void()> m_refresh;
 };
 
-std::string FormatProblems(const std::vector<ConversionProblem>& problems) {
+std::string FormatProblems(const std::vector<UnclosedBlock>& problems) {
     std::string text = "These blocks were left unchanged because their end line is missing:\n\n";
     for (std::size_t i = 0; i < problems.size() && i < kMaxListedProblems; ++i) {
-        const ConversionProblem& problem = problems[i];
+        const UnclosedBlock& problem = problems[i];
         text += problem.file + ", line " + std::to_string(problem.line) + ": " +
                 QuoteLine(problem.startLine) + "\n";
         if (problem.refusedLine != 0) {
@@ -584,7 +584,7 @@ void CQuillstamperDlg::OnCheckFiles() {
     if (result.error) {
         throw *result.error; // the activity line keeps "Currently checking ..."
     }
-    for (const CheckReport& report : result.reports) {
+    for (const UnclosedBlock& report : result.reports) {
         m_workspace.m_currentFile = report.startLine;
         RefreshStatus();
         ShowMessage(FormatCheckReport(report.startLine));
@@ -594,7 +594,7 @@ void CQuillstamperDlg::OnCheckFiles() {
     RefreshStatus();
     // The end lines refused lead the notes: they say why a report came.
     std::vector<ConversionNote> notes;
-    for (const CheckReport& report : result.reports) {
+    for (const UnclosedBlock& report : result.reports) {
         if (report.refusedLine != 0) {
             notes.push_back({ConversionNote::Kind::RefusedEndLine, report.file, report.refusedLine,
                              report.refusedText});

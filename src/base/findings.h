@@ -40,8 +40,10 @@ std::string FormatAndMore(std::size_t more);
 // to follow "PATH: ".
 std::string FormatKeptCopy(std::string_view copy);
 
-// A block left as it was because an end line is missing.
-struct ConversionProblem {
+// A block whose end line is missing: Dynamize leaves it as it is, the check
+// reports it. One value wherever it is found: a page, a template file, or
+// the check's search for expected end lines.
+struct UnclosedBlock {
     enum class Place { WebFile, TemplateFile };
     Place place = Place::WebFile;
     std::string file;     // the list entry as written

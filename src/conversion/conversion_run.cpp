@@ -273,11 +273,9 @@ private:
         m_result.problems.insert(m_result.problems.end(), output.problems.begin(),
                                  output.problems.end());
         // A template block is reported once, however many pages have it.
-        for (const UnclosedTemplateBlock& block : output.unclosedTemplates) {
-            if (m_reportedTemplates.emplace(block.source, block.line).second) {
-                m_result.problems.push_back(
-                    {ConversionProblem::Place::TemplateFile, m_templates.EntryOf(block.source),
-                     block.line, block.startLine, block.refusedLine, block.refusedText});
+        for (const UnclosedBlock& block : output.unclosedTemplates) {
+            if (m_reportedTemplates.emplace(block.file, block.line).second) {
+                m_result.problems.push_back(block);
             }
         }
         for (const ConversionNote& note : output.notes) {
@@ -318,7 +316,8 @@ private:
     std::vector<std::size_t> m_retries;
     // The size each page had when first read.
     std::unordered_map<std::string, std::size_t> m_firstSeenBytes;
-    std::set<std::pair<std::size_t, std::size_t>> m_reportedTemplates;
+    // Template blocks reported, by entry and line.
+    std::set<std::pair<std::string, std::size_t>> m_reportedTemplates;
     // Files of more names than one, by their identity as first read.
     struct LinkedFile {
         std::uint64_t links = 1; // when first read

@@ -39,7 +39,7 @@ struct ConversionResult {
     bool preconditionFailed = false;
     // One per web file finished, in list order.
     std::vector<FileOutcome> outcomes;
-    std::vector<ConversionProblem> problems;
+    std::vector<UnclosedBlock> problems;
     // In file order: web files before template files, each list in its order.
     std::vector<ConversionNote> notes;
     // The error that ended the run; later web files were not touched.

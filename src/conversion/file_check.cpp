@@ -38,7 +38,7 @@ class MarkerLines {
 public:
     explicit MarkerLines(const IdentifierTable& identifiers) : m_identifiers(identifiers) {}
 
-    void Collect(const std::string& entry, const LineViews& lines) {
+    void Collect(const std::string& entry, UnclosedBlock::Place place, const LineViews& lines) {
         for (std::size_t i = 0; i < lines.size(); ++i) {
             int count = 0;
             for (int pair = 1; pair <= kPairCount; ++pair) {
@@ -48,7 +48,8 @@ public:
                 }
             }
             if (count > 0) {
-                m_markers.push_back(Marker{m_arena.size(), lines[i].size(), &entry, i + 1, count});
+                m_markers.push_back(
+                    Marker{m_arena.size(), lines[i].size(), &entry, place, i + 1, count});
                 m_arena.append(lines[i]);
             }
         }
@@ -56,13 +57,13 @@ public:
 
     // Each start line whose expected end line, with any end identifier of
     // the table, is none of the marker lines.
-    std::vector<CheckReport> FindMissingEnds() const {
+    std::vector<UnclosedBlock> FindMissingEnds() const {
         std::unordered_set<std::string_view> present;
         present.reserve(m_markers.size());
         for (const Marker& marker : m_markers) {
             present.insert(TextOf(marker));
         }
-        std::vector<CheckReport> reports;
+        std::vector<UnclosedBlock> reports;
         for (const Marker& marker : m_markers) {
             const std::string_view line = TextOf(marker);
             const int startCount = CountStartPairs(line);
@@ -70,7 +71,7 @@ public:
                 continue;
             }
             for (int copy = 0; copy < marker.startIdCount * startCount; ++copy) {
-                reports.push_back(CheckReport{*marker.file, marker.line, std::string(line)});
+                reports.push_back({marker.place, *marker.file, marker.line, std::string(line)});
             }
         }
         return reports;
@@ -81,6 +82,7 @@ private:
         std::size_t offset = 0; // into the arena
         std::size_t length = 0;
         const std::string* file = nullptr;
+        UnclosedBlock::Place place = UnclosedBlock::Place::WebFile;
         std::size_t line = 0;
         int startIdCount = 0; // how many non-empty start identifiers it begins with
     };
@@ -121,16 +123,18 @@ private:
 
 } // namespace
 
-std::vector<CheckReport> CheckFiles(const FileList& webFiles, const FileList& templateFiles,
-                                    const IdentifierTable& identifiers,
-                                    const std::string& baseFolder, std::uint64_t maxFileBytes) {
+std::vector<UnclosedBlock> CheckFiles(const FileList& webFiles, const FileList& templateFiles,
+                                      const IdentifierTable& identifiers,
+                                      const std::string& baseFolder, std::uint64_t maxFileBytes) {
     MarkerLines markers(identifiers);
-    for (const FileList* list : {&webFiles, &templateFiles}) {
+    using Place = UnclosedBlock::Place;
+    for (const auto& [list, place] :
+         {std::pair{&webFiles, Place::WebFile}, std::pair{&templateFiles, Place::TemplateFile}}) {
         for (const std::string& entry : *list) {
             const std::string path = ResolvePath(entry, baseFolder);
             const FileText text = DecodeFileText(
                 std::make_shared<const std::string>(ReadFileBytes(path, maxFileBytes)), path);
-            markers.Collect(entry, SplitLines(text.text));
+            markers.Collect(entry, place, SplitLines(text.text));
         }
     }
     return markers.FindMissingEnds();
@@ -170,18 +174,19 @@ FileCheckResult CheckFilesAndBlocks(const SiteDefinition& site, const std::strin
     using Occurrence = std::tuple<std::string, std::size_t, std::string>;
     std::map<Occurrence, std::size_t> reported; // to the report's index
     for (std::size_t i = 0; i < result.reports.size(); ++i) {
-        const CheckReport& report = result.reports[i];
+        const UnclosedBlock& report = result.reports[i];
         reported.emplace(Occurrence{report.file, report.line, report.startLine}, i);
     }
     // A page listed twice, or a template many pages use, gives one report;
     // the report keeps the end line the run refused, which says why.
-    for (const ConversionProblem& problem : dryRun.problems) {
+    for (const UnclosedBlock& problem : dryRun.problems) {
         const auto [place, added] = reported.emplace(
             Occurrence{problem.file, problem.line, problem.startLine}, result.reports.size());
         if (added) {
-            result.reports.push_back(CheckReport{problem.file, problem.line, problem.startLine});
+            result.reports.push_back(
+                {problem.place, problem.file, problem.line, problem.startLine});
         }
-        CheckReport& report = result.reports[place->second];
+        UnclosedBlock& report = result.reports[place->second];
         if (report.refusedLine == 0) {
             report.refusedLine = problem.refusedLine;
             report.refusedText = problem.refusedText;

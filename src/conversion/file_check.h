@@ -16,16 +16,6 @@ namespace quillstamper {
 inline constexpr std::string_view kCheckPassedMessage =
     "No errors found in files, file checking done!";
 
-// A start line for which no listed file holds its expected end line.
-struct CheckReport {
-    std::string file;     // the list entry as written
-    std::size_t line = 0; // counted from 1
-    std::string startLine;
-    // As in ConversionProblem: an end line that did not fit the block.
-    std::size_t refusedLine = 0;
-    std::string refusedText{};
-};
-
 // "End of template missing:\n\n" and the start line.
 std::string FormatCheckReport(std::string_view startLine);
 // "FILE:LINE: End of template missing: START-LINE", the one-line form.
@@ -39,16 +29,16 @@ std::string FormatCheckReportMessage(std::string_view startLine);
 // in them: once per occurrence, per pair whose start identifier the line
 // begins with and per pair whose start line it is. Writes nothing. Throws
 // FileError for a file that cannot be read or is larger than maxFileBytes.
-std::vector<CheckReport> CheckFiles(const FileList& webFiles, const FileList& templateFiles,
-                                    const IdentifierTable& identifiers,
-                                    const std::string& baseFolder = {},
-                                    std::uint64_t maxFileBytes = kDefaultMaxFileBytes);
+std::vector<UnclosedBlock> CheckFiles(const FileList& webFiles, const FileList& templateFiles,
+                                      const IdentifierTable& identifiers,
+                                      const std::string& baseFolder = {},
+                                      std::uint64_t maxFileBytes = kDefaultMaxFileBytes);
 
 struct FileCheckResult {
     // The reports above, then each block a Dynamize run with these lists
     // would leave alone (its end line is missing or closes another block),
     // unless the same occurrence is already among them.
-    std::vector<CheckReport> reports;
+    std::vector<UnclosedBlock> reports;
     // What Dynamize would not change although the user may have meant it to.
     std::vector<ConversionNote> notes;
     // Pages a killed run left half written in place; Dynamize puts them back.

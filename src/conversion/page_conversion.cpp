@@ -161,9 +161,10 @@ private:
         }
         m_output.usedStartLines.emplace_back(pass.pair, line);
         if (block->unclosed) {
-            m_output.unclosedTemplates.push_back({block->unclosedSource, block->unclosedLine,
-                                                  std::string(line), block->refusedLine,
-                                                  std::string(block->refusedText)});
+            m_output.unclosedTemplates.push_back(
+                {UnclosedBlock::Place::TemplateFile, m_templates.EntryOf(block->unclosedSource),
+                 block->unclosedLine, std::string(line), block->refusedLine,
+                 std::string(block->refusedText)});
             return BlockCloser::kNone;
         }
         const std::size_t end = pass.closer.ClosingEnd(start);
@@ -287,8 +288,8 @@ private:
 
     // With the end line that did not fit the block, when that was why.
     void ReportUnclosed(const Pass& pass, std::size_t start) {
-        ConversionProblem problem{ConversionProblem::Place::WebFile, m_page.entry,
-                                  ReportedLine(start), std::string(pass.lines[start])};
+        UnclosedBlock problem{UnclosedBlock::Place::WebFile, m_page.entry, ReportedLine(start),
+                              std::string(pass.lines[start])};
         if (const std::size_t refused = pass.closer.RefusedEnd(); refused != BlockCloser::kNone) {
             problem.refusedLine = ReportedLine(refused);
             problem.refusedText = std::string(pass.lines[refused]);

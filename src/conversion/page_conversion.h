@@ -29,22 +29,14 @@ struct PageInput {
     std::size_t firstSeenBytes = 0;
 };
 
-// A template block with that start line whose end line is missing.
-struct UnclosedTemplateBlock {
-    std::size_t source = 0; // template list index
-    std::size_t line = 0;   // counted from 1
-    std::string startLine;
-    std::size_t refusedLine = 0; // as in ConversionProblem
-    std::string refusedText{};
-};
-
 struct PageOutput {
     bool changed = false; // newBytes differ from the page's bytes
     std::string newBytes;
     // For a page in UTF-16 or UTF-32: its new text, as UTF-8.
     std::string newText;
-    std::vector<ConversionProblem> problems;
-    std::vector<UnclosedTemplateBlock> unclosedTemplates;
+    std::vector<UnclosedBlock> problems;
+    // Template blocks that a lookup found unclosed (in a template file).
+    std::vector<UnclosedBlock> unclosedTemplates;
     std::vector<ConversionNote> notes;
     // Start lines found in the template index, by pair.
     std::vector<std::pair<int, std::string>> usedStartLines;

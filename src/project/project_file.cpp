@@ -166,7 +166,7 @@ std::string BadSettingMessage(std::size_t lineNumber, std::string_view line,
 
 } // namespace
 
-std::string FormatProjectFile(const ProjectData& data) {
+std::string FormatProjectFile(const SiteDefinition& data) {
     LineViews lines;
     lines.reserve(data.webFiles.size() + data.templateFiles.size() + 14);
     lines.push_back(kProjectHeader);
@@ -227,7 +227,7 @@ ProjectParseResult ParseProjectFile(std::string_view bytes) {
         }
         return false;
     };
-    ProjectData data;
+    SiteDefinition data;
     if (!readList(data.webFiles)) {
         result.status = ProjectParseResult::Status::Truncated;
         result.message = "The project file ends inside its list of web files: it is incomplete and "
@@ -275,7 +275,7 @@ ProjectParseResult ReadProjectFile(const std::string& path, std::uint64_t maxFil
     return ParseProjectFile(ReadFileBytes(path, maxFileBytes));
 }
 
-void WriteProjectFile(const std::string& path, const ProjectData& data) {
+void WriteProjectFile(const std::string& path, const SiteDefinition& data) {
     WriteFileAtomic(path, FormatProjectFile(data));
 }
 

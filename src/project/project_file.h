@@ -14,21 +14,18 @@ inline constexpr std::string_view kNotAProjectMessage = "No project file!";
 inline constexpr std::string_view kProjectFileSuffix = ".trvx";
 inline constexpr std::string_view kDefaultProjectName = "My dynamic website.trvx";
 
-// What a project file keeps.
-using ProjectData = SiteDefinition;
-
 // The bytes of a project file: header, separator, empty line, the web list,
 // "[EOL]", the template list, "[EOL]", the eight identifiers, "[EOL]"; every
 // line ended by CR LF. Settings other than their defaults follow, one a line,
 // where older readers stop reading: "Line ends: LF" or "Line ends: keep",
 // "End lines: any", "Text: bytes", "Links: relative to each page",
 // "Link base: PATH", "Current page: aria-current" or "Current page: class NAME".
-std::string FormatProjectFile(const ProjectData& data);
+std::string FormatProjectFile(const SiteDefinition& data);
 
 struct ProjectParseResult {
     enum class Status { Loaded, NotAProject, Truncated, BadSetting };
     Status status = Status::NotAProject;
-    ProjectData data;
+    SiteDefinition data;
     // For a refused file: why, in words for the user.
     std::string message;
 };
@@ -44,6 +41,6 @@ ProjectParseResult ParseProjectFile(std::string_view bytes);
 // Reads and writes project files on disk. Throw FileError.
 ProjectParseResult ReadProjectFile(const std::string& path,
                                    std::uint64_t maxFileBytes = kDefaultMaxFileBytes);
-void WriteProjectFile(const std::string& path, const ProjectData& data);
+void WriteProjectFile(const std::string& path, const SiteDefinition& data);
 
 } // namespace quillstamper

@@ -25,9 +25,9 @@ std::string Text(const Strings& lines, const std::string& lineBreak = "\r\n") {
 // "web a.htm:8 <start line>" per problem.
 Strings Problems(const ConversionResult& result) {
     Strings rows;
-    for (const ConversionProblem& p : result.problems)
-        rows.push_back((p.place == ConversionProblem::Place::WebFile ? "web " : "template ") +
-                       p.file + ":" + std::to_string(p.line) + " " + p.startLine);
+    for (const UnclosedBlock& p : result.problems)
+        rows.push_back((p.place == UnclosedBlock::Place::WebFile ? "web " : "template ") + p.file +
+                       ":" + std::to_string(p.line) + " " + p.startLine);
     return rows;
 }
 

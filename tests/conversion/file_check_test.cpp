@@ -21,7 +21,7 @@ const std::string kHashStart = "# Trelvonix menu";
 Reports Check(const FileList& web, const FileList& templates,
               const IdentifierTable& ids = DefaultIdentifiers(), const std::string& base = {}) {
     Reports reports;
-    for (const CheckReport& report : CheckFiles(web, templates, ids, base)) {
+    for (const UnclosedBlock& report : CheckFiles(web, templates, ids, base)) {
         reports.emplace_back(report.file, report.line, report.startLine);
     }
     return reports;

@@ -30,7 +30,7 @@ Strings Split(const std::string& bytes) {
 // "a.htm:3 <line>" per problem, "a.htm:3: no template holds ..." per note.
 Strings Problems(const ConversionResult& result) {
     Strings rows;
-    for (const ConversionProblem& p : result.problems)
+    for (const UnclosedBlock& p : result.problems)
         rows.push_back(p.file + ":" + std::to_string(p.line) + " " + p.startLine +
                        (p.refusedLine == 0
                             ? ""
@@ -203,7 +203,7 @@ TEST(CheckFilesAndBlocksTest, ReportsWhatDynamizeWouldLeaveAloneOnceAndItsNotes)
                Text({kNav, "old", "<main>", kFoot, "f", kFootEnd, "<!-- Trelvonix gone -->"}));
     const FileCheckResult result = CheckFilesAndBlocks({{"a.htm", "a.htm"}, {"t.htm"}}, dir.Path());
     Strings reports;
-    for (const CheckReport& r : result.reports)
+    for (const UnclosedBlock& r : result.reports)
         reports.push_back(r.file + ":" + std::to_string(r.line) + " " + r.startLine);
     // The gone block is reported by the plain check for each listing; the
     // nav block, which only Dynamize finds unclosed, once.

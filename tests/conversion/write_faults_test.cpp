@@ -79,7 +79,7 @@ TEST(WriteFaultTest, ProjectFileKeepsItsContentWhenSavingFails) {
     for (const WriteStage stage : kStages) {
         SCOPED_TRACE(static_cast<int>(stage));
         const TempDir dir;
-        const ProjectData old{{"old.html"}, {"old.tpl"}, DefaultIdentifiers()};
+        const SiteDefinition old{{"old.html"}, {"old.tpl"}, DefaultIdentifiers()};
         WriteBytes(dir / "site.trvx", FormatProjectFile(old));
         const FaultAt fault(stage, "site.trvx", EIO);
         EXPECT_THROW(WriteProjectFile(dir / "site.trvx", {{"new.html"}, {}, DefaultIdentifiers()}),

@@ -17,7 +17,7 @@ using Status = ProjectParseResult::Status;
 const std::string kHead =
     "Trelvonix Quillstamper Project\r\n==============================\r\n\r\n";
 
-void ExpectLoads(const std::string& bytes, const ProjectData& expected) {
+void ExpectLoads(const std::string& bytes, const SiteDefinition& expected) {
     const ProjectParseResult parsed = ParseProjectFile(bytes);
     ASSERT_EQ(parsed.status, Status::Loaded) << bytes;
     EXPECT_EQ(parsed.data.webFiles, expected.webFiles) << bytes;
@@ -31,7 +31,7 @@ TEST(ProjectFileTest, WritesExactBytesAndReadsThemBack) {
     EXPECT_EQ(empty, kHead + "[EOL]\r\n[EOL]\r\n<!-- Trelvonix \r\n end -->\r\n# Trelvonix \r\n"
                              " end -->\r\n// Trelvonix \r\n end -->\r\n\r\n\r\n[EOL]\r\n");
     EXPECT_EQ(empty.size(), 167u);
-    const ProjectData data{
+    const SiteDefinition data{
         {"c.html", "a.html", "c.html"}, {" t.txt "}, {"[EOL]", "", " x ", "3", "4", "5", "6", "7"}};
     const std::string bytes = kHead + "c.html\r\na.html\r\nc.html\r\n[EOL]\r\n t.txt \r\n[EOL]\r\n"
                                       "[EOL]\r\n\r\n x \r\n3\r\n4\r\n5\r\n6\r\n7\r\n[EOL]\r\n";
@@ -61,7 +61,7 @@ TEST(ProjectFileTest, SettingLinesRoundTripAndOlderFilesMeanTheDefaults) {
                  {{LineEnds::Keep, EndLines::Any}, "Line ends: keep\r\nEnd lines: any\r\n"},
                  {{.text = TextMode::Bytes}, "Text: bytes\r\n"}};
     for (const auto& [settings, lines] : cases) {
-        const ProjectData data{{"a.html"}, {}, DefaultIdentifiers(), settings};
+        const SiteDefinition data{{"a.html"}, {}, DefaultIdentifiers(), settings};
         EXPECT_EQ(FormatProjectFile(data), base + lines);
         ExpectLoads(base + lines, data);
         ExpectLoads(base + "# a later program's line\r\nSitemap: every page\r\n" + lines, data);
