@@ -1,5 +1,6 @@
 # bash completion for quillstamper-cli: the commands, each command's options,
-# the values of --line-ends, --end-lines and --format, project files (.trvx) and, after
+# the values of --line-ends, --end-lines, --text, --links, --current-page and
+# --format, --link-base's folders, project files (.trvx) and, after
 # --web and --template, files and folders. scripts/check-package.sh fails when
 # the options here differ from what each command's --help prints.
 
@@ -30,6 +31,23 @@ _quillstamper_cli() {
         mapfile -t COMPREPLY < <(compgen -W 'own any' -- "$cur")
         return
         ;;
+    --text)
+        mapfile -t COMPREPLY < <(compgen -W 'convert bytes' -- "$cur")
+        return
+        ;;
+    --links)
+        mapfile -t COMPREPLY < <(compgen -W 'as-written relative' -- "$cur")
+        return
+        ;;
+    --current-page)
+        mapfile -t COMPREPLY < <(compgen -W 'none aria-current class=' -- "$cur")
+        return
+        ;;
+    --link-base)
+        compopt -o filenames 2>/dev/null
+        mapfile -t COMPREPLY < <(compgen -d -- "$cur")
+        return
+        ;;
     --format)
         mapfile -t COMPREPLY < <(compgen -W 'text json github' -- "$cur")
         return
@@ -47,10 +65,10 @@ _quillstamper_cli() {
 
     local options
     case $command in
-    dynamize) options='--web --template --exclude --max-file-size --dry-run --check --diff --quiet --line-ends --end-lines --format -h --help' ;;
-    check) options='--web --template --exclude --max-file-size --strict --end-lines --format -h --help' ;;
-    watch) options='--web --template --exclude --max-file-size --quiet --line-ends --end-lines --poll -h --help' ;;
-    init) options='--web --template --exclude --force --line-ends --end-lines -h --help' ;;
+    dynamize) options='--web --template --exclude --max-file-size --dry-run --check --diff --quiet --line-ends --end-lines --text --links --link-base --current-page --format -h --help' ;;
+    check) options='--web --template --exclude --max-file-size --strict --end-lines --text --links --link-base --current-page --format -h --help' ;;
+    watch) options='--web --template --exclude --max-file-size --quiet --line-ends --end-lines --text --links --link-base --current-page --poll -h --help' ;;
+    init) options='--web --template --exclude --force --line-ends --end-lines --text --links --link-base --current-page -h --help' ;;
     *)
         if [[ $cur == -* ]]; then
             mapfile -t COMPREPLY < <(compgen -W '-h --help --version' -- "$cur")

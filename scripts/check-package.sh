@@ -197,7 +197,7 @@ for command in $commands; do
     while read -r option values; do
         same "values of $command $option" "$(tr '|' '\n' <<<"$values" | sort)" \
             "$(offered "$command" "$option" '')"
-    done < <("$cli" "$command" --help | sed -n 's/^  \(--[a-z-]*\) \([a-z]*|[a-z|]*\) .*/\1 \2/p')
+    done < <("$cli" "$command" --help | sed -n 's/^  \(--[a-z-]*\) \([a-z-]*|[a-z|-]*\) .*/\1 \2/p')
 done
 mkdir -p "$scratch/site/pages"
 touch "$scratch/site/site.trvx" "$scratch/site/index.html"

@@ -11,8 +11,10 @@
 #include "base/quote_path.h"
 #include "conversion/conversion_run.h"
 #include "conversion/file_check.h"
+#include "conversion/page_links.h"
 #include "diff/unified_diff.h"
 #include "files/file_collection.h"
+#include "files/recovery_store.h"
 #include "project/project_file.h"
 
 #include <filesystem>
@@ -22,18 +24,6 @@
 namespace quillstamper::cli {
 
 namespace {
-
-std::string_view LineEndsWord(LineEnds lineEnds) {
-    switch (lineEnds) {
-    case LineEnds::CrLf:
-        return "crlf";
-    case LineEnds::Lf:
-        return "lf";
-    case LineEnds::Keep:
-        break;
-    }
-    return "keep";
-}
 
 // Keeps the diff of each changed file; they are printed once the run is
 // over, beside the files that were really replaced.
@@ -135,8 +125,7 @@ ConversionRequest MakeRequest(const LoadedSite& loaded, std::uint64_t maxFileByt
                               !(options.dryRun || options.check)};
     request.maxFileBytes = maxFileBytes;
     request.interrupt = options.interrupt;
-    request.site.settings.lineEnds = options.lineEnds.value_or(loaded.site.settings.lineEnds);
-    request.site.settings.endLines = options.endLines.value_or(loaded.site.settings.endLines);
+    options.settings.ApplyTo(request.site.settings);
     return request;
 }
 
@@ -171,7 +160,7 @@ void DynamizeSite(const LoadedSite& loaded, std::uint64_t maxFileBytes,
 void CheckSite(const LoadedSite& loaded, std::uint64_t maxFileBytes, const CheckOptions& options,
                RunReport& report, std::ostream& err) {
     SiteDefinition site = loaded.site;
-    site.settings.endLines = options.endLines.value_or(site.settings.endLines);
+    options.settings.ApplyTo(site.settings);
     if (site.webFiles.empty()) {
         report.errors.push_back(
             {{}, std::string(kNoWebFilesMessage), {}, ReportMessage::Kind::Ending});
@@ -225,6 +214,18 @@ void PrintProjectWritten(std::ostream& out, const InitOptions& options,
     if (site.settings.endLines == EndLines::Any) {
         out << "end lines: any (any line ending with the end identifier closes a block)\n";
     }
+    if (site.settings.text == TextMode::Bytes) {
+        out << "text: bytes (template text is copied as it is, whatever its charset)\n";
+    }
+    if (site.settings.linksFollowPage) {
+        out << "links: relative to each page, written from "
+            << QuotePath(site.settings.linkBase.empty() ? "." : site.settings.linkBase) << '\n';
+    }
+    if (site.settings.currentPage == CurrentPageMark::AriaCurrent) {
+        out << "current page: aria-current\n";
+    } else if (site.settings.currentPage == CurrentPageMark::Class) {
+        out << "current page: class " << site.settings.currentPageClass << '\n';
+    }
 }
 
 int WriteProject(const InitOptions& options, std::ostream& out, std::ostream& err) {
@@ -251,7 +252,16 @@ int WriteProject(const InitOptions& options, std::ostream& out, std::ostream& er
     const auto entryOf = [&](const std::string& path) {
         return MakeEntryRelative(ResolvePath(path, options.workingFolder), projectFolder);
     };
-    SiteDefinition site{{}, {}, DefaultIdentifiers(), {options.lineEnds, options.endLines}};
+    SiteDefinition site{{}, {}, DefaultIdentifiers(), options.settings};
+    if (!site.settings.linkBase.empty()) {
+        // Kept relative to the project file, as its lists are.
+        const std::string absoluteFolder =
+            AbsolutePath(projectFolder.empty() ? "." : projectFolder);
+        site.settings.linkBase =
+            NormalizePath(site.settings.linkBase + '/') == NormalizePath(absoluteFolder + '/')
+                ? "."
+                : MakeEntryRelative(site.settings.linkBase, absoluteFolder);
+    }
     for (const std::string& path : lists.webFiles) {
         site.webFiles.push_back(entryOf(path));
     }
@@ -318,25 +328,6 @@ int RunInit(const InitOptions& options, std::ostream& out, std::ostream& err) {
         err << FormatMessageLine(DescribeFileError(error), options.workingFolder) << '\n';
         return kExitFailure;
     }
-}
-
-std::optional<LineEnds> ParseLineEnds(std::string_view word) {
-    for (const LineEnds lineEnds : {LineEnds::CrLf, LineEnds::Lf, LineEnds::Keep}) {
-        if (word == LineEndsWord(lineEnds)) {
-            return lineEnds;
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<EndLines> ParseEndLines(std::string_view word) {
-    if (word == "own") {
-        return EndLines::Own;
-    }
-    if (word == "any") {
-        return EndLines::Any;
-    }
-    return std::nullopt;
 }
 
 std::optional<ReportFormat> ParseReportFormat(std::string_view word) {

@@ -3,6 +3,7 @@
 #include "base/site_definition.h"
 #include "cli/cli_sources.h"
 #include "cli/program.h"
+#include "cli/setting_options.h"
 
 #include <atomic>
 #include <chrono>
@@ -30,10 +31,8 @@ struct DynamizeOptions {
     // Set to a signal number by the program's handler: the run stops cleanly
     // and the status is 128 plus that number.
     const std::atomic<int>* interrupt = nullptr;
-    // Overrides the project's setting; without a project the default is keep.
-    std::optional<LineEnds> lineEnds;
-    // Overrides the project's setting; without a project the default is own.
-    std::optional<EndLines> endLines;
+    // Win over the project's settings; without a project, line ends keep.
+    SettingOverrides settings{};
     ReportFormat format = ReportFormat::Text;
     // stderr is a terminal: a run longer than a second shows a progress line there.
     bool progress = false;
@@ -44,8 +43,8 @@ struct DynamizeOptions {
 };
 
 struct CheckOptions {
-    bool strict = false;              // notes count as findings too
-    std::optional<EndLines> endLines; // as in DynamizeOptions
+    bool strict = false;         // notes count as findings too
+    SettingOverrides settings{}; // as in DynamizeOptions
     ReportFormat format = ReportFormat::Text;
     bool progress = false; // as in DynamizeOptions
     std::chrono::milliseconds progressDelay = std::chrono::seconds(1);
@@ -57,15 +56,11 @@ struct InitOptions {
     std::vector<std::string> templatePaths;
     std::vector<std::string> excludePatterns;
     bool force = false;
-    LineEnds lineEnds = LineEnds::Keep;
-    EndLines endLines = EndLines::Own;
+    // What the project file keeps; a link base is absolute until written.
+    ProjectSettings settings{.lineEnds = LineEnds::Keep};
     std::string workingFolder; // as in SourceOptions
 };
 
-// "crlf", "lf" or "keep", as the option takes them; nothing for another word.
-std::optional<LineEnds> ParseLineEnds(std::string_view word);
-// "own" or "any"; nothing for another word.
-std::optional<EndLines> ParseEndLines(std::string_view word);
 // "text", "json" or "github"; nothing for another word.
 std::optional<ReportFormat> ParseReportFormat(std::string_view word);
 

@@ -122,8 +122,7 @@ int RunWatch(const SourceOptions& given, const WatchOptions& options, std::ostre
     sources.waitForFiles = true;
     DynamizeOptions run{.quiet = options.quiet,
                         .interrupt = options.interrupt,
-                        .lineEnds = options.lineEnds,
-                        .endLines = options.endLines,
+                        .settings = options.settings,
                         .format = ReportFormat::Text,
                         .progress = false};
     // Read once for each run: for what to watch, and by the run.

@@ -16,8 +16,7 @@ namespace quillstamper::cli {
 struct WatchOptions {
     // As dynamize's: each run prints what it updated.
     bool quiet = false;
-    std::optional<LineEnds> lineEnds;
-    std::optional<EndLines> endLines;
+    SettingOverrides settings{};
     // Set to a signal number by the program's handler: the watch ends, status 0.
     const std::atomic<int>* interrupt = nullptr;
     // A run starts this long after the last change seen.

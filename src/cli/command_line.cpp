@@ -137,26 +137,6 @@ void AddSourceOptions(CLI::App& command, SourceOptions& sources) {
         ->transform(CLI::Validator(ToByteCount, ""));
 }
 
-constexpr const char* kLineEndsHelp =
-    "how written lines end: crlf, lf, or keep each page's own (the default without a project; a "
-    "project's setting otherwise)";
-
-CLI::Option* AddLineEndsOption(CLI::App& command, std::string& word, const char* help) {
-    return command.add_option("--line-ends", word, help)
-        ->type_name("crlf|lf|keep")
-        ->check(CLI::IsMember({"crlf", "lf", "keep"}).description(""));
-}
-
-constexpr const char* kEndLinesHelp =
-    "which end line closes a block: own, only one of its pair that names no other block (the "
-    "default without a project), or any line ending with the end identifier";
-
-CLI::Option* AddEndLinesOption(CLI::App& command, std::string& word, const char* help) {
-    return command.add_option("--end-lines", word, help)
-        ->type_name("own|any")
-        ->check(CLI::IsMember({"own", "any"}).description(""));
-}
-
 void AddFormatOption(CLI::App& command, std::string& word) {
     command
         .add_option("--format", word,
@@ -215,8 +195,7 @@ struct DynamizeCommand {
     CLI::App* app = nullptr;
     SourceOptions sources;
     DynamizeOptions options;
-    std::string lineEnds;
-    std::string endLines;
+    SettingWords settings;
     std::string format = "text";
 };
 
@@ -224,7 +203,7 @@ struct CheckCommand {
     CLI::App* app = nullptr;
     SourceOptions sources;
     CheckOptions options;
-    std::string endLines;
+    SettingWords settings;
     std::string format = "text";
 };
 
@@ -232,15 +211,13 @@ struct WatchCommand {
     CLI::App* app = nullptr;
     SourceOptions sources;
     WatchOptions options;
-    std::string lineEnds;
-    std::string endLines;
+    SettingWords settings;
 };
 
 struct InitCommand {
     CLI::App* app = nullptr;
     InitOptions options;
-    std::string lineEnds = "keep";
-    std::string endLines = "own";
+    SettingWords settings;
 };
 
 // CLI11 keeps pointers into these: they stay where they are while it parses.
@@ -262,8 +239,7 @@ void DefineDynamize(CLI::App& app, DynamizeCommand& command) {
                        "write nothing; exit 1 when any file would change (not with --dry-run)");
     dynamize->add_flag("--diff", options.diff, "print a unified diff of every change");
     dynamize->add_flag("--quiet", options.quiet, "print no 'updated' lines and no summary");
-    AddLineEndsOption(*dynamize, command.lineEnds, kLineEndsHelp);
-    AddEndLinesOption(*dynamize, command.endLines, kEndLinesHelp);
+    AddSettingOptions(*dynamize, command.settings, true);
     AddFormatOption(*dynamize, command.format);
     dynamize->footer(SearchRules(false) + kExcludeRules +
                      Footer("  0  success: every web file is up to date or was updated\n"
@@ -280,7 +256,7 @@ void DefineCheck(CLI::App& app, CheckCommand& command) {
     check->add_flag(
         "--strict", command.options.strict,
         "also exit 1 when the check has notes (blocks no template fills, and the like)");
-    AddEndLinesOption(*check, command.endLines, kEndLinesHelp);
+    AddSettingOptions(*check, command.settings, false);
     AddFormatOption(*check, command.format);
     check->footer(SearchRules(false) + kExcludeRules +
                   Footer("  0  no reports (with --strict: no notes either, nor a list\n"
@@ -299,8 +275,7 @@ void DefineWatch(CLI::App& app, WatchCommand& command) {
         "watch", "dynamize, then again whenever a template file or the project file changes");
     AddSourceOptions(*watch, command.sources);
     watch->add_flag("--quiet", command.options.quiet, "print no 'updated' lines and no summaries");
-    AddLineEndsOption(*watch, command.lineEnds, kLineEndsHelp);
-    AddEndLinesOption(*watch, command.endLines, kEndLinesHelp);
+    AddSettingOptions(*watch, command.settings, true);
     watch->add_flag("--poll", command.options.poll,
                     "look at modification times every second instead of asking the kernel "
                     "(for network file systems)");
@@ -327,10 +302,7 @@ void DefineInit(CLI::App& app, InitCommand& command) {
         ->expected(1, -1);
     AddExcludeOption(*init, options.excludePatterns);
     init->add_flag("--force", options.force, "replace an existing project file");
-    AddLineEndsOption(*init, command.lineEnds,
-                      "the project's line ends: crlf, lf, or keep each page's own (the default)");
-    AddEndLinesOption(*init, command.endLines,
-                      "the project's end lines: own (the default) or any (see dynamize --help)");
+    AddSettingOptions(*init, command.settings, true, true);
     init->footer(SearchRules(false) + kExcludeRules +
                  Footer("  0  the project file was written\n"
                         "  2  usage error, a missing path or a folder that gives no file, the "
@@ -407,10 +379,7 @@ const std::atomic<int>* CatchStopSignals(const CommandLineEnvironment& environme
 int RunDynamizeCommand(const DynamizeCommand& command, const CommandLineEnvironment& environment,
                        std::ostream& out, std::ostream& err) {
     DynamizeOptions options = command.options;
-    if (!command.lineEnds.empty()) {
-        options.lineEnds = ParseLineEnds(command.lineEnds);
-    }
-    options.endLines = ParseEndLines(command.endLines);
+    options.settings = ParseSettingWords(command.settings, environment.workingFolder);
     options.format = ParseReportFormat(command.format).value_or(ReportFormat::Text);
     options.progress = environment.errIsTerminal;
     SourceOptions sources = command.sources;
@@ -422,7 +391,7 @@ int RunDynamizeCommand(const DynamizeCommand& command, const CommandLineEnvironm
 int RunCheckCommand(const CheckCommand& command, const CommandLineEnvironment& environment,
                     std::ostream& out, std::ostream& err) {
     CheckOptions options = command.options;
-    options.endLines = ParseEndLines(command.endLines);
+    options.settings = ParseSettingWords(command.settings, environment.workingFolder);
     options.format = ParseReportFormat(command.format).value_or(ReportFormat::Text);
     options.progress = environment.errIsTerminal;
     SourceOptions sources = command.sources;
@@ -433,10 +402,7 @@ int RunCheckCommand(const CheckCommand& command, const CommandLineEnvironment& e
 int RunWatchCommand(const WatchCommand& command, const CommandLineEnvironment& environment,
                     std::ostream& out, std::ostream& err) {
     WatchOptions options = command.options;
-    if (!command.lineEnds.empty()) {
-        options.lineEnds = ParseLineEnds(command.lineEnds);
-    }
-    options.endLines = ParseEndLines(command.endLines);
+    options.settings = ParseSettingWords(command.settings, environment.workingFolder);
     SourceOptions sources = command.sources;
     sources.workingFolder = environment.workingFolder;
     options.interrupt = CatchStopSignals(environment);
@@ -446,8 +412,7 @@ int RunWatchCommand(const WatchCommand& command, const CommandLineEnvironment& e
 int RunInitCommand(const InitCommand& command, const CommandLineEnvironment& environment,
                    std::ostream& out, std::ostream& err) {
     InitOptions options = command.options;
-    options.lineEnds = ParseLineEnds(command.lineEnds).value_or(LineEnds::Keep);
-    options.endLines = ParseEndLines(command.endLines).value_or(EndLines::Own);
+    ParseSettingWords(command.settings, environment.workingFolder).ApplyTo(options.settings);
     options.workingFolder = environment.workingFolder;
     return RunInit(options, out, err);
 }

@@ -737,3 +737,43 @@ TEST(CliTest, AnOrdinaryCommentNeverClosesABlockUnlessAnyIsChosen) {
 }
 
 } // namespace
+
+namespace {
+
+// The project's settings as options: they win over the project's, init
+// writes them, and a value no setting takes is a usage error.
+TEST(CliTest, SettingOptionsWinOverTheProjectAndInitWritesThem) {
+    TempDir dir;
+    const std::string block = Lines({kMenu, kMenuEnd}, "\n");
+    Put(dir, {{"site/index.html", block},
+              {"site/a/page.html", block},
+              {"site/t/menu.tpl", Lines({kMenu, "<a href=\"index.html\">H</a>",
+                                         "<a href=\"a/page.html\">P</a>", kMenuEnd},
+                                        "\n")}});
+    const CliRun run =
+        RunInProcess(dir.Path(), {"dynamize", "--web", "site/index.html", "site/a/page.html",
+                                  "--template", "site/t/menu.tpl", "--links", "relative",
+                                  "--link-base", "site", "--current-page", "class=on"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadBytes(dir / "site/a/page.html"),
+              Lines({kMenu, "<a href=\"../index.html\">H</a>",
+                     "<a href=\"page.html\" class=\"on\">P</a>", kMenuEnd},
+                    "\n"));
+
+    const CliRun init = RunInProcess(
+        dir.Path(), {"init", "site/site.trvx", "--web", "site/index.html", "--template",
+                     "site/t/menu.tpl", "--text", "bytes", "--links", "relative", "--link-base",
+                     "site", "--current-page", "aria-current", "--end-lines", "any"});
+    ASSERT_EQ(init.status, 0) << init.err;
+    EXPECT_TRUE(ReadBytes(dir / "site/site.trvx")
+                    .ends_with("[EOL]\r\nLine ends: keep\r\nEnd lines: any\r\nText: bytes\r\n"
+                               "Links: relative to each page\r\nLink base: .\r\n"
+                               "Current page: aria-current\r\n"));
+    for (const Args& bad : {Args{"check", "site/site.trvx", "--current-page", "bold"},
+                            Args{"check", "site/site.trvx", "--links", "absolute"},
+                            Args{"check", "site/site.trvx", "--text", "latin1"}}) {
+        EXPECT_EQ(RunInProcess(dir.Path(), bad).status, 2) << bad.back();
+    }
+}
+
+} // namespace
