@@ -7,8 +7,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-600}
 bash scripts/install-deps.sh
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz >/dev/null
+# Quiet when it works; a failed build shows its errors.
+if ! log=$(cmake --preset fuzz 2>&1 && cmake --build --preset fuzz 2>&1); then
+    printf '%s\n' "$log" | tail -60
+    echo "fuzz: the harnesses did not build" >&2
+    exit 1
+fi
 harnesses=(line_model project_file file_check conversion html_links)
 mkdir -p build/fuzz-logs
 run() {

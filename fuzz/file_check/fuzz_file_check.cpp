@@ -78,7 +78,7 @@ std::vector<UnclosedBlock> PlainCheck(const std::vector<std::pair<std::string, s
             }
         }
         if (!found) {
-            reports.push_back({start.file, start.number, start.line});
+            reports.push_back({.file = start.file, .line = start.number, .startLine = start.line});
         }
     }
     return reports;
