@@ -112,22 +112,25 @@ void FreshCopy(const fs::path& from, const fs::path& to) {
     ::sync();
 }
 
-std::string SiteFor(const RunnerSettings& settings, int pages) {
-    const fs::path folder = fs::path(settings.workFolder) / ("site-" + std::to_string(pages));
+std::string SiteFor(const RunnerSettings& settings, int pages, bool links = false) {
+    const fs::path folder =
+        fs::path(settings.workFolder) / ("site-" + std::to_string(pages) + (links ? "-links" : ""));
     if (!fs::exists(folder / "site.trvx")) {
         SiteSettings site;
         site.pages = pages;
+        site.links = links;
         GenerateSite(site, folder.string());
     }
     return folder.string();
 }
 
 struct Series {
-    std::vector<double> copy, dynamize, keep, again, check, inPlace, safe;
+    std::vector<double> copy, dynamize, keep, links, linksOff, again, check, inPlace, safe;
     long dynamizePeak = 0, againPeak = 0, checkPeak = 0;
 };
 
-// withKeep: also a run on a fresh copy that keeps each page's line ends.
+// withKeep: also a run on a fresh copy that keeps each page's line ends, and
+// one on the same site with links to rewrite and the current page to mark.
 Series MeasureSite(const RunnerSettings& settings, int pages, bool withKeep = false) {
     const fs::path site = SiteFor(settings, pages);
     const fs::path run = fs::path(settings.workFolder) / "run";
@@ -145,6 +148,14 @@ Series MeasureSite(const RunnerSettings& settings, int pages, bool withKeep = fa
             series.keep.push_back(
                 Measure({settings.cli, "dynamize", project, "--quiet", "--line-ends", "keep"})
                     .seconds);
+            // The same menus with both settings turned off on the command
+            // line: what the settings cost, on the same bytes.
+            FreshCopy(SiteFor(settings, pages, true), run);
+            series.linksOff.push_back(Measure({settings.cli, "dynamize", project, "--quiet",
+                                               "--links", "as-written", "--current-page", "none"})
+                                          .seconds);
+            FreshCopy(SiteFor(settings, pages, true), run);
+            series.links.push_back(Measure({settings.cli, "dynamize", project, "--quiet"}).seconds);
         }
         series.dynamize.push_back(first.seconds);
         series.again.push_back(second.seconds);
@@ -300,6 +311,8 @@ int RunBenchmarks(const RunnerSettings& settings) {
         {"copy of the site (not counted)", Median(main.copy)},
         {"dynamize, every page changing", dynamize},
         {"the same, keeping each page's line ends", Median(main.keep)},
+        {"menus of links, as written", Median(main.linksOff)},
+        {"the same, links following each page and the current page marked", Median(main.links)},
         {"dynamize again, nothing to change", again},
         {"check", check},
         {"in-place floor (read, truncate, rewrite)", inPlace},
@@ -372,6 +385,10 @@ int RunBenchmarks(const RunnerSettings& settings) {
            << "; wall time on " << mainPages << " pages "
            << Format("%.2f", Median(main.keep) / dynamize) << ") | "
            << Verdict(keepRatio > 0 && keepRatio <= 1.05) << " |\n"
+           << "| menus with links following each page and the current page marked / as written "
+              "<= 1.3 | "
+           << Format("%.2f", Median(main.links) / Median(main.linksOff)) << " | "
+           << Verdict(Median(main.links) / Median(main.linksOff) <= 1.3) << " |\n"
            << "| dynamize again / in-place floor <= 0.5 | " << Format("%.2f", again / inPlace)
            << " | " << Verdict(again / inPlace <= 0.5) << " |\n"
            << "| check / in-place floor <= 1.0 | " << Format("%.2f", check / inPlace) << " | "

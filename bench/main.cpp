@@ -17,7 +17,8 @@ void PrintUsage() {
     std::fprintf(stderr,
                  "usage: quillstamper-bench run WORK-FOLDER REPORT.md [--runs N] [--quick]\n"
                  "       quillstamper-bench generate FOLDER [--pages N] [--page-bytes N] "
-                 "[--templates N] [--blocks N] [--hash-share F] [--slash-share F] [--seed N]\n"
+                 "[--templates N] [--blocks N] [--hash-share F] [--slash-share F] [--seed N] "
+                 "[--links]\n"
                  "       quillstamper-bench floor-inplace|floor-safe|reference PROJECT.trvx\n");
 }
 
@@ -46,9 +47,17 @@ int main(int argc, char** argv) {
         }
         if (mode == "generate") {
             quillstamper::bench::SiteSettings site;
-            for (int i = 3; i + 1 < argc; i += 2) {
+            for (int i = 3; i < argc; ++i) {
                 const std::string option = argv[i];
-                const char* value = argv[i + 1];
+                if (option == "--links") {
+                    site.links = true;
+                    continue;
+                }
+                if (i + 1 >= argc) {
+                    PrintUsage();
+                    return 2;
+                }
+                const char* value = argv[++i];
                 if (option == "--pages") {
                     site.pages = std::atoi(value);
                 } else if (option == "--page-bytes") {

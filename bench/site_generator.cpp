@@ -63,8 +63,16 @@ std::string GenerateSite(const SiteSettings& settings, const std::string& folder
             blocks.push_back(MakeBlock(index, settings.hashShare, settings.slashShare, random));
             bytes += blocks.back().start + "\r\n";
             for (int line = 0; line < kContentLines; ++line) {
-                bytes += "  <p class=\"b" + std::to_string(index) + "\">current content " +
-                         std::to_string(line) + " of block " + std::to_string(index) + "</p>\r\n";
+                if (settings.links) {
+                    const int linked = (index * kContentLines + line) % settings.pages;
+                    bytes += "  <li><a href=\"" + PageName(linked) + "#top\" class=\"b" +
+                             std::to_string(index) + "\"><img src=\"img/i" + std::to_string(line) +
+                             ".png\" alt=\"\">page " + std::to_string(linked) + "</a></li>\r\n";
+                } else {
+                    bytes += "  <p class=\"b" + std::to_string(index) + "\">current content " +
+                             std::to_string(line) + " of block " + std::to_string(index) +
+                             "</p>\r\n";
+                }
             }
             bytes += blocks.back().end + "\r\n\r\n";
         }
@@ -104,7 +112,8 @@ std::string GenerateSite(const SiteSettings& settings, const std::string& folder
         "Trelvonix Quillstamper Project\r\n==============================\r\n\r\n" + projectPages +
         "[EOL]\r\n" + projectTemplates +
         "[EOL]\r\n<!-- Trelvonix \r\n end -->\r\n# Trelvonix \r\n end -->\r\n"
-        "// Trelvonix \r\n end -->\r\n\r\n\r\n[EOL]\r\n";
+        "// Trelvonix \r\n end -->\r\n\r\n\r\n[EOL]\r\n" +
+        (settings.links ? "Links: relative to each page\r\nCurrent page: class active\r\n" : "");
     const fs::path projectPath = root / "site.trvx";
     WriteFile(projectPath, project);
     return projectPath.string();

@@ -16,6 +16,10 @@ struct SiteSettings {
     double hashShare = 0.2;  // blocks in hash comments (pair 2)
     double slashShare = 0.1; // blocks in slash comments (pair 3)
     std::uint64_t seed = 1;
+    // Block content as menus of links (to pages, images and style sheets,
+    // written from the project's folder), and the project lets links follow
+    // each page and marks the current page with a class.
+    bool links = false;
 };
 
 // Writes the site into folder (created if missing). Returns the project file.

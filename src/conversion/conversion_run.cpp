@@ -298,12 +298,14 @@ private:
             return rules;
         }
         m_absoluteBase = AbsolutePath(request.baseFolder.empty() ? "." : request.baseFolder);
+        std::string linkBase;
         if (settings.linksFollowPage) {
-            rules.linkBase = ResolvePath(settings.linkBase, m_absoluteBase);
-            if (rules.linkBase.empty()) {
-                rules.linkBase = m_absoluteBase;
+            linkBase = ResolvePath(settings.linkBase, m_absoluteBase);
+            if (linkBase.empty()) {
+                linkBase = m_absoluteBase;
             }
         }
+        rules.links = std::make_shared<LinkCache>(std::move(linkBase));
         return rules;
     }
 

@@ -51,7 +51,7 @@ public:
                   const PageRules& rules, PageOutput& output)
         : m_page(page), m_text(text), m_templates(templates), m_identifiers(rules.identifiers),
           m_endLines(rules.settings.endLines), m_textMode(rules.settings.text),
-          m_links(page.absolutePath, rules.linkBase, rules.settings.currentPage,
+          m_links(page.absolutePath, rules.links, rules.settings.currentPage,
                   rules.settings.currentPageClass),
           m_output(output) {}
 
@@ -228,11 +228,10 @@ private:
             } // else: not valid in its own charset, which the check notes
         }
         std::vector<PageLinks::Rewritten> rewritten;
-        if (m_links.IsActive()) {
-            text = m_links.Apply(text, m_page.checkNotes ? &rewritten : nullptr);
-        }
         const std::size_t first = pass.output.size();
-        m_viewed.push_back(std::make_shared<const std::string>(std::move(text)));
+        m_viewed.push_back(m_links.IsActive()
+                               ? m_links.ApplyShared(text, m_page.checkNotes ? &rewritten : nullptr)
+                               : std::make_shared<const std::string>(std::move(text)));
         const std::string_view lines = *m_viewed.back();
         for (std::size_t begin = 0; begin < lines.size();) {
             const std::size_t lineFeed = lines.find('\n', begin);

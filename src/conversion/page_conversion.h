@@ -2,10 +2,12 @@
 
 #include "base/findings.h"
 #include "base/site_definition.h"
+#include "conversion/page_links.h"
 #include "conversion/template_set.h"
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,8 +48,9 @@ struct PageOutput {
 struct PageRules {
     IdentifierTable identifiers;
     ProjectSettings settings;
-    // Absolute, when links follow the page; empty otherwise.
-    std::string linkBase{};
+    // What the pages share about inserted text's links, when links follow
+    // the page or the current page is marked; null otherwise.
+    std::shared_ptr<LinkCache> links{};
 };
 
 // Runs every pass of the identifier table over one page, in memory: bytes

@@ -90,30 +90,36 @@ std::string NormalizePath(std::string_view path) {
     const bool absolute = !path.empty() && path.front() == '/';
     const bool folder = !path.empty() && (path.back() == '/' || path.ends_with("/.") ||
                                           path.ends_with("/..") || path == "." || path == "..");
-    std::vector<std::string_view> steps;
+    // Built in place: each step is appended after a '/', and ".." takes the
+    // last step back off, where there is one that is not ".." itself.
+    std::string normal = absolute ? "/" : "";
+    const std::size_t root = normal.size();
+    normal.reserve(path.size() + 1);
     std::size_t at = 0;
     while (at <= path.size()) {
         const std::size_t end = std::min(path.find('/', at), path.size());
         const std::string_view step = path.substr(at, end - at);
-        if (step == "..") {
-            if (!steps.empty() && steps.back() != "..") {
-                steps.pop_back();
-            } else if (!absolute) {
-                steps.push_back(step);
-            }
-        } else if (!step.empty() && step != ".") {
-            steps.push_back(step);
-        }
         at = end + 1;
-    }
-    std::string normal = absolute ? "/" : "";
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-        normal.append(steps[i]);
-        if (i + 1 < steps.size()) {
+        if (step.empty() || step == ".") {
+            continue;
+        }
+        if (step == "..") {
+            const std::size_t slash = normal.size() > root ? normal.rfind('/') : std::string::npos;
+            const std::size_t last = slash == std::string::npos || slash < root ? root : slash + 1;
+            if (normal.size() > root && std::string_view(normal).substr(last) != "..") {
+                normal.resize(last > root ? last - 1 : root);
+                continue;
+            }
+            if (absolute) {
+                continue; // nothing above the root
+            }
+        }
+        if (normal.size() > root) {
             normal += '/';
         }
+        normal.append(step);
     }
-    if (folder && !steps.empty()) {
+    if (folder && normal.size() > root) {
         normal += '/';
     }
     return normal;
@@ -137,56 +143,167 @@ std::string RelativeUrl(std::string_view target, std::string_view folder) {
     return url.empty() ? "./" : url;
 }
 
-PageLinks::PageLinks(std::string pagePath, std::string linkBase, CurrentPageMark mark,
-                     std::string markClass)
-    : m_page(NormalizePath(pagePath)), m_mark(mark), m_markClass(std::move(markClass)) {
-    m_folder = std::string(FolderOf(m_page));
-    m_isIndex = IsIndexName(std::string_view(m_page).substr(m_folder.size()));
-    if (!linkBase.empty()) {
-        m_linkBase = NormalizePath(linkBase);
-        if (!m_linkBase.ends_with('/')) {
-            m_linkBase += '/';
+namespace {
+
+// Texts cached above this many bytes are let go: a run whose templates are
+// its own pages could otherwise keep one entry per page.
+constexpr std::size_t kCacheBytes = std::size_t{64} << 20;
+
+std::string AsFolder(std::string_view path) {
+    std::string folder = NormalizePath(path);
+    if (!folder.ends_with('/')) {
+        folder += '/';
+    }
+    return folder;
+}
+
+// The text with the edits made, which stand in offset order; an offset of
+// the text moves by what the edits before it added or took away.
+class EditedText {
+public:
+    EditedText(std::string_view text, std::vector<Edit> edits) : m_edits(std::move(edits)) {
+        std::stable_sort(m_edits.begin(), m_edits.end(),
+                         [](const Edit& a, const Edit& b) { return a.offset < b.offset; });
+        m_text.reserve(text.size() + 64);
+        std::size_t at = 0;
+        for (const Edit& edit : m_edits) {
+            m_text.append(text.substr(at, edit.offset - at));
+            m_text.append(edit.text);
+            at = edit.offset + edit.length;
         }
+        m_text.append(text.substr(at));
+    }
+
+    std::size_t Moved(std::size_t offset) const {
+        std::ptrdiff_t shift = 0;
+        for (const Edit& edit : m_edits) {
+            if (edit.offset + edit.length > offset || (edit.length == 0 && edit.offset == offset)) {
+                break;
+            }
+            shift += static_cast<std::ptrdiff_t>(edit.text.size()) -
+                     static_cast<std::ptrdiff_t>(edit.length);
+        }
+        return static_cast<std::size_t>(static_cast<std::ptrdiff_t>(offset) + shift);
+    }
+
+    std::string Take() {
+        return std::move(m_text);
+    }
+
+private:
+    std::vector<Edit> m_edits;
+    std::string m_text;
+};
+
+} // namespace
+
+struct LinkCache::Prepared {
+    HtmlLinks found;
+    std::unordered_map<std::string, std::shared_ptr<const FolderText>> folders;
+};
+
+LinkCache::LinkCache(std::string linkBase) {
+    if (!linkBase.empty()) {
+        m_linkBase = AsFolder(linkBase);
     }
 }
 
-bool PageLinks::IsActive() const {
-    return !m_linkBase.empty() || m_mark != CurrentPageMark::None;
-}
+LinkCache::~LinkCache() = default;
 
-std::string PageLinks::Apply(std::string_view text, std::vector<Rewritten>* rewritten) const {
-    const HtmlLinks found = FindHtmlLinks(text);
+std::shared_ptr<const LinkCache::FolderText> LinkCache::For(std::string_view text,
+                                                            const std::string& folder) {
+    const std::lock_guard lock(m_mutex);
+    auto known = m_texts.find(text);
+    if (known == m_texts.end()) {
+        if (m_cachedBytes > kCacheBytes) {
+            m_texts.clear();
+            m_cachedBytes = 0;
+        }
+        auto prepared = std::make_unique<Prepared>();
+        prepared->found = FindHtmlLinks(text);
+        m_cachedBytes += text.size();
+        known = m_texts.emplace(std::string(text), std::move(prepared)).first;
+    }
+    Prepared& prepared = *known->second;
+    if (const auto seen = prepared.folders.find(folder); seen != prepared.folders.end()) {
+        return seen->second;
+    }
+
     std::vector<Edit> edits;
+    std::vector<RewrittenLink> rewritten;
     if (!m_linkBase.empty()) {
-        for (const HtmlLink& link : found.links) {
+        for (const HtmlLink& link : prepared.found.links) {
             const std::string_view url = text.substr(link.offset, link.length);
             if (!IsRewritableUrl(url)) {
                 continue;
             }
             const auto [path, rest] = SplitUrl(url);
-            const std::string target = NormalizePath(m_linkBase + std::string(path));
-            std::string value = RelativeUrl(target, m_folder) + std::string(rest);
-            if (rewritten != nullptr) {
-                rewritten->push_back({link.offset, value, target});
-            }
+            std::string target = NormalizePath(m_linkBase + std::string(path));
+            std::string value = RelativeUrl(target, folder) + std::string(rest);
+            rewritten.push_back({link.offset, value, std::move(target)});
             if (value != url) {
                 edits.push_back({link.offset, link.length, std::move(value)});
             }
         }
     }
+    EditedText edited(text, std::move(edits));
+    auto result = std::make_shared<FolderText>();
+    for (RewrittenLink& link : rewritten) {
+        link.offset = edited.Moved(link.offset);
+    }
+    result->rewritten = std::move(rewritten);
+    for (const HtmlTag& tag : prepared.found.anchors) {
+        if (!tag.hasHref || tag.close >= text.size()) {
+            continue;
+        }
+        const std::string_view href = text.substr(tag.hrefOffset, tag.hrefLength);
+        if (!IsRewritableUrl(href)) {
+            continue; // empty, a fragment alone (a menu toggle), or elsewhere
+        }
+        result->anchors.push_back({edited.Moved(tag.close), tag.hasClass, tag.classQuoted,
+                                   tag.hasClass ? edited.Moved(tag.classOffset) : 0,
+                                   tag.classLength, tag.hasAriaCurrent,
+                                   NormalizePath((m_linkBase.empty() ? folder : m_linkBase) +
+                                                 std::string(SplitUrl(href).first))});
+    }
+    result->text = std::make_shared<const std::string>(edited.Take());
+    m_cachedBytes += result->text->size();
+    prepared.folders.emplace(folder, result);
+    return result;
+}
+
+PageLinks::PageLinks(std::string pagePath, std::string linkBase, CurrentPageMark mark,
+                     std::string markClass)
+    : PageLinks(std::move(pagePath),
+                linkBase.empty() && mark == CurrentPageMark::None
+                    ? nullptr
+                    : std::make_shared<LinkCache>(std::move(linkBase)),
+                mark, std::move(markClass)) {}
+
+PageLinks::PageLinks(std::string pagePath, std::shared_ptr<LinkCache> cache, CurrentPageMark mark,
+                     std::string markClass)
+    : m_page(NormalizePath(pagePath)), m_cache(std::move(cache)), m_mark(mark),
+      m_markClass(std::move(markClass)) {
+    m_folder = std::string(FolderOf(m_page));
+    m_isIndex = IsIndexName(std::string_view(m_page).substr(m_folder.size()));
+}
+
+bool PageLinks::IsActive() const {
+    return m_cache != nullptr && (m_cache->RewritesLinks() || m_mark != CurrentPageMark::None);
+}
+
+std::shared_ptr<const std::string> PageLinks::ApplyShared(std::string_view text,
+                                                          std::vector<Rewritten>* rewritten) const {
+    if (!IsActive()) {
+        return std::make_shared<const std::string>(text);
+    }
+    const std::shared_ptr<const LinkCache::FolderText> folderText = m_cache->For(text, m_folder);
+    std::vector<Edit> edits;
     if (m_mark != CurrentPageMark::None) {
-        for (const HtmlTag& anchor : found.anchors) {
-            if (!anchor.hasHref || anchor.close >= text.size()) {
-                continue;
-            }
-            const std::string_view href = text.substr(anchor.hrefOffset, anchor.hrefLength);
-            if (!IsRewritableUrl(href)) {
-                continue; // empty, a fragment alone (a menu toggle), or elsewhere
-            }
-            const std::string target = NormalizePath((m_linkBase.empty() ? m_folder : m_linkBase) +
-                                                     std::string(SplitUrl(href).first));
-            const bool toPage = target == m_page;
-            const bool toFolder = m_isIndex && (target == m_folder || target + '/' == m_folder);
+        for (const LinkCache::Anchor& anchor : folderText->anchors) {
+            const bool toPage = anchor.target == m_page;
+            const bool toFolder =
+                m_isIndex && (anchor.target == m_folder || anchor.target + '/' == m_folder);
             if (!toPage && !toFolder) {
                 continue;
             }
@@ -198,7 +315,8 @@ std::string PageLinks::Apply(std::string_view text, std::vector<Rewritten>* rewr
                 edits.push_back({anchor.close, 0, " class=\"" + m_markClass + '"'});
             } else {
                 const std::string_view classes =
-                    text.substr(anchor.classOffset, anchor.classLength);
+                    std::string_view(*folderText->text)
+                        .substr(anchor.classOffset, anchor.classLength);
                 if (!HasClassToken(classes, m_markClass)) {
                     std::string value =
                         std::string(classes) + (classes.empty() ? "" : " ") + m_markClass;
@@ -209,20 +327,23 @@ std::string PageLinks::Apply(std::string_view text, std::vector<Rewritten>* rewr
         }
     }
     if (edits.empty()) {
-        return std::string(text);
+        if (rewritten != nullptr) {
+            *rewritten = folderText->rewritten;
+        }
+        return folderText->text;
     }
-    std::stable_sort(edits.begin(), edits.end(),
-                     [](const Edit& a, const Edit& b) { return a.offset < b.offset; });
-    std::string out;
-    out.reserve(text.size() + 64);
-    std::size_t at = 0;
-    for (const Edit& edit : edits) {
-        out.append(text.substr(at, edit.offset - at));
-        out.append(edit.text);
-        at = edit.offset + edit.length;
+    EditedText marked(*folderText->text, std::move(edits));
+    if (rewritten != nullptr) {
+        *rewritten = folderText->rewritten;
+        for (RewrittenLink& link : *rewritten) {
+            link.offset = marked.Moved(link.offset);
+        }
     }
-    out.append(text.substr(at));
-    return out;
+    return std::make_shared<const std::string>(marked.Take());
+}
+
+std::string PageLinks::Apply(std::string_view text, std::vector<Rewritten>* rewritten) const {
+    return *ApplyShared(text, rewritten);
 }
 
 } // namespace quillstamper

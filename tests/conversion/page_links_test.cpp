@@ -99,6 +99,63 @@ TEST(PageLinksTest, RelativeUrlsAreWrittenFromTheLinkBase) {
               "srcset=\"../img/a.png 1x,../img/b.png 2x\"></nav>");
 }
 
+TEST(PageLinksTest, PathsAreWorkedOutStepByStep) {
+    const std::pair<const char*, const char*> normal[] = {
+        {"/a/b/../c.html", "/a/c.html"},
+        {"/a/./b/", "/a/b/"},
+        {"/../a", "/a"},
+        {"/a/b/..", "/a/"},
+        {"a/../../b", "../b"},
+        {"../../x", "../../x"},
+        {"a//b", "a/b"},
+        {".", ""},
+        {"/", "/"},
+        {"a/..", ""},
+        {"/a/b/c/../../d/", "/a/d/"},
+    };
+    for (const auto& [path, expected] : normal) {
+        EXPECT_EQ(NormalizePath(path), expected) << path;
+    }
+    EXPECT_EQ(RelativeUrl("/s/img/a.png", "/s/a/b/"), "../../img/a.png");
+    EXPECT_EQ(RelativeUrl("/s/a/", "/s/a/"), "./");
+    EXPECT_EQ(RelativeUrl("/s/ab.html", "/s/a/"), "../ab.html");
+}
+
+// Pages of a run share one cache: each folder gets its own rewriting, each
+// page its own mark, and the rewritten links' places are those in the text
+// the page receives, after values grew and marks were added.
+TEST(PageLinksTest, PagesSharingACacheGetTheirOwnText) {
+    const auto cache = std::make_shared<LinkCache>("/site");
+    const std::string menu = "<a href=\"index.html\">H</a>\n<a href=\"a/t.html\">T</a>\n"
+                             "<img src=\"img/x.png\">\n";
+    const struct {
+        const char* page;
+        const char* expected;
+    } cases[] = {
+        {"/site/a/t.html", "<a href=\"../index.html\">H</a>\n<a href=\"t.html\" "
+                           "class=\"on\">T</a>\n<img src=\"../img/x.png\">\n"},
+        {"/site/a/u.html", "<a href=\"../index.html\">H</a>\n<a href=\"t.html\">T</a>\n"
+                           "<img src=\"../img/x.png\">\n"},
+        {"/site/index.html", "<a href=\"index.html\" class=\"on\">H</a>\n<a "
+                             "href=\"a/t.html\">T</a>\n<img src=\"img/x.png\">\n"},
+        {"/site/a/b/c.html", "<a href=\"../../index.html\">H</a>\n<a href=\"../t.html\">T</a>\n"
+                             "<img src=\"../../img/x.png\">\n"},
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& c : cases) {
+            const PageLinks links(c.page, cache, CurrentPageMark::Class, "on");
+            std::vector<PageLinks::Rewritten> rewritten;
+            const std::string text = *links.ApplyShared(menu, &rewritten);
+            EXPECT_EQ(text, c.expected) << c.page;
+            ASSERT_EQ(rewritten.size(), 3u);
+            for (const PageLinks::Rewritten& link : rewritten) {
+                EXPECT_EQ(text.substr(link.offset, link.value.size()), link.value) << c.page;
+            }
+            EXPECT_EQ(rewritten[2].target, "/site/img/x.png");
+        }
+    }
+}
+
 TEST(PageLinksTest, ThePagesOwnLinkIsMarked) {
     const std::string menu =
         "<a href=\"index.html\">Home</a><a class=\"nav\" href=\"a/t.html\">T</a>"
