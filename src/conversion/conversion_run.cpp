@@ -6,6 +6,7 @@
 #include "conversion/page_conversion.h"
 #include "conversion/page_writer.h"
 #include "conversion/template_set.h"
+#include "conversion/work_threads.h"
 #include "files/file_io.h"
 #include "files/recovery_store.h"
 
@@ -54,21 +55,30 @@ public:
           m_notes(request.site.identifiers),
           m_templates(request.site.templateFiles, request.baseFolder, *this, m_notes,
                       request.checkNotes),
-          m_writer(request.writeFiles, RecoveryStoreFor(request)), m_rules(RulesFor(request)) {}
+          m_writer(request.writeFiles, RecoveryStoreFor(request)), m_rules(RulesFor(request)),
+          m_threads(request.threads == 0 ? CountCores() : request.threads) {}
 
     void Run() {
-        for (std::size_t index = 0; index < m_request.site.webFiles.size(); ++index) {
+        const std::size_t count = m_request.site.webFiles.size();
+        for (std::size_t index = 0; index < count; ++index) {
             if (m_request.interrupt != nullptr && m_request.interrupt->load() != 0) {
                 Interrupt();
                 return;
             }
-            const FileOutcome outcome = ConvertListedPage(index);
+            if (index >= m_aheadFrom + m_ahead.size()) {
+                ConvertAhead(index);
+            }
+            AheadPage* ahead = index >= m_aheadFrom && index - m_aheadFrom < m_ahead.size()
+                                   ? &m_ahead[index - m_aheadFrom]
+                                   : nullptr;
+            const FileOutcome outcome = ConvertListedPage(index, ahead);
             m_result.outcomes.push_back(outcome);
             if (m_writer.IsDue()) {
                 CommitStaged();
             }
             RetryChangedPages();
         }
+        m_ahead.clear();
         CommitStaged();
         RetryChangedPages();
         if (FirstPassPair(m_request.site.identifiers) != 0) {
@@ -210,7 +220,88 @@ private:
         }
     }
 
-    FileOutcome ConvertListedPage(std::size_t index) {
+    // A page converted ahead, on another thread, while this one waited.
+    struct AheadPage {
+        bool done = false; // else it is converted again in its turn
+        std::uint64_t generation = 0;
+        PageInput page;
+        FileSnapshot snapshot; // without its bytes, which the page holds
+        PageOutput output;
+        std::vector<int> laterPasses;
+    };
+
+    // The next pages are read and converted at once on every thread, once
+    // the template set has what they need (the first page with a start line
+    // makes it read the templates). The template set and the run are only
+    // looked at meanwhile: whatever would change them leaves the page to be
+    // converted again in its turn.
+    void ConvertAhead(std::size_t from) {
+        m_ahead.clear();
+        m_aheadFrom = from;
+        const int firstPair = FirstPassPair(m_request.site.identifiers);
+        if (m_threads < 2 || firstPair == 0 || m_templates.BuiltIndex(firstPair) == nullptr) {
+            return;
+        }
+        const std::size_t count =
+            std::min(m_request.site.webFiles.size() - from, kAheadPages * m_threads);
+        m_ahead.resize(count);
+        const std::uint64_t generation = m_templates.Generation();
+        RunOnThreads(count, m_threads, [&](std::size_t i) {
+            AheadPage& ahead = m_ahead[i];
+            ahead.generation = generation;
+            try {
+                PageInput& page = ahead.page;
+                FillPlace(page, m_request.site.webFiles[from + i]);
+                FileSnapshot snapshot = ReadFileSnapshot(page.path, m_request.maxFileBytes);
+                if (snapshot.links > 1 || m_templates.Holds(snapshot.identity)) {
+                    return;
+                }
+                page.identity = snapshot.identity;
+                page.bytes = std::make_shared<const std::string>(std::move(snapshot.bytes));
+                page.takesNotes = true;
+                page.checkNotes = m_request.checkNotes;
+                page.firstSeenBytes = page.bytes->size();
+                page.ahead = true;
+                ahead.output = ConvertPage(page, m_templates, m_rules, [&](int pair) {
+                    if (pair != firstPair) {
+                        ahead.laterPasses.push_back(pair);
+                    }
+                });
+                ahead.snapshot = std::move(snapshot);
+                ahead.done = true;
+            } catch (...) {
+                // A read error, a budget overrun or a template not at hand yet
+                // come again, in their turn.
+            }
+        });
+    }
+
+    // Whether the page converted ahead is what converting it now would give:
+    // nothing the run did since touched its file or the templates, and it is
+    // the first time the run reads it.
+    bool TakeAhead(AheadPage& ahead) {
+        const PageInput& page = ahead.page;
+        if (!ahead.done || ahead.generation != m_templates.Generation() ||
+            m_writer.IsPending(page.identity) ||
+            m_writer.WouldHaveWritten(ahead.snapshot, page.path) ||
+            m_firstSeenBytes.count(page.path) != 0 ||
+            !m_notes.AddWebFile(page.identity, page.entry)) {
+            return false;
+        }
+        m_firstSeenBytes.emplace(page.path, page.bytes->size());
+        ++m_result.pagesConvertedAhead;
+        return true;
+    }
+
+    void FillPlace(PageInput& page, const std::string& entry) const {
+        page.entry = entry;
+        page.path = ResolvePath(entry, m_request.baseFolder);
+        if (!m_absoluteBase.empty()) {
+            page.absolutePath = ResolvePath(entry, m_absoluteBase);
+        }
+    }
+
+    FileOutcome ConvertListedPage(std::size_t index, AheadPage* ahead = nullptr) {
         const std::string& entry = m_request.site.webFiles[index];
         const int firstPair = FirstPassPair(m_request.site.identifiers);
         if (firstPair == 0) {
@@ -222,29 +313,36 @@ private:
         // read error leaves that file on show.
         m_observer.OnPassStarted(entry, firstPair);
         PageInput page;
-        page.entry = entry;
-        page.path = ResolvePath(entry, m_request.baseFolder);
-        if (!m_absoluteBase.empty()) {
-            page.absolutePath = ResolvePath(entry, m_absoluteBase);
-        }
-        FileSnapshot snapshot = Read(page.path);
-        page.identity = snapshot.identity;
-        if (snapshot.links > 1) {
-            // Its other names keep their identity when this one is renamed over.
-            m_linkedFiles.try_emplace(snapshot.identity, LinkedFile{snapshot.links});
-        }
-        page.bytes = std::make_shared<const std::string>(std::move(snapshot.bytes));
-        page.isTemplate = m_templates.Holds(page.identity);
-        // A page listed twice has its notes from its first conversion.
-        page.takesNotes = m_notes.AddWebFile(page.identity, entry);
-        page.checkNotes = m_request.checkNotes;
-        page.firstSeenBytes = m_firstSeenBytes.emplace(page.path, page.bytes->size()).first->second;
-
-        const PageOutput output = ConvertPage(page, m_templates, m_rules, [&](int pair) {
-            if (pair != firstPair) {
+        FileSnapshot snapshot;
+        PageOutput output;
+        if (ahead != nullptr && TakeAhead(*ahead)) {
+            page = std::move(ahead->page);
+            snapshot = std::move(ahead->snapshot);
+            output = std::move(ahead->output);
+            for (const int pair : ahead->laterPasses) {
                 m_observer.OnPassStarted(entry, pair);
             }
-        });
+        } else {
+            FillPlace(page, entry);
+            snapshot = Read(page.path);
+            page.identity = snapshot.identity;
+            if (snapshot.links > 1) {
+                // Its other names keep their identity when this one is renamed over.
+                m_linkedFiles.try_emplace(snapshot.identity, LinkedFile{snapshot.links});
+            }
+            page.bytes = std::make_shared<const std::string>(std::move(snapshot.bytes));
+            page.isTemplate = m_templates.Holds(page.identity);
+            // A page listed twice has its notes from its first conversion.
+            page.takesNotes = m_notes.AddWebFile(page.identity, entry);
+            page.checkNotes = m_request.checkNotes;
+            page.firstSeenBytes =
+                m_firstSeenBytes.emplace(page.path, page.bytes->size()).first->second;
+            output = ConvertPage(page, m_templates, m_rules, [&](int pair) {
+                if (pair != firstPair) {
+                    m_observer.OnPassStarted(entry, pair);
+                }
+            });
+        }
         TakeReports(page, output);
         const std::string_view oldBytes = *page.bytes;
         if (!output.changed) {
@@ -314,6 +412,11 @@ private:
     PageWriter m_writer;
     std::string m_absoluteBase; // set when links matter
     const PageRules m_rules;
+    const unsigned m_threads;
+    // Pages converted ahead, from web list index m_aheadFrom on.
+    static constexpr std::size_t kAheadPages = 16; // a thread, a round
+    std::vector<AheadPage> m_ahead;
+    std::size_t m_aheadFrom = 0;
     // Pages another program wrote after they were read, by web list index.
     std::vector<std::size_t> m_retries;
     // The size each page had when first read.

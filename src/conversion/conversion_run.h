@@ -32,6 +32,9 @@ struct ConversionRequest {
     // whose bytes are not valid in the charset they declare, and rewritten
     // links to files that do not exist.
     bool checkNotes = false;
+    // Pages are converted ahead on this many threads (0: one a core), then
+    // taken in list order: the result is the same as on one.
+    unsigned threads = 0;
 };
 
 struct ConversionResult {
@@ -60,6 +63,9 @@ struct ConversionResult {
     std::vector<KeptRecoveryCopy> changedSinceInterrupted;
     // The signal that stopped the run, or 0.
     int interruptedBy = 0;
+    // How many pages were converted ahead on other threads and taken as
+    // they were: for measurements.
+    std::size_t pagesConvertedAhead = 0;
 
     std::size_t CountUpdated() const;
 };

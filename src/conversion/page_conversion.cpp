@@ -150,7 +150,11 @@ private:
     std::size_t FillBlock(Pass& pass, std::size_t start) {
         const std::string_view line = pass.lines[start];
         if (pass.index == nullptr) {
-            pass.index = &m_templates.IndexFor(pass.pair, m_identifiers, m_endLines);
+            pass.index = m_page.ahead ? m_templates.BuiltIndex(pass.pair)
+                                      : &m_templates.IndexFor(pass.pair, m_identifiers, m_endLines);
+            if (pass.index == nullptr) {
+                throw PageNotSettled{};
+            }
         }
         const TemplateIndex::Entry* block = pass.index->Find(line);
         if (block == nullptr) {
@@ -188,6 +192,17 @@ private:
         return end;
     }
 
+    const std::optional<std::string>& TemplateCharset(std::size_t source) {
+        if (!m_page.ahead) {
+            return m_templates.CharsetOf(source);
+        }
+        const std::optional<std::string>* told = m_templates.ToldCharsetOf(source);
+        if (told == nullptr) {
+            throw PageNotSettled{};
+        }
+        return *told;
+    }
+
     // The page's charset, known once a block first needs it.
     const std::optional<std::string>& PageCharset() {
         if (!m_pageCharset) {
@@ -217,12 +232,10 @@ private:
             // A page whose charset is known and holds less than Unicode
             // declares it in a <meta> element: it is HTML, where a numeric
             // character reference stands for what the charset cannot hold.
-            std::optional<std::string> converted =
-                ConvertCharset(text, *m_templates.CharsetOf(span.source), *charsets,
-                               [](char32_t c, std::string& out) {
-                                   out +=
-                                       "&#" + std::to_string(static_cast<std::uint32_t>(c)) + ';';
-                               });
+            std::optional<std::string> converted = ConvertCharset(
+                text, *TemplateCharset(span.source), *charsets, [](char32_t c, std::string& out) {
+                    out += "&#" + std::to_string(static_cast<std::uint32_t>(c)) + ';';
+                });
             if (converted) {
                 text = std::move(*converted);
             } // else: not valid in its own charset, which the check notes
@@ -251,7 +264,7 @@ private:
         if (!to) {
             return std::nullopt;
         }
-        const std::optional<std::string>& from = m_templates.CharsetOf(span.source);
+        const std::optional<std::string>& from = TemplateCharset(span.source);
         if (!from || *to == *from) {
             return std::nullopt;
         }

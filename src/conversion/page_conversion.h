@@ -29,7 +29,14 @@ struct PageInput {
     // writes cannot inflate; it bounds how much template content the passes
     // may add.
     std::size_t firstSeenBytes = 0;
+    // Converted ahead, on another thread: the template set is only looked
+    // at, and what it does not hold yet throws PageNotSettled.
+    bool ahead = false;
 };
+
+// A page converted ahead needed a template index or charset not yet known:
+// it is converted again in its turn.
+struct PageNotSettled {};
 
 struct PageOutput {
     bool changed = false; // newBytes differ from the page's bytes

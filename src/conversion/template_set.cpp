@@ -36,6 +36,16 @@ const std::optional<std::string>& TemplateSet::CharsetOf(std::size_t source) {
     return *file.charset;
 }
 
+const TemplateIndex* TemplateSet::BuiltIndex(int pair) const {
+    const std::optional<TemplateIndex>& index = m_indexes[static_cast<std::size_t>(pair - 1)];
+    return index ? &*index : nullptr;
+}
+
+const std::optional<std::string>* TemplateSet::ToldCharsetOf(std::size_t source) const {
+    const TemplateFile& file = m_files[source];
+    return file.charset ? &*file.charset : nullptr;
+}
+
 bool TemplateSet::Holds(const FileIdentity& identity) const {
     return std::any_of(m_files.begin(), m_files.end(),
                        [&](const TemplateFile& file) { return file.identity == identity; });
@@ -80,6 +90,7 @@ void TemplateSet::Override(const FileIdentity& identity, const SharedBytes& byte
         }
     }
     DropIndexes();
+    ++m_generation;
 }
 
 void TemplateSet::Reload(const FileIdentity& oldIdentity,
@@ -98,6 +109,7 @@ void TemplateSet::Reload(const FileIdentity& oldIdentity,
     }
     if (any) {
         DropIndexes();
+        ++m_generation;
     }
 }
 

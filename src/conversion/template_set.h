@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,6 +52,16 @@ public:
     // Reads the template files not in memory yet. Throws FileError.
     const TemplateIndex& IndexFor(int pair, const IdentifierTable& identifiers, EndLines endLines);
 
+    // For pages converted ahead on other threads, which must not change the
+    // set: the index when built, the charset when told, else null.
+    const TemplateIndex* BuiltIndex(int pair) const;
+    const std::optional<std::string>* ToldCharsetOf(std::size_t source) const;
+    // Counts the changes of content (a template overridden or reloaded):
+    // work done ahead under an older count is done again.
+    std::uint64_t Generation() const {
+        return m_generation;
+    }
+
     // A web file that is also a template file: while its passes run, the
     // template is what the previous pass produced.
     void Override(const FileIdentity& identity, const SharedBytes& bytes, const LineViews& lines,
@@ -86,6 +97,7 @@ private:
     std::array<std::optional<TemplateIndex>, kPairCount> m_indexes;
     std::size_t m_initialBytes = 0;
     bool m_initialBytesKnown = false;
+    std::uint64_t m_generation = 0;
 };
 
 } // namespace quillstamper

@@ -179,6 +179,78 @@ TEST(ConversionRunTest, WebFileThatCannotBeWrittenEndsTheRunAndKeepsItsBytes) {
 // A page that is its own template, with one block 16 times, gets all copies'
 // content in each: every conversion multiplies the page by 16. The run stops
 // it with an error before it takes all memory.
+// Pages converted ahead on several threads give what one thread gives, in
+// the same order, also where the run's own writes change what later pages
+// read: a page listed twice or under another name, a page that is also a
+// template, hard links, unclosed blocks, notes, and more pages than one round.
+TEST(ConversionRunTest, SeveralThreadsGiveWhatOneGives) {
+    const auto makeSite = [](const TempDir& dir) {
+        // Converted as a page, t.htm gets a second copy of the inner block,
+        // which the pages after it receive.
+        const Strings inner = {"# Trelvonix inner", "inner", "# Trelvonix inner end -->"};
+        WriteBytes(dir / "t.htm", Text({kMenu, "menu", kMenuEnd, inner[0], inner[1], inner[2],
+                                        kFoot, "foot", "<!-- Trelvonix foot end -->"}));
+        WriteBytes(dir / "t2.htm", Text(inner));
+        FileList web;
+        for (int i = 0; i < 70; ++i) {
+            const std::string name = "p" + std::to_string(i) + ".htm";
+            Strings lines = {"page " + std::to_string(i), kMenu, "old", kMenuEnd};
+            if (i % 7 == 3)
+                lines = {kFoot, "open"}; // unclosed
+            if (i % 11 == 5)
+                lines.push_back("  " + kMenu); // an indented marker: a note
+            if (i % 3 == 0)
+                lines.insert(lines.end(), {"# Trelvonix inner", "# Trelvonix inner end -->"});
+            WriteBytes(dir / name, Text(lines, i % 2 ? "\n" : "\r\n"));
+            web.push_back(name);
+        }
+        web.insert(web.begin() + 40, "p10.htm");   // listed twice
+        web.insert(web.begin() + 50, "./p20.htm"); // another spelling
+        web.insert(web.begin() + 60, "t.htm");     // a template too
+        EXPECT_EQ(::link((dir / "p30.htm").c_str(), (dir / "hard.htm").c_str()), 0);
+        web.push_back("hard.htm");
+        return web;
+    };
+    struct Run {
+        ConversionResult result;
+        Recorder recorder;
+        Strings bytes;
+    };
+    const auto run = [&](unsigned threads, bool write, bool check) {
+        const TempDir dir;
+        const FileList web = makeSite(dir);
+        Run out;
+        ConversionRequest request{
+            {web, {"t.htm", "t2.htm"}, DefaultIdentifiers()}, dir.Path(), write};
+        request.threads = threads;
+        request.checkNotes = check;
+        out.result = RunConversion(request, &out.recorder);
+        for (const std::string& name : web)
+            out.bytes.push_back(ReadBytes(dir / name));
+        return out;
+    };
+    for (const bool write : {true, false}) {
+        const Run one = run(1, write, !write);
+        EXPECT_EQ(one.result.pagesConvertedAhead, 0u);
+        for (const unsigned threads : {2u, 3u}) {
+            SCOPED_TRACE(testing::Message() << threads << " threads, write " << write);
+            const Run many = run(threads, write, !write);
+            EXPECT_GT(many.result.pagesConvertedAhead, 50u);
+            EXPECT_EQ(many.result.outcomes, one.result.outcomes);
+            EXPECT_EQ(Problems(many.result), Problems(one.result));
+            ASSERT_EQ(many.result.notes.size(), one.result.notes.size());
+            for (std::size_t i = 0; i < one.result.notes.size(); ++i) {
+                EXPECT_EQ(many.result.notes[i].file, one.result.notes[i].file);
+                EXPECT_EQ(many.result.notes[i].line, one.result.notes[i].line);
+            }
+            EXPECT_EQ(many.recorder.passes, one.recorder.passes);
+            EXPECT_EQ(many.recorder.files, one.recorder.files);
+            EXPECT_EQ(many.bytes, one.bytes);
+            EXPECT_EQ(many.result.hardLinks.size(), one.result.hardLinks.size());
+        }
+    }
+}
+
 TEST(ConversionGrowthTest, APageThatIsItsOwnTemplateIsStoppedBeforeMemoryRunsOut) {
     const TempDir dir;
     const std::string block =

@@ -232,12 +232,15 @@ TEST(DifferentialTest, EngineAndItsDryRunMatchStepByStepReferences) {
                      << testing::PrintToString(input.web) << "\ntemplates "
                      << testing::PrintToString(input.templates) << "\nfiles "
                      << testing::PrintToString(input.files));
+        // One, two or three threads: pages converted ahead change nothing.
+        ConversionRequest request{site, engine.Path(), false};
+        request.threads = 1 + seed % 3;
         LastBytes dry;
-        const ConversionResult dryResult =
-            RunConversion(ConversionRequest{site, engine.Path(), false}, &dry);
+        const ConversionResult dryResult = RunConversion(request, &dry);
         for (const auto& [name, bytes] : input.files)
             ASSERT_EQ(ReadBytes(engine / name), bytes) << "dry run wrote " << name;
-        const ConversionResult result = RunConversion(ConversionRequest{site, engine.Path()});
+        request.writeFiles = true;
+        const ConversionResult result = RunConversion(request);
         ASSERT_FALSE(result.error);
         ASSERT_EQ(result.outcomes.size(), input.web.size());
         ASSERT_EQ(result.problems.empty(), !expected.leftAlone);
