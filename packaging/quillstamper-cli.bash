@@ -52,7 +52,7 @@ _quillstamper_cli() {
         mapfile -t COMPREPLY < <(compgen -W 'text json github' -- "$cur")
         return
         ;;
-    --exclude | --max-file-size)
+    --exclude | --max-file-size | --threads)
         COMPREPLY=()
         return
         ;;
@@ -65,9 +65,9 @@ _quillstamper_cli() {
 
     local options
     case $command in
-    dynamize) options='--web --template --exclude --max-file-size --dry-run --check --diff --quiet --line-ends --end-lines --text --links --link-base --current-page --format -h --help' ;;
-    check) options='--web --template --exclude --max-file-size --strict --end-lines --text --links --link-base --current-page --format -h --help' ;;
-    watch) options='--web --template --exclude --max-file-size --quiet --line-ends --end-lines --text --links --link-base --current-page --poll -h --help' ;;
+    dynamize) options='--web --template --exclude --max-file-size --threads --dry-run --check --diff --quiet --line-ends --end-lines --text --links --link-base --current-page --format -h --help' ;;
+    check) options='--web --template --exclude --max-file-size --threads --strict --end-lines --text --links --link-base --current-page --format -h --help' ;;
+    watch) options='--web --template --exclude --max-file-size --threads --quiet --line-ends --end-lines --text --links --link-base --current-page --poll -h --help' ;;
     init) options='--web --template --exclude --force --line-ends --end-lines --text --links --link-base --current-page -h --help' ;;
     *)
         if [[ $cur == -* ]]; then

@@ -119,19 +119,20 @@ int PrintReport(const RunReport& report, ReportFormat format, bool quiet, std::o
     return report.exitStatus;
 }
 
-ConversionRequest MakeRequest(const LoadedSite& loaded, std::uint64_t maxFileBytes,
+ConversionRequest MakeRequest(const LoadedSite& loaded, const SourceOptions& sources,
                               const DynamizeOptions& options) {
     ConversionRequest request{loaded.site, loaded.origin.baseFolder,
                               !(options.dryRun || options.check)};
-    request.maxFileBytes = maxFileBytes;
+    request.maxFileBytes = sources.maxFileBytes;
+    request.threads = sources.threads;
     request.interrupt = options.interrupt;
     options.settings.ApplyTo(request.site.settings);
     return request;
 }
 
-void DynamizeSite(const LoadedSite& loaded, std::uint64_t maxFileBytes,
+void DynamizeSite(const LoadedSite& loaded, const SourceOptions& sources,
                   const DynamizeOptions& options, RunReport& report, std::ostream& err) {
-    ConversionRequest request = MakeRequest(loaded, maxFileBytes, options);
+    ConversionRequest request = MakeRequest(loaded, sources, options);
     DiffCollector diffs;
     ProgressLine progress(err, request.site.webFiles.size(), options.progressDelay);
     std::vector<ConversionObserver*> observers;
@@ -157,7 +158,7 @@ void DynamizeSite(const LoadedSite& loaded, std::uint64_t maxFileBytes,
     AddDynamizeResult(report, std::move(request), result, options.check, diffOf);
 }
 
-void CheckSite(const LoadedSite& loaded, std::uint64_t maxFileBytes, const CheckOptions& options,
+void CheckSite(const LoadedSite& loaded, const SourceOptions& sources, const CheckOptions& options,
                RunReport& report, std::ostream& err) {
     SiteDefinition site = loaded.site;
     options.settings.ApplyTo(site.settings);
@@ -168,8 +169,9 @@ void CheckSite(const LoadedSite& loaded, std::uint64_t maxFileBytes, const Check
     }
     ProgressLine progress(err, site.webFiles.size(), options.progressDelay);
     const FileCheckResult result = CheckFilesAndBlocks(
-        site, loaded.origin.baseFolder, maxFileBytes,
-        ShowsProgress(options.progress, options.format, false) ? &progress : nullptr);
+        site, loaded.origin.baseFolder, sources.maxFileBytes,
+        ShowsProgress(options.progress, options.format, false) ? &progress : nullptr,
+        sources.threads);
     progress.Clear();
     AddCheckResult(report, site.webFiles, loaded.origin.baseFolder, result, options.strict,
                    !site.templateFiles.empty());
@@ -299,8 +301,7 @@ int RunDynamize(const LoadedSite& loaded, const SourceOptions& sources,
     RunReport report = StartReport("dynamize", sources.workingFolder);
     AddListMessages(report, loaded.messages);
     if (loaded.Usable()) {
-        ReportFileError(report,
-                        [&] { DynamizeSite(loaded, sources.maxFileBytes, options, report, err); });
+        ReportFileError(report, [&] { DynamizeSite(loaded, sources, options, report, err); });
     }
     return PrintReport(report, options.format, options.quiet, out, err);
 }
@@ -314,8 +315,7 @@ int RunCheck(const SourceOptions& sources, const CheckOptions& options, std::ost
     RunReport report = StartReport("check", sources.workingFolder);
     AddListMessages(report, loaded.messages);
     if (loaded.Usable()) {
-        ReportFileError(report,
-                        [&] { CheckSite(loaded, sources.maxFileBytes, options, report, err); });
+        ReportFileError(report, [&] { CheckSite(loaded, sources, options, report, err); });
     }
     return PrintReport(report, options.format, false, out, err);
 }

@@ -21,6 +21,8 @@ struct SourceOptions {
     std::vector<std::string> excludePatterns;
     // Larger files, the project file among them, end the command.
     std::uint64_t maxFileBytes = kDefaultMaxFileBytes;
+    // Threads that convert pages ahead; 0: one a core.
+    unsigned threads = 0;
     // Relative paths above are taken below it, and what is found below it is
     // named relative to it; empty: the current folder.
     std::string workingFolder;

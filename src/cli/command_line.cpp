@@ -135,6 +135,12 @@ void AddSourceOptions(CLI::App& command, SourceOptions& sources) {
     command.add_option("--max-file-size", sources.maxFileBytes, kMaxFileSizeHelp)
         ->type_name("BYTES")
         ->transform(CLI::Validator(ToByteCount, ""));
+    command
+        .add_option("--threads", sources.threads,
+                    "threads that read and convert pages (default: one a core); the result is "
+                    "the same with any number")
+        ->type_name("N")
+        ->check(CLI::Range(1u, 256u).description(""));
 }
 
 void AddFormatOption(CLI::App& command, std::string& word) {

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <set>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace quillstamper {
@@ -56,7 +57,11 @@ public:
           m_templates(request.site.templateFiles, request.baseFolder, *this, m_notes,
                       request.checkNotes),
           m_writer(request.writeFiles, RecoveryStoreFor(request)), m_rules(RulesFor(request)),
-          m_threads(request.threads == 0 ? CountCores() : request.threads) {}
+          m_threads(request.threads == 0 ? CountCores() : request.threads) {
+        if (!request.writeFiles) {
+            KeepOnlyWhatIsReadAgain();
+        }
+    }
 
     void Run() {
         const std::size_t count = m_request.site.webFiles.size();
@@ -135,6 +140,24 @@ public:
     }
 
 private:
+    // A dry run holds what it would have written only for files it may read
+    // again, so that its memory does not grow with the site: pages listed
+    // more than once (under any name) and template files.
+    void KeepOnlyWhatIsReadAgain() {
+        std::unordered_map<FileIdentity, int, FileIdentityHash> listed;
+        for (const std::string& entry : m_request.site.webFiles) {
+            if (const std::optional<FileIdentity> identity =
+                    LookUpIdentity(ResolvePath(entry, m_request.baseFolder))) {
+                if (++listed[*identity] == 2) {
+                    m_listedTwice.insert(*identity);
+                }
+            }
+        }
+        m_writer.KeepOnlyFor([this](const FileIdentity& identity) {
+            return m_listedTwice.count(identity) != 0 || m_templates.Holds(identity);
+        });
+    }
+
     // The pages are left as the run found them: what waits is dropped.
     void Interrupt() {
         m_result.interruptedBy = m_request.interrupt->load();
@@ -416,6 +439,7 @@ private:
     // Pages converted ahead, from web list index m_aheadFrom on.
     static constexpr std::size_t kAheadPages = 16; // a thread, a round
     std::vector<AheadPage> m_ahead;
+    std::unordered_set<FileIdentity, FileIdentityHash> m_listedTwice; // in a dry run
     std::size_t m_aheadFrom = 0;
     // Pages another program wrote after they were read, by web list index.
     std::vector<std::size_t> m_retries;

@@ -154,7 +154,8 @@ std::string FormatNotesMessage(const std::vector<ConversionNote>& notes) {
 }
 
 FileCheckResult CheckFilesAndBlocks(const SiteDefinition& site, const std::string& baseFolder,
-                                    std::uint64_t maxFileBytes, ConversionObserver* observer) {
+                                    std::uint64_t maxFileBytes, ConversionObserver* observer,
+                                    unsigned threads) {
     FileCheckResult result;
     try {
         result.reports = CheckFiles(site.webFiles, site.templateFiles, site.identifiers, baseFolder,
@@ -165,6 +166,7 @@ FileCheckResult CheckFilesAndBlocks(const SiteDefinition& site, const std::strin
     }
     ConversionRequest request{site, baseFolder, false, maxFileBytes};
     request.checkNotes = true;
+    request.threads = threads;
     ConversionResult dryRun = RunConversion(request, observer);
     if (dryRun.error) {
         result.reports.clear();

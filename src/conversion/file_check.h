@@ -58,6 +58,6 @@ std::string FormatNotesMessage(const std::vector<ConversionNote>& notes);
 // is no dry run.
 FileCheckResult CheckFilesAndBlocks(const SiteDefinition& site, const std::string& baseFolder = {},
                                     std::uint64_t maxFileBytes = kDefaultMaxFileBytes,
-                                    ConversionObserver* observer = nullptr);
+                                    ConversionObserver* observer = nullptr, unsigned threads = 0);
 
 } // namespace quillstamper

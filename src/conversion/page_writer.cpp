@@ -20,6 +20,9 @@ std::optional<DirectoryEntry> NameOf(const std::string& path, std::uint64_t link
 void PageWriter::Stage(std::size_t index, const std::string& path, const FileIdentity& identity,
                        std::string_view bytes, const FileState& state, std::uint64_t links) {
     if (!m_writeFiles) {
+        if (m_readAgain && !m_readAgain(identity)) {
+            return;
+        }
         auto& names = m_wouldHaveWritten[identity];
         auto name = NameOf(path, links);
         const auto found = std::find_if(names.begin(), names.end(),
@@ -54,6 +57,10 @@ SharedBytes PageWriter::WouldHaveWritten(const FileSnapshot& snapshot,
         }
     }
     return nullptr;
+}
+
+void PageWriter::KeepOnlyFor(std::function<bool(const FileIdentity&)> readAgain) {
+    m_readAgain = std::move(readAgain);
 }
 
 bool PageWriter::IsDue() const {

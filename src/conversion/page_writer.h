@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,9 @@ public:
     // written only: its other names keep their bytes, as in a real run.
     SharedBytes WouldHaveWritten(const FileSnapshot& snapshot, const std::string& path) const;
     bool IsDue() const;
+    // A dry run keeps what it would have written only for the files that
+    // answer true: those the run may read again. Without it, for every file.
+    void KeepOnlyFor(std::function<bool(const FileIdentity&)> readAgain);
 
     struct Written {
         std::size_t index = 0; // web list entry
@@ -65,6 +69,7 @@ private:
                        FileIdentityHash>
         m_wouldHaveWritten;
     std::optional<std::size_t> m_failedIndex; // the page whose commit failed
+    std::function<bool(const FileIdentity&)> m_readAgain;
 };
 
 } // namespace quillstamper
