@@ -595,6 +595,8 @@ int RunAdoptCommand(const Commands& commands, const CommandLineEnvironment& envi
     UnwrapOptions options = commands.unwrap.options;
     options.settings = ParseSettingWords(commands.unwrap.settings, environment.workingFolder);
     options.fromTemplates = commands.unwrap.app->get_option("--template")->count() > 0;
+    // "--template" alone gives one empty value.
+    std::erase(options.templateFiles, std::string());
     return RunUnwrap(SourcesIn(commands.unwrap.sources, environment), options, out, err);
 }
 
