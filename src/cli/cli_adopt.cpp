@@ -362,6 +362,14 @@ int WrapSite(const AdoptSite& site, const SourceOptions& sources, const WrapOpti
     }
     out << (target.exists ? "template: appended to " : "template: created ")
         << QuotePath(site.NameOf(templatePath)) << '\n';
+    if (!options.dryRun && !target.exists) {
+        // A new template file may start a folder of templates.
+        const std::string folder = ParentFolder(templatePath);
+        std::error_code error;
+        if (!folder.empty() && !std::filesystem::create_directories(folder, error) && error) {
+            throw FileError(folder, error.message());
+        }
+    }
     const int status = FinishWrites(writes, options.dryRun, options.diff, out, err);
     if (status != kExitSuccess || sources.projectFile.empty()) {
         return status;
