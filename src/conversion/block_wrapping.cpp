@@ -114,7 +114,7 @@ WrapPlan PlanWrap(const ComparedSite& site, const std::vector<SitePage>& pages,
     for (std::size_t line = inSource->first; line <= inSource->last; ++line) {
         plan.content.emplace_back(sourcePage.lines[line]);
     }
-    plan.lineBreak = std::string(FirstLineBreak(sourcePage.expressed, sourcePage.lines));
+    plan.lineBreak = std::string(FirstLineBreak(sourcePage.text, sourcePage.lines));
     plan.pagesWithout = plan.copies.PagesWithout(pages.size());
 
     std::vector<std::vector<PageRange>> byPage(pages.size());

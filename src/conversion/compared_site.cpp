@@ -101,9 +101,13 @@ ComparedSite::ComparedSite(const std::vector<SitePage>& pages, const ComparisonR
     const std::hash<std::string_view> hash;
     for (std::size_t p = 0; p < pages.size(); ++p) {
         ComparedPage& page = m_pages[p];
-        page.expressed = ExpressLinksFromBase(pages[p].text, pages[p].absolutePath, rules.linkBase,
-                                              rules.mark, rules.markClass);
-        page.lines = SplitLines(page.expressed);
+        page.text = pages[p].text;
+        if (!rules.linkBase.empty() || rules.mark != CurrentPageMark::None) {
+            page.expressed = ExpressLinksFromBase(pages[p].text, pages[p].absolutePath,
+                                                  rules.linkBase, rules.mark, rules.markClass);
+            page.text = page.expressed;
+        }
+        page.lines = SplitLines(page.text);
         m_inBlock[p] = FindBlockLines(page.lines, rules);
         std::uint32_t stretch = 0;
         for (std::size_t i = 0; i < page.lines.size(); ++i) {

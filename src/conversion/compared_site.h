@@ -49,8 +49,11 @@ ComparisonRules RulesOfSite(const SiteDefinition& site, const std::string& baseF
 // that count follow each other in a run only when no block stands between
 // them.
 struct ComparedPage {
-    std::string expressed; // the text with links as written from the link base
-    LineViews lines;       // of expressed, one for each line of the page
+    // The text with links as written from the link base; empty when the
+    // rules change no link, and text views the page's own.
+    std::string expressed;
+    std::string_view text;
+    LineViews lines; // of text, one for each line of the page
     std::vector<std::uint64_t> keys;      // of the lines that count
     std::vector<std::uint32_t> lineOf;    // each such line's index in lines
     std::vector<std::uint32_t> stretchOf; // lines that count with no block between share it
@@ -67,6 +70,11 @@ struct PageRange {
 class ComparedSite {
 public:
     ComparedSite(const std::vector<SitePage>& pages, const ComparisonRules& rules);
+    // Lines view the texts in place: moved, never copied.
+    ComparedSite(const ComparedSite&) = delete;
+    ComparedSite& operator=(const ComparedSite&) = delete;
+    ComparedSite(ComparedSite&&) = default;
+    ComparedSite& operator=(ComparedSite&&) = default;
 
     const std::vector<ComparedPage>& Pages() const {
         return m_pages;

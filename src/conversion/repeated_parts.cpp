@@ -60,8 +60,11 @@ std::optional<Window> FindVariantAt(const ComparedPage& page, std::size_t i, std
     };
     if (page.keys[i] == keys.front()) {
         if (length >= 2) {
-            // The same first and last line, some lines more or fewer between.
-            for (std::size_t j = i + 1; j < count && j <= i + 2 * length; ++j) {
+            // The same first and last line, some lines more or fewer between;
+            // at least half as many, so that a line that recurs (a filler, a
+            // closing tag) does not make a copy of two lines.
+            for (std::size_t j = i + std::max<std::size_t>(1, (length - 1) / 2);
+                 j < count && j <= i + 2 * length; ++j) {
                 if (!InOneStretch(page, i, j)) {
                     break;
                 }
