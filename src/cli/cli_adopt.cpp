@@ -73,14 +73,13 @@ std::optional<AdoptSite> ReadAdoptSite(const SourceOptions& sources,
     }
     settings.ApplyTo(site.loaded.site.settings);
     try {
-        site.pages = ReadSitePages(site.loaded.site, site.loaded.origin.baseFolder,
-                                   sources.maxFileBytes);
+        site.pages =
+            ReadSitePages(site.loaded.site, site.loaded.origin.baseFolder, sources.maxFileBytes);
     } catch (const FileError& error) {
         err << FormatMessageLine(DescribeFileError(error), sources.workingFolder) << '\n';
         return std::nullopt;
     }
-    site.compared.emplace(site.pages,
-                          RulesOfSite(site.loaded.site, site.loaded.origin.baseFolder));
+    site.compared.emplace(site.pages, RulesOfSite(site.loaded.site, site.loaded.origin.baseFolder));
     return site;
 }
 
@@ -159,9 +158,9 @@ void PrintSuggestJson(const AdoptSite& site, const std::vector<RepeatedPart>& pa
             for (const PageRange& copy : variant.copies) {
                 copies.push_back(place(copy));
             }
-            variants.push_back(
-                {{"pages", variant.copies.size()}, {"copies", copies},
-                 {"diff", VariantDiff(site, part, variant)}});
+            variants.push_back({{"pages", variant.copies.size()},
+                                {"copies", copies},
+                                {"diff", VariantDiff(site, part, variant)}});
         }
         Json exact = Json::array();
         for (const PageRange& copy : part.copies.exact) {
@@ -178,9 +177,8 @@ void PrintSuggestJson(const AdoptSite& site, const std::vector<RepeatedPart>& pa
         candidate["variants"] = variants;
         candidates.push_back(candidate);
     }
-    const Json document = {{"command", "suggest"},
-                           {"webFiles", site.pages.size()},
-                           {"candidates", candidates}};
+    const Json document = {
+        {"command", "suggest"}, {"webFiles", site.pages.size()}, {"candidates", candidates}};
     // Bytes that are no UTF-8 stand as they are replaced, rather than ending the command.
     out << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
 }
@@ -245,8 +243,8 @@ bool WriteAll(const std::vector<PlannedWrite>& writes, std::ostream& out, std::o
     return all;
 }
 
-int FinishWrites(const std::vector<PlannedWrite>& writes, bool dryRun, bool diff,
-                 std::ostream& out, std::ostream& err) {
+int FinishWrites(const std::vector<PlannedWrite>& writes, bool dryRun, bool diff, std::ostream& out,
+                 std::ostream& err) {
     if (diff) {
         for (const PlannedWrite& write : writes) {
             out << FormatUnifiedDiff(write.label, write.oldBytes, write.newBytes);
@@ -342,7 +340,8 @@ int WrapSite(const AdoptSite& site, const SourceOptions& sources, const WrapOpti
     std::vector<PlannedWrite> writes;
     for (const FileChange& change : plan.changes) {
         const SitePage& page = site.pages[change.page];
-        writes.push_back({page.path, site.NameOf(page.path), *page.bytes, change.bytes, page.state});
+        writes.push_back(
+            {page.path, site.NameOf(page.path), *page.bytes, change.bytes, page.state});
     }
     const std::string templateText =
         AppendTemplateBlocks(target.text, plan, options.name, identifiers);
@@ -375,19 +374,18 @@ int WrapSite(const AdoptSite& site, const SourceOptions& sources, const WrapOpti
         return status;
     }
     // The project lists the template file, so that the next dynamize fills the blocks.
-    const bool listed = std::find(templatePaths.begin(), templatePaths.end(), templatePath) !=
-                            templatePaths.end() ||
-                        std::any_of(templatePaths.begin(), templatePaths.end(),
-                                    [&](const std::string& path) {
-                                        return AbsolutePath(path) == AbsolutePath(templatePath);
-                                    });
+    const bool listed =
+        std::find(templatePaths.begin(), templatePaths.end(), templatePath) !=
+            templatePaths.end() ||
+        std::any_of(templatePaths.begin(), templatePaths.end(), [&](const std::string& path) {
+            return AbsolutePath(path) == AbsolutePath(templatePath);
+        });
     if (!listed) {
         const std::string projectPath = ResolvePath(sources.projectFile, sources.workingFolder);
         const std::string projectFolder = ParentFolder(projectPath);
         SiteDefinition project = ReadProjectFile(projectPath, sources.maxFileBytes).data;
         project.templateFiles.push_back(MakeEntryRelative(
-            AbsolutePath(templatePath),
-            AbsolutePath(projectFolder.empty() ? "." : projectFolder)));
+            AbsolutePath(templatePath), AbsolutePath(projectFolder.empty() ? "." : projectFolder)));
         out << (options.dryRun ? "would add " : "added ") << QuotePath(options.templateFile)
             << " to the template files of " << QuotePath(sources.projectFile) << '\n';
         if (!options.dryRun) {
@@ -412,8 +410,9 @@ int UnwrapSite(const AdoptSite& site, const SourceOptions& sources, const Unwrap
             blocks += count;
         }
     }
-    out << (options.dryRun ? "would unwrap '" : "unwrapping '") << options.name << "': "
-        << CountOf(blocks, "block") << " in " << CountOf(writes.size(), "web file") << '\n';
+    out << (options.dryRun ? "would unwrap '" : "unwrapping '") << options.name
+        << "': " << CountOf(blocks, "block") << " in " << CountOf(writes.size(), "web file")
+        << '\n';
     if (options.fromTemplates) {
         std::vector<std::string> paths;
         for (const std::string& file : options.templateFiles) {
@@ -439,8 +438,8 @@ int UnwrapSite(const AdoptSite& site, const SourceOptions& sources, const Unwrap
 }
 
 // The one handler of these commands' file errors.
-template <typename Step> int ReportingFileErrors(const SourceOptions& sources, std::ostream& err,
-                                                 const Step& step) {
+template <typename Step>
+int ReportingFileErrors(const SourceOptions& sources, std::ostream& err, const Step& step) {
     try {
         return step();
     } catch (const FileError& error) {

@@ -23,10 +23,10 @@ struct SuggestOptions {
 
 struct WrapOptions {
     std::string name;
-    std::string from;           // PAGE:FIRST-LAST, or empty with candidate
-    std::size_t candidate = 0;  // from suggest's list, counted from 1
-    std::string templateFile;   // created, or appended to
-    int pair = 0;               // zero: each page's customary pair
+    std::string from;          // PAGE:FIRST-LAST, or empty with candidate
+    std::size_t candidate = 0; // from suggest's list, counted from 1
+    std::string templateFile;  // created, or appended to
+    int pair = 0;              // zero: each page's customary pair
     bool variants = false;
     bool dryRun = false;
     bool diff = false;

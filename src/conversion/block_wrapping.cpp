@@ -137,18 +137,18 @@ WrapPlan PlanWrap(const ComparedSite& site, const std::vector<SitePage>& pages,
         const std::optional<BlockMarkers> markers =
             MarkersOf(request.name, pair, site.Rules().identifiers);
         if (!markers) {
-            plan.error = "pair " + std::to_string(pair) + " makes no start line of '" +
-                         request.name + "'";
+            plan.error =
+                "pair " + std::to_string(pair) + " makes no start line of '" + request.name + "'";
             plan.changes.clear();
             return plan;
         }
         if (std::find(plan.pairs.begin(), plan.pairs.end(), pair) == plan.pairs.end()) {
             plan.pairs.push_back(pair);
         }
-        plan.changes.push_back(
-            {page,
-             EncodeFileText(pages[page].encoding, InsertMarkers(pages[page].text, ranges, *markers)),
-             ranges.size()});
+        plan.changes.push_back({page,
+                                EncodeFileText(pages[page].encoding,
+                                               InsertMarkers(pages[page].text, ranges, *markers)),
+                                ranges.size()});
     }
     std::sort(plan.pairs.begin(), plan.pairs.end());
     return plan;

@@ -40,13 +40,13 @@ struct FileChange {
 
 struct WrapRequest {
     std::string name;
-    PageRange source;  // the lines whose content the block takes
-    int pair = 0;      // zero: each page's customary pair
+    PageRange source; // the lines whose content the block takes
+    int pair = 0;     // zero: each page's customary pair
     bool variants = false;
 };
 
 struct WrapPlan {
-    std::string error{}; // why nothing can be wrapped; empty when the plan stands
+    std::string error{};               // why nothing can be wrapped; empty when the plan stands
     std::vector<FileChange> changes{}; // in page order
     PartCopies copies{};               // the variants among them only with WrapRequest::variants
     std::vector<std::size_t> pagesWithout{};

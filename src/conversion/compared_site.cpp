@@ -78,8 +78,7 @@ std::vector<bool> FindBlockLines(const LineViews& lines, const ComparisonRules& 
                 if (!IsEndLine(lines[j], endId)) {
                     continue;
                 }
-                if (EndLineFitsBlock(lines[i], lines[j], pair, rules.identifiers,
-                                     rules.endLines)) {
+                if (EndLineFitsBlock(lines[i], lines[j], pair, rules.identifiers, rules.endLines)) {
                     for (std::size_t k = i; k <= j; ++k) {
                         inBlock[k] = true;
                     }

@@ -53,7 +53,7 @@ struct ComparedPage {
     // rules change no link, and text views the page's own.
     std::string expressed;
     std::string_view text;
-    LineViews lines; // of text, one for each line of the page
+    LineViews lines;                      // of text, one for each line of the page
     std::vector<std::uint64_t> keys;      // of the lines that count
     std::vector<std::uint32_t> lineOf;    // each such line's index in lines
     std::vector<std::uint32_t> stretchOf; // lines that count with no block between share it

@@ -293,7 +293,8 @@ std::string AttributeValue(std::string_view tag, std::string_view attribute) {
         ++i;
         const char quote = i < tag.size() && (tag[i] == '"' || tag[i] == '\'') ? tag[i] : ' ';
         i += quote == ' ' ? 0 : 1;
-        const std::size_t end = std::min(tag.find_first_of(std::string(1, quote) + ">", i), tag.size());
+        const std::size_t end =
+            std::min(tag.find_first_of(std::string(1, quote) + ">", i), tag.size());
         return std::string(tag.substr(i, end - i));
     }
     return {};

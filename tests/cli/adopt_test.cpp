@@ -63,18 +63,18 @@ TEST(AdoptTest, ExampleSiteWrappedDynamizedAndUnwrapped) {
     }
 
     // From the bottom up, so that the line numbers stay those of the page as read.
-    const std::pair<const char*, const char*> blocks[] = {
-        {"footer", "pages/index.html:16"}, {"menu", "pages/index.html:9-12"},
-        {"header", "pages/index.html:8-8"}};
+    const std::pair<const char*, const char*> blocks[] = {{"footer", "pages/index.html:16"},
+                                                          {"menu", "pages/index.html:9-12"},
+                                                          {"header", "pages/index.html:8-8"}};
     for (const auto& [name, from] : blocks) {
         const CliRun wrapped = RunInProcess(
             dir.Path(), {"wrap", name, "site.trvx", "--from", from, "--template", "t/layout.html"});
         ASSERT_EQ(wrapped.status, 0) << wrapped.err;
         EXPECT_NE(wrapped.out.find("no copy in pages/cgi-bin/order.pl"), std::string::npos);
     }
-    const CliRun again = RunInProcess(
-        dir.Path(), {"wrap", "menu", "site.trvx", "--from", "pages/index.html:3", "--template",
-                     "t/other.html"});
+    const CliRun again =
+        RunInProcess(dir.Path(), {"wrap", "menu", "site.trvx", "--from", "pages/index.html:3",
+                                  "--template", "t/other.html"});
     EXPECT_EQ(again.status, 2);
     EXPECT_NE(again.err.find("holds a block 'menu' already"), std::string::npos) << again.err;
 
@@ -85,8 +85,7 @@ TEST(AdoptTest, ExampleSiteWrappedDynamizedAndUnwrapped) {
               std::string::npos);
 
     for (const char* name : {"header", "menu", "footer"}) {
-        ASSERT_EQ(RunInProcess(dir.Path(), {"unwrap", name, "site.trvx", "--template"}).status,
-                  0);
+        ASSERT_EQ(RunInProcess(dir.Path(), {"unwrap", name, "site.trvx", "--template"}).status, 0);
     }
     for (const std::string& name : names) {
         EXPECT_EQ(ReadBytes(dir / name), before[name]) << name;
@@ -109,8 +108,8 @@ TEST(AdoptTest, MenuInASubFolderIsOneBlockWithLinksFromTheBase) {
     WriteBytes(dir / "site/about.html", "<p>2</p>\n" + menuFrom(""));
     WriteBytes(dir / "site/breads/rye.html", "<p>3</p>\n" + menuFrom("../"));
     const Args options = {"--web", "site", "--links", "relative", "--link-base", "site"};
-    Args wrap = {"wrap", "menu", "--candidate", "1", "--template", "menu.html", "--dry-run",
-                 "--diff"};
+    Args wrap = {"wrap",       "menu",      "--candidate", "1",
+                 "--template", "menu.html", "--dry-run",   "--diff"};
     wrap.insert(wrap.end(), options.begin(), options.end());
     const CliRun dry = RunInProcess(dir.Path(), wrap);
     ASSERT_EQ(dry.status, 0) << dry.err;

@@ -36,9 +36,9 @@ const std::string kMenu = "<nav>\n<a href=\"a.html\">A</a>\n<a href=\"b.html\">B
 PageTexts MenuSite(const std::vector<std::string>& menus) {
     PageTexts texts;
     for (std::size_t i = 0; i < menus.size(); ++i) {
-        texts.emplace_back("p" + std::to_string(i) + ".html",
-                           "<p>top " + std::to_string(i) + "</p>\n" + menus[i] + "<p>end " +
-                               std::to_string(i) + "</p>\n");
+        texts.emplace_back("p" + std::to_string(i) + ".html", "<p>top " + std::to_string(i) +
+                                                                  "</p>\n" + menus[i] + "<p>end " +
+                                                                  std::to_string(i) + "</p>\n");
     }
     return texts;
 }
@@ -80,8 +80,8 @@ TEST(RepeatedPartsTest, ComparesLinesWithoutBlanksAndLineEnds) {
          {{"a.html", kMenu.substr(0, kMenu.size() - 1)}, {"b.html", kMenu}},
          "nav 4 lines, 2+0 pages, at 0:1-4"},
         {"inside blocks ignored",
-         MenuSite({"<!-- Trelvonix menu -->\n" + kMenu + "<!-- Trelvonix menu end -->\n", kMenu,
-                   kMenu}),
+         MenuSite(
+             {"<!-- Trelvonix menu -->\n" + kMenu + "<!-- Trelvonix menu end -->\n", kMenu, kMenu}),
          "nav 4 lines, 2+0 pages, at 1:2-5"},
         {"a block cuts a run",
          MenuSite({"<nav>\n<a href=\"a.html\">A</a>\n<!-- Trelvonix x -->\n<!-- Trelvonix x end "
@@ -140,8 +140,8 @@ TEST(RepeatedPartsTest, NamesFromTheEnclosingElement) {
     }
     // Names are never given twice.
     const std::string second = "<div class=\"nav\">\n<p>-</p>\n<p>-</p>\n";
-    const std::vector<SitePage> pages = MakePages(
-        MenuSite({kMenu + "<p>gap 1</p>\n" + second, kMenu + "<p>gap 2</p>\n" + second}));
+    const std::vector<SitePage> pages =
+        MakePages(MenuSite({kMenu + "<p>gap 1</p>\n" + second, kMenu + "<p>gap 2</p>\n" + second}));
     const ComparedSite site(pages, {});
     std::vector<std::string> names;
     for (const RepeatedPart& part : FindRepeatedParts(site, {})) {
@@ -277,8 +277,8 @@ TEST(BlockWrappingTest, VariantsWrappedOnlyWhenAsked) {
 }
 
 TEST(BlockWrappingTest, RefusesLinesItCannotWrap) {
-    const std::vector<SitePage> pages = MakePages(
-        {{"a.html", "<!-- Trelvonix m -->\nx\n<!-- Trelvonix m end -->\n\n\ny\n"}});
+    const std::vector<SitePage> pages =
+        MakePages({{"a.html", "<!-- Trelvonix m -->\nx\n<!-- Trelvonix m end -->\n\n\ny\n"}});
     const ComparedSite site(pages, {});
     const std::pair<PageRange, std::string> cases[] = {
         {{0, 1, 1}, "those lines stand inside a block"},
