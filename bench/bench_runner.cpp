@@ -367,6 +367,17 @@ int RunBenchmarks(const RunnerSettings& settings) {
         std::fflush(stdout);
         perPage.emplace_back(pages, Median(MeasureSite(settings, pages).dynamize) / pages);
     }
+    // suggest reads every page and hashes each line once: its time should
+    // grow with the site's lines, 2 s for 2,000 pages and 20 s for 20,000.
+    std::vector<std::pair<int, double>> suggest;
+    for (const int pages : settings.scalePages) {
+        const std::string project = (fs::path(SiteFor(settings, pages)) / "site.trvx").string();
+        std::vector<double> times;
+        for (int i = 0; i < settings.runs; ++i) {
+            times.push_back(Measure({settings.cli, "suggest", project}).seconds);
+        }
+        suggest.emplace_back(pages, Median(times));
+    }
     double fastest = perPage.front().second;
     double slowest = fastest;
     for (const auto& [pages, seconds] : perPage) {
@@ -424,6 +435,12 @@ int RunBenchmarks(const RunnerSettings& settings) {
     }
     report << ") | slowest / fastest " << Format("%.2f", slowest / fastest) << " | "
            << Verdict(slowest / fastest <= 1.25) << " |\n";
+
+    for (const auto& [pages, seconds] : suggest) {
+        const double target = pages / 1000.0;
+        report << "| suggest on " << pages << " pages <= " << Format("%.0f", target) << " s | "
+               << Format("%.3f", seconds) << " s | " << Verdict(seconds <= target) << " |\n";
+    }
 
     if (window.measured) {
         report << "\nThe window (offscreen, " << mainPages << " pages): shown "

@@ -16,7 +16,7 @@ _quillstamper_cli() {
         word=${COMP_WORDS[i]}
         case $word in
         -*) option=$word ;;
-        dynamize | check | watch | init) [ -z "$command" ] && command=$word ;;
+        dynamize | check | watch | init | suggest | wrap | unwrap) [ -z "$command" ] && command=$word ;;
         esac
     done
     local prev=""
@@ -49,10 +49,14 @@ _quillstamper_cli() {
         return
         ;;
     --format)
-        mapfile -t COMPREPLY < <(compgen -W 'text json github' -- "$cur")
+        if [ "$command" = suggest ]; then
+            mapfile -t COMPREPLY < <(compgen -W 'text json' -- "$cur")
+        else
+            mapfile -t COMPREPLY < <(compgen -W 'text json github' -- "$cur")
+        fi
         return
         ;;
-    --exclude | --max-file-size | --threads)
+    --exclude | --max-file-size | --threads | --min-lines | --min-pages | --from | --candidate | --pair)
         COMPREPLY=()
         return
         ;;
@@ -69,11 +73,14 @@ _quillstamper_cli() {
     check) options='--web --template --exclude --max-file-size --threads --strict --end-lines --text --links --link-base --current-page --format -h --help' ;;
     watch) options='--web --template --exclude --max-file-size --threads --quiet --line-ends --end-lines --text --links --link-base --current-page --poll -h --help' ;;
     init) options='--web --template --exclude --force --line-ends --end-lines --text --links --link-base --current-page -h --help' ;;
+    suggest) options='--web --exclude --max-file-size --min-lines --min-pages --end-lines --text --links --link-base --current-page --format -h --help' ;;
+    wrap) options='--web --exclude --max-file-size --from --candidate --template --pair --variants --dry-run --diff --min-lines --min-pages --end-lines --text --links --link-base --current-page -h --help' ;;
+    unwrap) options='--web --exclude --max-file-size --template --dry-run --diff --end-lines --text --links --link-base --current-page -h --help' ;;
     *)
         if [[ $cur == -* ]]; then
             mapfile -t COMPREPLY < <(compgen -W '-h --help --version' -- "$cur")
         else
-            mapfile -t COMPREPLY < <(compgen -W 'dynamize check watch init' -- "$cur")
+            mapfile -t COMPREPLY < <(compgen -W 'dynamize check watch init suggest wrap unwrap' -- "$cur")
         fi
         return
         ;;

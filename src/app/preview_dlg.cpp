@@ -149,6 +149,10 @@ CPreviewDlg::CPreviewDlg(PreviewData data, std::int32_t pathBreak, QWidget* pare
     CreateControls();
 }
 
+void CPreviewDlg::SetAcceptText(const QString& text) {
+    m_dynamizeButton->setText(text);
+}
+
 void CPreviewDlg::CreateControls() {
     CreateFileList();
     CreateDiffView();

@@ -51,6 +51,10 @@ class CPreviewDlg : public QDialog {
 public:
     CPreviewDlg(PreviewData data, std::int32_t pathBreak, QWidget* parent = nullptr);
 
+    // The text of the button that accepts, for a preview of another change
+    // than Dynamize (wrapping a repeated part).
+    void SetAcceptText(const QString& text);
+
     // The controls, by their role; for the tests.
     QLabel* CountLabel() const {
         return m_countLabel;

@@ -6,11 +6,17 @@
 #include "base/path_resolution.h"
 #include "base/quote_path.h"
 #include "base/shorten_path.h"
+#include "conversion/block_wrapping.h"
 #include "conversion/conversion_run.h"
 #include "conversion/file_check.h"
+#include "conversion/file_text.h"
+#include "diff/unified_diff.h"
+#include "files/atomic_write.h"
 #include "files/file_collection.h"
+#include "files/recovery_store.h"
 #include "options/options_dlg.h"
 #include "options/project_settings_dlg.h"
+#include "options/repeated_parts_dlg.h"
 #include "project/project_commands.h"
 #include "project/project_file.h"
 #include "widgets/dialog_units.h"
@@ -33,6 +39,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <utility>
 
@@ -141,7 +148,8 @@ const Menu kMenus[] = {
       {"Project &Settings...", &CQuillstamperDlg::OnProjectSettings},
       {nullptr, nullptr},
       {"&Check Files for Errors", &CQuillstamperDlg::OnCheckFiles},
-      {"&Preview Changes...", &CQuillstamperDlg::OnPreviewChanges, "Ctrl+P"}}},
+      {"&Preview Changes...", &CQuillstamperDlg::OnPreviewChanges, "Ctrl+P"},
+      {"&Find Repeated Parts...", &CQuillstamperDlg::OnFindRepeatedParts}}},
     {"&Help",
      {{"Show &Help File", &CQuillstamperDlg::OnShowHelpFile},
       {"Go to Trelvonix &Website", &CQuillstamperDlg::OnGoToWebsite},
@@ -624,6 +632,151 @@ void CQuillstamperDlg::OnPreviewChanges() {
     CPreviewDlg dialog(std::move(preview), m_workspace.m_pathBreak, this);
     if (m_platform.RunDialog(dialog) == QDialog::Accepted) {
         Dispatch(&CQuillstamperDlg::OnDynamize);
+    }
+}
+
+namespace {
+
+std::string LinesOf(const ComparedSite& site, const PageRange& range) {
+    std::string text;
+    for (std::size_t line = range.first; line <= range.last; ++line) {
+        text.append(site.Pages()[range.page].lines[line]).append("\n");
+    }
+    return text;
+}
+
+std::string PlaceOf(const std::vector<SitePage>& pages, const PageRange& range) {
+    return pages[range.page].entry + ":" + std::to_string(range.first + 1) + "-" +
+           std::to_string(range.last + 1);
+}
+
+std::vector<PartSummary> SummarizeParts(const ComparedSite& site,
+                                        const std::vector<SitePage>& pages,
+                                        const std::vector<RepeatedPart>& parts) {
+    std::vector<PartSummary> summaries;
+    for (const RepeatedPart& part : parts) {
+        PartSummary summary{part.name,
+                            part.lineCount,
+                            part.copies.ExactPages(),
+                            part.copies.VariantPages(),
+                            LinesOf(site, part.where),
+                            {}};
+        for (const PartVariant& variant : part.copies.variants) {
+            summary.variantDiffs +=
+                FormatUnifiedDiff(PlaceOf(pages, variant.copies.front()), summary.text,
+                                  LinesOf(site, variant.copies.front()), 1);
+        }
+        summaries.push_back(std::move(summary));
+    }
+    return summaries;
+}
+
+// A template file's bytes and text as they stand; empty for a new one.
+struct TemplateBytes {
+    std::string bytes;
+    std::string text;
+    TextEncoding encoding = TextEncoding::Bytes;
+    std::optional<FileState> state;
+};
+
+TemplateBytes ReadTemplateBytes(const std::string& path) {
+    TemplateBytes file;
+    if (!LookUpDirectoryEntry(path) || !LookUpIdentity(path)) {
+        return file;
+    }
+    FileSnapshot snapshot = ReadFileSnapshot(path);
+    file.state = snapshot.state;
+    file.bytes = std::move(snapshot.bytes);
+    const FileText text = DecodeFileText(std::make_shared<const std::string>(file.bytes), path);
+    file.text = std::string(text.text);
+    file.encoding = text.encoding;
+    return file;
+}
+
+} // namespace
+
+// Suggests the web files' repeated parts; Wrap... shows what wrapping one
+// would change in Preview Changes, and only that dialog writes.
+void CQuillstamperDlg::OnFindRepeatedParts() {
+    if (m_workspace.m_webFiles.empty()) {
+        ShowMessage("Add web files first: Find Repeated Parts looks for lines they repeat.");
+        return;
+    }
+    const SiteDefinition site = SiteOf(m_workspace);
+    const std::string baseFolder = ProjectBaseFolder(m_workspace);
+    const std::vector<SitePage> pages = ReadSitePages(site, baseFolder, kDefaultMaxFileBytes);
+    const ComparedSite compared(pages, RulesOfSite(site, baseFolder));
+    const std::vector<RepeatedPart> parts = FindRepeatedParts(compared, {});
+    CRepeatedPartsDlg dialog(SummarizeParts(compared, pages, parts), "templates/blocks.html", this);
+    if (m_platform.RunDialog(dialog) != QDialog::Accepted || parts.empty()) {
+        return;
+    }
+    const WrapChoice choice = dialog.Choice();
+    const std::string templatePath = ResolvePath(choice.templateFile, baseFolder);
+    if (!IsValidBlockName(choice.name) || choice.templateFile.empty()) {
+        ShowMessage("Give the block a name of one word (letters, digits, '-', '_', '.' or ':') "
+                    "and a template file.");
+        return;
+    }
+    std::vector<std::string> templatePaths{templatePath};
+    for (const std::string& entry : site.templateFiles) {
+        templatePaths.push_back(ResolvePath(entry, baseFolder));
+    }
+    for (const std::string& path : templatePaths) {
+        if (HoldsBlock(ReadTemplateBytes(path).text, choice.name, site.identifiers)) {
+            ShowMessage(path + " holds a block '" + choice.name + "' already.");
+            return;
+        }
+    }
+    const WrapPlan plan =
+        PlanWrap(compared, pages, {choice.name, parts[choice.part].where, 0, false});
+    if (!plan.error.empty()) {
+        ShowMessage(plan.error);
+        return;
+    }
+    PreviewData preview;
+    preview.webFileCount = pages.size();
+    struct Write {
+        std::string path;
+        std::optional<FileState> state;
+    };
+    std::vector<Write> writes;
+    for (const FileChange& change : plan.changes) {
+        const SitePage& page = pages[change.page];
+        preview.files.push_back(
+            {page.entry, *page.bytes, change.bytes, CountChangedLines(*page.bytes, change.bytes)});
+        writes.push_back({page.path, page.state});
+    }
+    const TemplateBytes target = ReadTemplateBytes(templatePath);
+    const std::string templateBytes = EncodeFileText(
+        target.encoding, AppendTemplateBlocks(target.text, plan, choice.name, site.identifiers));
+    preview.files.push_back({choice.templateFile, target.bytes, templateBytes,
+                             CountChangedLines(target.bytes, templateBytes)});
+    writes.push_back({templatePath, target.state});
+    CPreviewDlg previewDialog(preview, m_workspace.m_pathBreak, this);
+    previewDialog.SetAcceptText(QStringLiteral("Wrap"));
+    if (m_platform.RunDialog(previewDialog) != QDialog::Accepted) {
+        return;
+    }
+    if (!target.state) {
+        // A new template file may start a folder of templates.
+        std::error_code error;
+        std::filesystem::create_directories(ParentFolder(templatePath), error);
+    }
+    AtomicWriteBatch batch;
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        batch.Stage(writes[i].path, preview.files[i].newBytes, writes[i].state);
+    }
+    batch.Commit();
+    const bool listed = std::any_of(
+        site.templateFiles.begin(), site.templateFiles.end(), [&](const std::string& entry) {
+            return AbsolutePath(ResolvePath(entry, baseFolder)) == AbsolutePath(templatePath);
+        });
+    if (!listed) {
+        m_workspace.m_templateFiles.push_back(MakeEntryRelative(
+            AbsolutePath(templatePath), AbsolutePath(baseFolder.empty() ? "." : baseFolder)));
+        RebuildListBoxes();
+        RefreshStatus();
     }
 }
 

@@ -44,6 +44,7 @@ public:
     void OnDynamize();
     void OnCheckFiles();
     void OnPreviewChanges();
+    void OnFindRepeatedParts();
     void OnOptions();
     void OnProjectSettings();
     void OnShowHelpFile();

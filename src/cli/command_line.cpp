@@ -1,5 +1,6 @@
 #include "cli/command_line.h"
 
+#include "cli/cli_adopt.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_watch.h"
 
@@ -226,12 +227,37 @@ struct InitCommand {
     SettingWords settings;
 };
 
+struct SuggestCommand {
+    CLI::App* app = nullptr;
+    SourceOptions sources;
+    SuggestOptions options;
+    SettingWords settings;
+    std::string format = "text";
+};
+
+struct WrapCommand {
+    CLI::App* app = nullptr;
+    SourceOptions sources;
+    WrapOptions options;
+    SettingWords settings;
+};
+
+struct UnwrapCommand {
+    CLI::App* app = nullptr;
+    SourceOptions sources;
+    UnwrapOptions options;
+    SettingWords settings;
+};
+
 // CLI11 keeps pointers into these: they stay where they are while it parses.
 struct Commands {
     DynamizeCommand dynamize;
     CheckCommand check;
     WatchCommand watch;
     InitCommand init;
+    SuggestCommand suggest;
+    WrapCommand wrap;
+    UnwrapCommand unwrap;
 };
 
 void DefineDynamize(CLI::App& app, DynamizeCommand& command) {
@@ -319,6 +345,117 @@ void DefineInit(CLI::App& app, InitCommand& command) {
     command.app = init;
 }
 
+// The web files to adopt: a project, or --web alone (the templates are what
+// adopting makes).
+void AddWebSourceOptions(CLI::App& command, SourceOptions& sources) {
+    command.add_option("PROJECT", sources.projectFile,
+                       "project file (.trvx) that holds the lists; or give --web");
+    command.add_option("--web", sources.webPaths, kWebHelp)->type_name("PATH")->expected(1, -1);
+    AddExcludeOption(command, sources.excludePatterns);
+    command.add_option("--max-file-size", sources.maxFileBytes, kMaxFileSizeHelp)
+        ->type_name("BYTES")
+        ->transform(CLI::Validator(ToByteCount, ""));
+}
+
+void AddRunOptions(CLI::App& command, RepeatedPartsOptions& parts) {
+    command
+        .add_option("--min-lines", parts.minLines,
+                    "runs of at least N lines that count (default 3)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 100000));
+    command
+        .add_option("--min-pages", parts.minPages,
+                    "held by at least N web files (default: half of them, at least 2)")
+        ->type_name("N")
+        ->check(CLI::Range(2, 100000000));
+}
+
+constexpr const char* kComparison =
+    "Lines are compared without their leading and trailing blanks and their line ends;\n"
+    "blank lines and lines inside blocks do not count. Copies that differ a little (the\n"
+    "same first and last line, or at least 80 % of the lines equal) are variants. With\n"
+    "--links relative, links are compared as written from the link base; with\n"
+    "--current-page, the mark each page gets is left out.\n\n";
+
+constexpr const char* kStatusAdopt = "  0  success\n"
+                                     "  2  usage error, a missing path, no web files, a name "
+                                     "a template holds\n     already, or a file error\n";
+
+void DefineSuggest(CLI::App& app, SuggestCommand& command) {
+    CLI::App* suggest = app.add_subcommand(
+        "suggest", "list the runs of lines that many web files repeat, to make blocks of");
+    AddWebSourceOptions(*suggest, command.sources);
+    AddRunOptions(*suggest, command.options.parts);
+    AddSettingOptions(*suggest, command.settings, false);
+    suggest
+        ->add_option("--format", command.format,
+                     "text (the default), or json: one JSON document on stdout")
+        ->type_name("text|json")
+        ->check(CLI::IsMember({"text", "json"}).description(""));
+    suggest->footer(std::string(kComparison) +
+                    Footer(kStatusAdopt, "the repeated parts of the pages below pages/",
+                           std::string(kProgram) + " suggest --web pages"));
+    command.app = suggest;
+}
+
+void DefineWrap(CLI::App& app, WrapCommand& command) {
+    CLI::App* wrap = app.add_subcommand(
+        "wrap", "put marker lines around every copy of some lines, and the block in a template");
+    WrapOptions& options = command.options;
+    wrap->add_option("NAME", options.name, "the block's name, e.g. menu")->required();
+    AddWebSourceOptions(*wrap, command.sources);
+    CLI::Option* from = wrap->add_option("--from", options.from,
+                                         "the lines the block holds, e.g. index.html:12-20");
+    from->type_name("PAGE:FIRST-LAST");
+    CLI::Option* candidate =
+        wrap->add_option("--candidate", options.candidate,
+                         "the lines of suggest's candidate K (give the same options)");
+    candidate->type_name("K")->check(CLI::PositiveNumber.description(""));
+    from->excludes(candidate);
+    wrap->add_option("--template", options.templateFile,
+                     "the template file for the block: created, or appended to (with a "
+                     "project: added to its template files)")
+        ->type_name("FILE")
+        ->required();
+    wrap->add_option("--pair", options.pair,
+                     "marker pair N for every page (default: 2 for .pl files, 1 for the rest)")
+        ->type_name("N")
+        ->check(CLI::Range(1, kPairCount));
+    wrap->add_flag("--variants", options.variants,
+                   "wrap the variants too (the next dynamize gives them the template's content)");
+    wrap->add_flag("--dry-run", options.dryRun, "write nothing; list the files that would change");
+    wrap->add_flag("--diff", options.diff, "print a unified diff of every change");
+    AddRunOptions(*wrap, options.parts);
+    AddSettingOptions(*wrap, command.settings, false);
+    wrap->footer(std::string(kComparison) +
+                 Footer(kStatusAdopt, "make the menu at lines 12-20 of index.html a block",
+                        std::string(kProgram) +
+                            " wrap menu site.trvx --from index.html:12-20 --template "
+                            "templates/layout.html"));
+    command.app = wrap;
+}
+
+void DefineUnwrap(CLI::App& app, UnwrapCommand& command) {
+    CLI::App* unwrap = app.add_subcommand(
+        "unwrap", "take the marker lines of a block out of every web file (the content stays)");
+    UnwrapOptions& options = command.options;
+    unwrap->add_option("NAME", options.name, "the block's name")->required();
+    AddWebSourceOptions(*unwrap, command.sources);
+    unwrap
+        ->add_option("--template", options.templateFiles,
+                     "also take the block out of these template files (none given: the "
+                     "project's)")
+        ->type_name("[FILE...]")
+        ->expected(0, -1);
+    unwrap->add_flag("--dry-run", options.dryRun,
+                     "write nothing; list the files that would change");
+    unwrap->add_flag("--diff", options.diff, "print a unified diff of every change");
+    AddSettingOptions(*unwrap, command.settings, false);
+    unwrap->footer(Footer(kStatusAdopt, "undo wrap menu, in the pages and the template",
+                          std::string(kProgram) + " unwrap menu site.trvx --template"));
+    command.app = unwrap;
+}
+
 void DefineCommands(CLI::App& app, Commands& commands) {
     app.set_version_flag("--version", std::string(kProgram) + " " + QUILLSTAMPER_VERSION);
     app.require_subcommand(1);
@@ -326,6 +463,9 @@ void DefineCommands(CLI::App& app, Commands& commands) {
     DefineCheck(app, commands.check);
     DefineWatch(app, commands.watch);
     DefineInit(app, commands.init);
+    DefineSuggest(app, commands.suggest);
+    DefineWrap(app, commands.wrap);
+    DefineUnwrap(app, commands.unwrap);
     // Set last: subcommands copy their parent's footer when they are added.
     app.footer(kBlocks +
                Footer(kStatusAll, "make a project file for the site in this folder",
@@ -338,6 +478,22 @@ void RejectBadCombinations(const Commands& commands) {
     RejectMixedSources(commands.dynamize.sources);
     RejectMixedSources(commands.check.sources);
     RejectMixedSources(commands.watch.sources);
+    RejectMixedSources(commands.suggest.sources);
+    RejectMixedSources(commands.wrap.sources);
+    RejectMixedSources(commands.unwrap.sources);
+    const std::pair<const CLI::App*, const SourceOptions*> adopting[] = {
+        {commands.suggest.app, &commands.suggest.sources},
+        {commands.wrap.app, &commands.wrap.sources},
+        {commands.unwrap.app, &commands.unwrap.sources}};
+    for (const auto& [command, sources] : adopting) {
+        if (command->parsed() && sources->projectFile.empty() && sources->webPaths.empty()) {
+            throw CLI::RequiredError("PROJECT or --web");
+        }
+    }
+    if (commands.wrap.app->parsed() && commands.wrap.options.from.empty() &&
+        commands.wrap.options.candidate == 0) {
+        throw CLI::RequiredError("--from or --candidate");
+    }
     if (commands.dynamize.options.dryRun && commands.dynamize.options.check) {
         throw CLI::ExcludesError("--dry-run", "--check");
     }
@@ -423,6 +579,33 @@ int RunInitCommand(const InitCommand& command, const CommandLineEnvironment& env
     return RunInit(options, out, err);
 }
 
+// The sources of an adopting command, taken below the working folder.
+SourceOptions SourcesIn(SourceOptions sources, const CommandLineEnvironment& environment) {
+    sources.workingFolder = environment.workingFolder;
+    return sources;
+}
+
+int RunAdoptCommand(const Commands& commands, const CommandLineEnvironment& environment,
+                    std::ostream& out, std::ostream& err) {
+    if (commands.suggest.app->parsed()) {
+        SuggestOptions options = commands.suggest.options;
+        options.settings = ParseSettingWords(commands.suggest.settings, environment.workingFolder);
+        options.json = commands.suggest.format == "json";
+        return RunSuggest(SourcesIn(commands.suggest.sources, environment), options, out, err);
+    }
+    if (commands.wrap.app->parsed()) {
+        WrapOptions options = commands.wrap.options;
+        options.settings = ParseSettingWords(commands.wrap.settings, environment.workingFolder);
+        return RunWrap(SourcesIn(commands.wrap.sources, environment), options, out, err);
+    }
+    UnwrapOptions options = commands.unwrap.options;
+    options.settings = ParseSettingWords(commands.unwrap.settings, environment.workingFolder);
+    options.fromTemplates = commands.unwrap.app->get_option("--template")->count() > 0;
+    // "--template" alone gives one empty value.
+    std::erase(options.templateFiles, std::string());
+    return RunUnwrap(SourcesIn(commands.unwrap.sources, environment), options, out, err);
+}
+
 int RunParsedCommand(const Commands& commands, const CommandLineEnvironment& environment,
                      std::ostream& out, std::ostream& err) {
     if (commands.dynamize.app->parsed()) {
@@ -436,6 +619,10 @@ int RunParsedCommand(const Commands& commands, const CommandLineEnvironment& env
     }
     if (commands.init.app->parsed()) {
         return RunInitCommand(commands.init, environment, out, err);
+    }
+    if (commands.suggest.app->parsed() || commands.wrap.app->parsed() ||
+        commands.unwrap.app->parsed()) {
+        return RunAdoptCommand(commands, environment, out, err);
     }
     return kExitFailure;
 }

@@ -347,3 +347,103 @@ std::string PageLinks::Apply(std::string_view text, std::vector<Rewritten>* rewr
 }
 
 } // namespace quillstamper
+
+namespace quillstamper {
+
+namespace {
+
+bool HoldsLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// The edit that takes the page's own mark out of an <a> tag: what a run adds
+// is taken out as it adds it (" aria-current=\"page\"", " class=\"NAME\"" or
+// the token NAME among others); a mark written otherwise stays.
+std::optional<Edit> UnmarkAnchor(std::string_view text, const HtmlTag& tag, CurrentPageMark mark,
+                                 const std::string& markClass) {
+    if (mark == CurrentPageMark::AriaCurrent) {
+        constexpr std::string_view kMark = " aria-current=\"page\"";
+        const std::size_t at = text.substr(tag.offset, tag.close - tag.offset).find(kMark);
+        if (at == std::string_view::npos) {
+            return std::nullopt;
+        }
+        return Edit{tag.offset + at, kMark.size(), {}};
+    }
+    if (!tag.hasClass || markClass.empty()) {
+        return std::nullopt;
+    }
+    const std::string_view classes = text.substr(tag.classOffset, tag.classLength);
+    const std::string whole = " class=\"" + markClass + '"';
+    const std::size_t attributeEnd = tag.classOffset + classes.size() + 1; // past the quote
+    if (classes == markClass && tag.classQuoted && attributeEnd >= whole.size() &&
+        text.substr(attributeEnd - whole.size(), whole.size()) == whole) {
+        return Edit{attributeEnd - whole.size(), whole.size(), {}};
+    }
+    // The token among others, with the blank that parts it from them.
+    const std::string_view name = markClass;
+    for (std::size_t at = classes.find(name); at != std::string_view::npos;
+         at = classes.find(name, at + 1)) {
+        const bool startsToken = at == 0 || classes[at - 1] == ' ';
+        const std::size_t end = at + name.size();
+        const bool endsToken = end == classes.size() || classes[end] == ' ';
+        if (!startsToken || !endsToken || classes.size() == name.size()) {
+            continue;
+        }
+        return at > 0 ? Edit{tag.classOffset + at - 1, name.size() + 1, {}}
+                      : Edit{tag.classOffset, name.size() + 1, {}};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string ExpressLinksFromBase(std::string_view text, const std::string& pagePath,
+                                 const std::string& linkBase, CurrentPageMark mark,
+                                 const std::string& markClass) {
+    if (linkBase.empty() && mark == CurrentPageMark::None) {
+        return std::string(text);
+    }
+    const std::string page = NormalizePath(pagePath);
+    const std::string folder(FolderOf(page));
+    const bool isIndex = IsIndexName(std::string_view(page).substr(folder.size()));
+    const std::string base = linkBase.empty() ? std::string() : AsFolder(linkBase);
+    const HtmlLinks found = FindHtmlLinks(text);
+    std::vector<Edit> edits;
+    if (!base.empty()) {
+        for (const HtmlLink& link : found.links) {
+            const std::string_view url = text.substr(link.offset, link.length);
+            if (!IsRewritableUrl(url) || HoldsLineBreak(url)) {
+                continue;
+            }
+            const auto [path, rest] = SplitUrl(url);
+            std::string value =
+                RelativeUrl(NormalizePath(folder + std::string(path)), base) + std::string(rest);
+            if (value != url) {
+                edits.push_back({link.offset, link.length, std::move(value)});
+            }
+        }
+    }
+    if (mark != CurrentPageMark::None) {
+        for (const HtmlTag& tag : found.anchors) {
+            if (!tag.hasHref || tag.close >= text.size()) {
+                continue;
+            }
+            const std::string_view href = text.substr(tag.hrefOffset, tag.hrefLength);
+            if (!IsRewritableUrl(href)) {
+                continue;
+            }
+            const std::string target = NormalizePath(folder + std::string(SplitUrl(href).first));
+            const bool toPage = target == page;
+            const bool toFolder = isIndex && (target == folder || target + '/' == folder);
+            if (!toPage && !toFolder) {
+                continue;
+            }
+            if (std::optional<Edit> edit = UnmarkAnchor(text, tag, mark, markClass)) {
+                edits.push_back(std::move(*edit));
+            }
+        }
+    }
+    return EditedText(text, std::move(edits)).Take();
+}
+
+} // namespace quillstamper

@@ -108,6 +108,15 @@ private:
     std::string m_markClass;
 };
 
+// A page's text as a template written from the link base would give it: each
+// relative URL the page holds is taken from the page's folder and written from
+// linkBase (absolute; empty leaves URLs as they are), and the mark that the
+// setting gives the page's own link is taken out. No edit crosses a line
+// break, so the text keeps its lines one for one.
+std::string ExpressLinksFromBase(std::string_view text, const std::string& pagePath,
+                                 const std::string& linkBase, CurrentPageMark mark,
+                                 const std::string& markClass);
+
 // Whether a URL is relative in the way rewriting takes: no scheme (https:,
 // mailto:, javascript:, data:, ...), not protocol-relative (//), root-relative
 // (/), only a fragment (#) or a query (?), not empty, and without server or

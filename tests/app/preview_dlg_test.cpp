@@ -107,8 +107,9 @@ private slots:
         for (const QAction* action : tools) {
             texts << action->text();
         }
-        QCOMPARE(texts, QStringList({"&Options", "Project &Settings...", "",
-                                     "&Check Files for Errors", "&Preview Changes..."}));
+        QCOMPARE(texts,
+                 QStringList({"&Options", "Project &Settings...", "", "&Check Files for Errors",
+                              "&Preview Changes...", "&Find Repeated Parts..."}));
         QCOMPARE(tools[4]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
     }
 

@@ -669,7 +669,7 @@ TEST(CliTest, HelpNamesTheProgramAndGivesExitStatusesAndAnExample) {
     CliRun unknown = RunCli({"--version", "frob", "--web", "x"}, {.folder = dir.Path()});
     EXPECT_EQ(unknown.status, 2);
     EXPECT_EQ(unknown.err, "quillstamper-cli: unknown command 'frob'; commands: dynamize, check, "
-                           "watch, init\n");
+                           "watch, init, suggest, wrap, unwrap\n");
 }
 
 } // namespace
