@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the format, builds, and runs every test: the normal build's
 # suite, the Debian package and its checks, each fuzzer for a short while (FUZZ_SECONDS,
-# 15 by default), and the suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# 15 by default), the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, and
+# the tests of pages converted on several threads under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -20,3 +21,6 @@ echo "== asan build"
 bash scripts/build.sh asan
 echo "== asan tests"
 ctest --preset asan
+echo "== tsan build and tests (pages converted on several threads)"
+bash scripts/build.sh tsan
+ctest --preset tsan
