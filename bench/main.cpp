@@ -14,12 +14,14 @@
 namespace {
 
 void PrintUsage() {
-    std::fprintf(stderr,
-                 "usage: quillstamper-bench run WORK-FOLDER REPORT.md [--runs N] [--quick]\n"
-                 "       quillstamper-bench generate FOLDER [--pages N] [--page-bytes N] "
-                 "[--templates N] [--blocks N] [--hash-share F] [--slash-share F] [--seed N] "
-                 "[--links]\n"
-                 "       quillstamper-bench floor-inplace|floor-safe|reference PROJECT.trvx\n");
+    std::fprintf(
+        stderr,
+        "usage: quillstamper-bench run WORK-FOLDER REPORT.md [--runs N] [--quick] [--threads N] "
+        "[--ram]\n"
+        "       quillstamper-bench generate FOLDER [--pages N] [--page-bytes N] "
+        "[--templates N] [--blocks N] [--hash-share F] [--slash-share F] [--seed N] "
+        "[--links]\n"
+        "       quillstamper-bench floor-inplace|floor-safe|reference PROJECT.trvx\n");
 }
 
 std::string SelfPath() {
@@ -97,6 +99,12 @@ int main(int argc, char** argv) {
                 } else if (option == "--quick") {
                     settings.scalePages = {2000};
                     settings.command += " --quick";
+                } else if (option == "--threads" && i + 1 < argc) {
+                    settings.cliOptions = {"--threads", argv[++i]};
+                    settings.command += " --threads " + settings.cliOptions.back();
+                } else if (option == "--ram") {
+                    settings.ram = true;
+                    settings.command += " --ram";
                 } else {
                     PrintUsage();
                     return 2;
