@@ -5,8 +5,11 @@
 #include "conversion/file_text.h"
 #include "conversion/line_model.h"
 #include "conversion/markers.h"
+#include "conversion/work_threads.h"
 #include "files/file_io.h"
 
+#include <algorithm>
+#include <exception>
 #include <map>
 #include <tuple>
 #include <unordered_set>
@@ -52,6 +55,16 @@ public:
                     Marker{m_arena.size(), lines[i].size(), &entry, place, i + 1, count});
                 m_arena.append(lines[i]);
             }
+        }
+    }
+
+    // Takes over the marker lines other collected, after its own.
+    void Append(MarkerLines&& other) {
+        const std::size_t shift = m_arena.size();
+        m_arena.append(other.m_arena);
+        for (Marker& marker : other.m_markers) {
+            marker.offset += shift;
+            m_markers.push_back(marker);
         }
     }
 
@@ -125,16 +138,41 @@ private:
 
 std::vector<UnclosedBlock> CheckFiles(const FileList& webFiles, const FileList& templateFiles,
                                       const IdentifierTable& identifiers,
-                                      const std::string& baseFolder, std::uint64_t maxFileBytes) {
-    MarkerLines markers(identifiers);
+                                      const std::string& baseFolder, std::uint64_t maxFileBytes,
+                                      unsigned threads) {
     using Place = UnclosedBlock::Place;
-    for (const auto& [list, place] :
-         {std::pair{&webFiles, Place::WebFile}, std::pair{&templateFiles, Place::TemplateFile}}) {
-        for (const std::string& entry : *list) {
-            const std::string path = ResolvePath(entry, baseFolder);
-            const FileText text = DecodeFileText(
-                std::make_shared<const std::string>(ReadFileBytes(path, maxFileBytes)), path);
-            markers.Collect(entry, place, SplitLines(text.text));
+    std::vector<std::pair<const std::string*, Place>> files;
+    for (const std::string& entry : webFiles) {
+        files.emplace_back(&entry, Place::WebFile);
+    }
+    for (const std::string& entry : templateFiles) {
+        files.emplace_back(&entry, Place::TemplateFile);
+    }
+    // A round of files is read at once, each file's marker lines kept apart
+    // and then taken in list order: the first error in the list is thrown.
+    threads = threads == 0 ? CountCores() : threads;
+    const std::size_t round = 32 * threads;
+    MarkerLines markers(identifiers);
+    for (std::size_t from = 0; from < files.size(); from += round) {
+        const std::size_t count = std::min(round, files.size() - from);
+        std::vector<MarkerLines> parts(count, MarkerLines(identifiers));
+        std::vector<std::exception_ptr> errors(count);
+        RunOnThreads(count, threads, [&](std::size_t i) {
+            const auto& [entry, place] = files[from + i];
+            try {
+                const std::string path = ResolvePath(*entry, baseFolder);
+                const FileText text = DecodeFileText(
+                    std::make_shared<const std::string>(ReadFileBytes(path, maxFileBytes)), path);
+                parts[i].Collect(*entry, place, SplitLines(text.text));
+            } catch (...) {
+                errors[i] = std::current_exception();
+            }
+        });
+        for (std::size_t i = 0; i < count; ++i) {
+            if (errors[i]) {
+                std::rethrow_exception(errors[i]);
+            }
+            markers.Append(std::move(parts[i]));
         }
     }
     return markers.FindMissingEnds();
@@ -159,7 +197,7 @@ FileCheckResult CheckFilesAndBlocks(const SiteDefinition& site, const std::strin
     FileCheckResult result;
     try {
         result.reports = CheckFiles(site.webFiles, site.templateFiles, site.identifiers, baseFolder,
-                                    maxFileBytes);
+                                    maxFileBytes, threads);
     } catch (const FileError& error) {
         result.error = error;
         return result;

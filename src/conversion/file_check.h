@@ -28,11 +28,14 @@ std::string FormatCheckReportMessage(std::string_view startLine);
 // whose block stem followed by any end identifier of the table stands nowhere
 // in them: once per occurrence, per pair whose start identifier the line
 // begins with and per pair whose start line it is. Writes nothing. Throws
-// FileError for a file that cannot be read or is larger than maxFileBytes.
+// FileError for a file that cannot be read or is larger than maxFileBytes:
+// the first such file in list order. The files are read on up to threads
+// threads (0: one a core).
 std::vector<UnclosedBlock> CheckFiles(const FileList& webFiles, const FileList& templateFiles,
                                       const IdentifierTable& identifiers,
                                       const std::string& baseFolder = {},
-                                      std::uint64_t maxFileBytes = kDefaultMaxFileBytes);
+                                      std::uint64_t maxFileBytes = kDefaultMaxFileBytes,
+                                      unsigned threads = 1);
 
 struct FileCheckResult {
     // The reports above, then each block a Dynamize run with these lists

@@ -54,6 +54,38 @@ TEST(FileCheckTest, ReportsStartLinesWithoutExpectedEnd) {
                        {"b.html", 3, "// Trelvonix b -->"}}));
 }
 
+// Read on several threads, more files than a round: the same reports in
+// list order, and the first unreadable file in the list is the one named.
+TEST(FileCheckTest, SeveralThreadsReportInListOrder) {
+    const test::TempDir dir;
+    FileList web;
+    Reports expected;
+    for (int i = 0; i < 150; ++i) {
+        const std::string name = "p" + std::to_string(i) + ".html";
+        const std::string start = "<!-- Trelvonix b" + std::to_string(i % 9) + " -->";
+        WriteBytes(dir / name, "x\n" + start + "\n" + (i % 9 == 4 ? "" : start + "\n"));
+        web.push_back(name);
+        for (int line = 2; line <= (i % 9 == 4 ? 2 : 3); ++line)
+            expected.emplace_back(name, line, start);
+    }
+    for (const unsigned threads : {1u, 3u}) {
+        Reports got;
+        for (const UnclosedBlock& report :
+             CheckFiles(web, {}, DefaultIdentifiers(), dir.Path(), kDefaultMaxFileBytes, threads))
+            got.emplace_back(report.file, report.line, report.startLine);
+        EXPECT_EQ(got, expected) << threads;
+        FileList broken = web;
+        broken[120] = "missing-late.html";
+        broken[70] = "missing-early.html";
+        try {
+            CheckFiles(broken, {}, DefaultIdentifiers(), dir.Path(), kDefaultMaxFileBytes, threads);
+            ADD_FAILURE() << "no error";
+        } catch (const FileError& error) {
+            EXPECT_NE(error.File().find("missing-early.html"), std::string::npos) << threads;
+        }
+    }
+}
+
 TEST(FileCheckTest, EveryEndIdentifierAndPairCounts) {
     const test::TempDir dir;
     const std::string web = dir / "web.html";
