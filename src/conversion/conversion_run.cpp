@@ -251,6 +251,8 @@ private:
         FileSnapshot snapshot; // without its bytes, which the page holds
         PageOutput output;
         std::vector<int> laterPasses;
+        // Its new bytes in a temporary file, to be staged in its turn.
+        std::optional<AtomicWriteBatch::Prepared> prepared{};
     };
 
     // The next pages are read and converted at once on every thread, once
@@ -290,6 +292,10 @@ private:
                         ahead.laterPasses.push_back(pair);
                     }
                 });
+                if (ahead.output.changed && m_writer.PreparesAhead()) {
+                    ahead.prepared =
+                        m_writer.Prepare(page.path, ahead.output.newBytes, snapshot.state);
+                }
                 ahead.snapshot = std::move(snapshot);
                 ahead.done = true;
             } catch (...) {
@@ -338,7 +344,9 @@ private:
         PageInput page;
         FileSnapshot snapshot;
         PageOutput output;
+        std::optional<AtomicWriteBatch::Prepared> prepared;
         if (ahead != nullptr && TakeAhead(*ahead)) {
+            prepared = std::move(ahead->prepared);
             page = std::move(ahead->page);
             snapshot = std::move(ahead->snapshot);
             output = std::move(ahead->output);
@@ -372,8 +380,12 @@ private:
             m_observer.OnFileConverted(index, entry, oldBytes, oldBytes, FileOutcome::Unchanged);
             return FileOutcome::Unchanged;
         }
-        m_writer.Stage(index, page.path, page.identity, output.newBytes, snapshot.state,
-                       snapshot.links);
+        if (prepared) {
+            m_writer.StagePrepared(index, page.path, page.identity, std::move(*prepared));
+        } else {
+            m_writer.Stage(index, page.path, page.identity, output.newBytes, snapshot.state,
+                           snapshot.links);
+        }
         if (!m_request.writeFiles) {
             NoteWrittenName(index, page.identity, page.path, false);
         }

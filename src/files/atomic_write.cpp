@@ -63,7 +63,7 @@ bool ReadAll(const os::Descriptor& file, std::string& bytes) {
 
 // Short, so that it fits beside a page whose name is as long as names get.
 std::string RandomName() {
-    static std::mt19937_64 random{std::random_device{}()};
+    thread_local std::mt19937_64 random{std::random_device{}()};
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::string name = ".qs-";
     for (int i = 0; i < 12; ++i) {
@@ -98,6 +98,7 @@ AtomicWriteBatch::~AtomicWriteBatch() {
 
 std::shared_ptr<AtomicWriteBatch::Folder> AtomicWriteBatch::OpenFolder(const std::string& path,
                                                                        const std::string& folder) {
+    const std::lock_guard lock(m_foldersMutex);
     std::weak_ptr<Folder>& cached = m_folders[folder];
     if (std::shared_ptr<Folder> open = cached.lock()) {
         return open;
@@ -201,13 +202,37 @@ os::Descriptor CreateNamedTemporary(const os::Descriptor& folder, std::string& n
 
 } // namespace
 
+AtomicWriteBatch::Prepared::Prepared() = default;
+AtomicWriteBatch::Prepared::Prepared(Prepared&&) noexcept = default;
+AtomicWriteBatch::Prepared& AtomicWriteBatch::Prepared::operator=(Prepared&&) noexcept = default;
+
+AtomicWriteBatch::Prepared::~Prepared() {
+    if (m_item) {
+        Release(*m_item);
+    }
+}
+
 WriteOutcome AtomicWriteBatch::Stage(const std::string& path, std::string_view bytes,
                                      const std::optional<FileState>& expected) {
+    return Add(Prepare(path, bytes, expected));
+}
+
+WriteOutcome AtomicWriteBatch::Add(Prepared&& prepared) {
+    m_staged.push_back(std::move(*prepared.m_item));
+    prepared.m_item.reset();
+    return m_staged.back().outcome;
+}
+
+AtomicWriteBatch::Prepared AtomicWriteBatch::Prepare(const std::string& path,
+                                                     std::string_view bytes,
+                                                     const std::optional<FileState>& expected) {
     const std::optional<std::string> target = os::ResolveLinks(path);
     if (!target) {
         throw MakeFileError(path, "cannot follow link", errno);
     }
-    Staged item;
+    Prepared prepared;
+    prepared.m_item = std::make_unique<Staged>();
+    Staged& item = *prepared.m_item;
     item.path = path;
     item.folder = OpenFolder(path, ParentFolder(*target));
     item.name = BaseName(*target);
@@ -217,8 +242,7 @@ WriteOutcome AtomicWriteBatch::Stage(const std::string& path, std::string_view b
     // Left alone at once, but told in order by Commit.
     if (expected && (!existing || !(existing->state == *expected))) {
         item.outcome = WriteOutcome::ChangedSinceRead;
-        m_staged.push_back(std::move(item));
-        return WriteOutcome::ChangedSinceRead;
+        return prepared;
     }
     if (Allowed(WriteStage::CreateTemporary, path)) {
         item.file = os::CreateUnnamedFile(item.folder->handle);
@@ -230,14 +254,12 @@ WriteOutcome AtomicWriteBatch::Stage(const std::string& path, std::string_view b
         if (errno == EACCES || errno == EPERM) {
             // Written in place when its turn comes, so the order holds.
             item.inPlaceBytes = std::string(bytes);
-            m_staged.push_back(std::move(item));
-            return WriteOutcome::Pending;
+            return prepared;
         }
         throw MakeFileError(path, "cannot create a temporary file beside it", errno);
     }
     WriteTemporary(item, bytes, existing);
-    m_staged.push_back(std::move(item));
-    return WriteOutcome::Pending;
+    return prepared;
 }
 
 // What stands at the target now. A link here was swapped in after the links
@@ -399,6 +421,10 @@ void AtomicWriteBatch::Replace(Staged& item) {
 
 void SetWriteFaultHook(WriteFaultHook hook) {
     FaultHook() = std::move(hook);
+}
+
+bool HasWriteFaultHook() {
+    return static_cast<bool>(FaultHook());
 }
 
 void WriteFileAtomic(const std::string& path, std::string_view bytes) {
