@@ -144,13 +144,15 @@ private:
     // again, so that its memory does not grow with the site: pages listed
     // more than once (under any name) and template files.
     void KeepOnlyWhatIsReadAgain() {
+        const FileList& entries = m_request.site.webFiles;
+        std::vector<std::optional<FileIdentity>> identities(entries.size());
+        RunOnThreads(entries.size(), m_threads, [&](std::size_t i) {
+            identities[i] = LookUpIdentity(ResolvePath(entries[i], m_request.baseFolder));
+        });
         std::unordered_map<FileIdentity, int, FileIdentityHash> listed;
-        for (const std::string& entry : m_request.site.webFiles) {
-            if (const std::optional<FileIdentity> identity =
-                    LookUpIdentity(ResolvePath(entry, m_request.baseFolder))) {
-                if (++listed[*identity] == 2) {
-                    m_listedTwice.insert(*identity);
-                }
+        for (const std::optional<FileIdentity>& identity : identities) {
+            if (identity && ++listed[*identity] == 2) {
+                m_listedTwice.insert(*identity);
             }
         }
         m_writer.KeepOnlyFor([this](const FileIdentity& identity) {
@@ -449,7 +451,7 @@ private:
     const PageRules m_rules;
     const unsigned m_threads;
     // Pages converted ahead, from web list index m_aheadFrom on.
-    static constexpr std::size_t kAheadPages = 16; // a thread, a round
+    static constexpr std::size_t kAheadPages = 64; // a thread, a round
     std::vector<AheadPage> m_ahead;
     std::unordered_set<FileIdentity, FileIdentityHash> m_listedTwice; // in a dry run
     std::size_t m_aheadFrom = 0;
