@@ -253,8 +253,6 @@ private:
         FileSnapshot snapshot; // without its bytes, which the page holds
         PageOutput output;
         std::vector<int> laterPasses;
-        // Its new bytes in a temporary file, to be staged in its turn.
-        std::optional<AtomicWriteBatch::Prepared> prepared{};
     };
 
     // The next pages are read and converted at once on every thread, once
@@ -294,10 +292,6 @@ private:
                         ahead.laterPasses.push_back(pair);
                     }
                 });
-                if (ahead.output.changed && m_writer.PreparesAhead()) {
-                    ahead.prepared =
-                        m_writer.Prepare(page.path, ahead.output.newBytes, snapshot.state);
-                }
                 ahead.snapshot = std::move(snapshot);
                 ahead.done = true;
             } catch (...) {
@@ -346,9 +340,7 @@ private:
         PageInput page;
         FileSnapshot snapshot;
         PageOutput output;
-        std::optional<AtomicWriteBatch::Prepared> prepared;
         if (ahead != nullptr && TakeAhead(*ahead)) {
-            prepared = std::move(ahead->prepared);
             page = std::move(ahead->page);
             snapshot = std::move(ahead->snapshot);
             output = std::move(ahead->output);
@@ -382,12 +374,8 @@ private:
             m_observer.OnFileConverted(index, entry, oldBytes, oldBytes, FileOutcome::Unchanged);
             return FileOutcome::Unchanged;
         }
-        if (prepared) {
-            m_writer.StagePrepared(index, page.path, page.identity, std::move(*prepared));
-        } else {
-            m_writer.Stage(index, page.path, page.identity, output.newBytes, snapshot.state,
-                           snapshot.links);
-        }
+        m_writer.Stage(index, page.path, page.identity, output.newBytes, snapshot.state,
+                       snapshot.links);
         if (!m_request.writeFiles) {
             NoteWrittenName(index, page.identity, page.path, false);
         }

@@ -40,23 +40,6 @@ void PageWriter::Stage(std::size_t index, const std::string& path, const FileIde
     m_pending.insert(identity);
 }
 
-bool PageWriter::PreparesAhead() const {
-    return m_writeFiles && !HasWriteFaultHook();
-}
-
-AtomicWriteBatch::Prepared PageWriter::Prepare(const std::string& path, std::string_view bytes,
-                                               const FileState& state) {
-    return m_batch.Prepare(path, bytes, state);
-}
-
-void PageWriter::StagePrepared(std::size_t index, const std::string& path,
-                               const FileIdentity& identity,
-                               AtomicWriteBatch::Prepared&& prepared) {
-    m_batch.Add(std::move(prepared));
-    m_staged.push_back(Written{index, identity, path});
-    m_pending.insert(identity);
-}
-
 bool PageWriter::IsPending(const FileIdentity& identity) const {
     return m_pending.count(identity) != 0;
 }

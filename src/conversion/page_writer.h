@@ -29,16 +29,6 @@ public:
     void Stage(std::size_t index, const std::string& path, const FileIdentity& identity,
                std::string_view bytes, const FileState& state, std::uint64_t links);
 
-    // Stage in two steps, for pages converted on other threads: the new
-    // bytes written to a temporary file on any thread, then staged in list
-    // order. Nothing to prepare in a dry run (or when a test injects write
-    // faults, whose steps keep their order): Stage does it all.
-    bool PreparesAhead() const;
-    AtomicWriteBatch::Prepared Prepare(const std::string& path, std::string_view bytes,
-                                       const FileState& state);
-    void StagePrepared(std::size_t index, const std::string& path, const FileIdentity& identity,
-                       AtomicWriteBatch::Prepared&& prepared);
-
     // Staged and not yet renamed (a real run).
     bool IsPending(const FileIdentity& identity) const;
     // What a dry run would have written to the file that path names, or

@@ -63,7 +63,7 @@ bool ReadAll(const os::Descriptor& file, std::string& bytes) {
 
 // Short, so that it fits beside a page whose name is as long as names get.
 std::string RandomName() {
-    thread_local std::mt19937_64 random{std::random_device{}()};
+    static std::mt19937_64 random{std::random_device{}()};
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::string name = ".qs-";
     for (int i = 0; i < 12; ++i) {
@@ -98,7 +98,6 @@ AtomicWriteBatch::~AtomicWriteBatch() {
 
 std::shared_ptr<AtomicWriteBatch::Folder> AtomicWriteBatch::OpenFolder(const std::string& path,
                                                                        const std::string& folder) {
-    const std::lock_guard lock(m_foldersMutex);
     std::weak_ptr<Folder>& cached = m_folders[folder];
     if (std::shared_ptr<Folder> open = cached.lock()) {
         return open;
@@ -202,37 +201,13 @@ os::Descriptor CreateNamedTemporary(const os::Descriptor& folder, std::string& n
 
 } // namespace
 
-AtomicWriteBatch::Prepared::Prepared() = default;
-AtomicWriteBatch::Prepared::Prepared(Prepared&&) noexcept = default;
-AtomicWriteBatch::Prepared& AtomicWriteBatch::Prepared::operator=(Prepared&&) noexcept = default;
-
-AtomicWriteBatch::Prepared::~Prepared() {
-    if (m_item) {
-        Release(*m_item);
-    }
-}
-
 WriteOutcome AtomicWriteBatch::Stage(const std::string& path, std::string_view bytes,
                                      const std::optional<FileState>& expected) {
-    return Add(Prepare(path, bytes, expected));
-}
-
-WriteOutcome AtomicWriteBatch::Add(Prepared&& prepared) {
-    m_staged.push_back(std::move(*prepared.m_item));
-    prepared.m_item.reset();
-    return m_staged.back().outcome;
-}
-
-AtomicWriteBatch::Prepared AtomicWriteBatch::Prepare(const std::string& path,
-                                                     std::string_view bytes,
-                                                     const std::optional<FileState>& expected) {
     const std::optional<std::string> target = os::ResolveLinks(path);
     if (!target) {
         throw MakeFileError(path, "cannot follow link", errno);
     }
-    Prepared prepared;
-    prepared.m_item = std::make_unique<Staged>();
-    Staged& item = *prepared.m_item;
+    Staged item;
     item.path = path;
     item.folder = OpenFolder(path, ParentFolder(*target));
     item.name = BaseName(*target);
@@ -242,7 +217,8 @@ AtomicWriteBatch::Prepared AtomicWriteBatch::Prepare(const std::string& path,
     // Left alone at once, but told in order by Commit.
     if (expected && (!existing || !(existing->state == *expected))) {
         item.outcome = WriteOutcome::ChangedSinceRead;
-        return prepared;
+        m_staged.push_back(std::move(item));
+        return WriteOutcome::ChangedSinceRead;
     }
     if (Allowed(WriteStage::CreateTemporary, path)) {
         item.file = os::CreateUnnamedFile(item.folder->handle);
@@ -254,12 +230,14 @@ AtomicWriteBatch::Prepared AtomicWriteBatch::Prepare(const std::string& path,
         if (errno == EACCES || errno == EPERM) {
             // Written in place when its turn comes, so the order holds.
             item.inPlaceBytes = std::string(bytes);
-            return prepared;
+            m_staged.push_back(std::move(item));
+            return WriteOutcome::Pending;
         }
         throw MakeFileError(path, "cannot create a temporary file beside it", errno);
     }
     WriteTemporary(item, bytes, existing);
-    return prepared;
+    m_staged.push_back(std::move(item));
+    return WriteOutcome::Pending;
 }
 
 // What stands at the target now. A link here was swapped in after the links
@@ -421,10 +399,6 @@ void AtomicWriteBatch::Replace(Staged& item) {
 
 void SetWriteFaultHook(WriteFaultHook hook) {
     FaultHook() = std::move(hook);
-}
-
-bool HasWriteFaultHook() {
-    return static_cast<bool>(FaultHook());
 }
 
 void WriteFileAtomic(const std::string& path, std::string_view bytes) {

@@ -10,7 +10,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,15 +57,6 @@ public:
     WriteOutcome Stage(const std::string& path, std::string_view bytes,
                        const std::optional<FileState>& expected = std::nullopt);
 
-    // Stage in two steps: Prepare writes the temporary file and may run on
-    // any thread, several at once; Add puts it into the batch, in the order
-    // the files are to be replaced. A prepared file never added is dropped
-    // with its temporary file.
-    class Prepared;
-    Prepared Prepare(const std::string& path, std::string_view bytes,
-                     const std::optional<FileState>& expected = std::nullopt);
-    WriteOutcome Add(Prepared&& prepared);
-
     // On a failure the files before the failing one are done, it and the
     // later ones are not, and CommittedCount tells how many were.
     void Commit();
@@ -111,7 +101,7 @@ private:
     };
 
     std::shared_ptr<Folder> OpenFolder(const std::string& path, const std::string& folder);
-    static void Release(Staged& item);
+    void Release(Staged& item);
     void Discard(std::size_t from);
     std::optional<os::FileStatus> Examine(Staged& item) const;
     void WriteTemporary(Staged& item, std::string_view bytes,
@@ -125,19 +115,6 @@ private:
     std::size_t m_committed = 0;
     std::size_t m_maxPending = 0;
     std::map<std::string, std::weak_ptr<Folder>> m_folders;
-    std::mutex m_foldersMutex; // Prepare runs on several threads
-};
-
-class AtomicWriteBatch::Prepared {
-public:
-    Prepared(Prepared&&) noexcept;
-    Prepared& operator=(Prepared&&) noexcept;
-    ~Prepared();
-
-private:
-    friend class AtomicWriteBatch;
-    Prepared();
-    std::unique_ptr<Staged> m_item;
 };
 
 // Replaces one file: a batch of one, flushed on its own.
@@ -150,7 +127,5 @@ void WriteFileAtomic(const std::string& path, std::string_view bytes);
 enum class WriteStage { CreateTemporary, Write, Flush, BeforeReplace, Rename };
 using WriteFaultHook = std::function<int(WriteStage stage, const std::string& path)>;
 void SetWriteFaultHook(WriteFaultHook hook);
-// Whether a test set a hook: its steps then run in order, on one thread.
-bool HasWriteFaultHook();
 
 } // namespace quillstamper
