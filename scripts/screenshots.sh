@@ -22,4 +22,4 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c "
     rm -f \$ready
     QT_QPA_PLATFORM=xcb '$tool' examples/site/site.trvx docs/screenshots
 "
-echo "Saved docs/screenshots/main-window.png, options-dialog.png, project-settings.png and preview.png"
+echo "Saved docs/screenshots/main-window.png, options-dialog.png, project-settings.png, preview.png and repeated-parts.png"

@@ -5,6 +5,7 @@
 #include "app/preview_dlg.h"
 #include "app/quillstamper_dlg.h"
 #include "options/project_settings_dlg.h"
+#include "options/repeated_parts_dlg.h"
 #include "widgets/null_platform.h"
 
 #include <QApplication>
@@ -70,6 +71,8 @@ public:
                                  ? QStringLiteral("/preview.png")
                              : qobject_cast<quillstamper::CProjectSettingsDlg*>(&dialog) != nullptr
                                  ? QStringLiteral("/project-settings.png")
+                             : qobject_cast<quillstamper::CRepeatedPartsDlg*>(&dialog) != nullptr
+                                 ? QStringLiteral("/repeated-parts.png")
                                  : QStringLiteral("/options-dialog.png");
         m_saved += framed && SaveWindowPicture(dialog, m_outputFolder + name) ? 1 : 0;
         dialog.reject();
@@ -106,5 +109,6 @@ int main(int argc, char** argv) {
     window.OnOptions();
     window.OnProjectSettings();
     window.OnPreviewChanges();
-    return mainSaved && platform.Saved() == 3 ? 0 : 1;
+    window.OnFindRepeatedParts();
+    return mainSaved && platform.Saved() == 4 ? 0 : 1;
 }
