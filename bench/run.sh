@@ -10,7 +10,7 @@ bash scripts/build.sh default >/dev/null
 work=${QUILLSTAMPER_BENCH_WORK:-$PWD/build/bench-work}
 for option in "$@"; do
     if [ "$option" = --ram ]; then
-        work=/dev/shm/quillstamper-bench-$USER
+        work=/dev/shm/quillstamper-bench-$(id -u)
     fi
 done
 build/default/bench/quillstamper-bench run "$work" BENCHMARKS.md "$@"
