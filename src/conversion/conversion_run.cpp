@@ -439,7 +439,7 @@ private:
     const PageRules m_rules;
     const unsigned m_threads;
     // Pages converted ahead, from web list index m_aheadFrom on.
-    static constexpr std::size_t kAheadPages = 64; // a thread, a round
+    static constexpr std::size_t kAheadPages = 16; // a thread, a round
     std::vector<AheadPage> m_ahead;
     std::unordered_set<FileIdentity, FileIdentityHash> m_listedTwice; // in a dry run
     std::size_t m_aheadFrom = 0;
