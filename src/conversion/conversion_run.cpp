@@ -57,7 +57,8 @@ public:
           m_templates(request.site.templateFiles, request.baseFolder, *this, m_notes,
                       request.checkNotes),
           m_writer(request.writeFiles, RecoveryStoreFor(request)), m_rules(RulesFor(request)),
-          m_threads(request.threads == 0 ? CountCores() : request.threads) {
+          m_threads(request.threads == 0 ? CountCores() : request.threads),
+          m_workThreads(m_threads) {
         if (!request.writeFiles) {
             KeepOnlyWhatIsReadAgain();
         }
@@ -146,7 +147,7 @@ private:
     void KeepOnlyWhatIsReadAgain() {
         const FileList& entries = m_request.site.webFiles;
         std::vector<std::optional<FileIdentity>> identities(entries.size());
-        RunOnThreads(entries.size(), m_threads, [&](std::size_t i) {
+        m_workThreads.Run(entries.size(), [&](std::size_t i) {
             identities[i] = LookUpIdentity(ResolvePath(entries[i], m_request.baseFolder));
         });
         std::unordered_map<FileIdentity, int, FileIdentityHash> listed;
@@ -271,7 +272,7 @@ private:
             std::min(m_request.site.webFiles.size() - from, kAheadPages * m_threads);
         m_ahead.resize(count);
         const std::uint64_t generation = m_templates.Generation();
-        RunOnThreads(count, m_threads, [&](std::size_t i) {
+        m_workThreads.Run(count, [&](std::size_t i) {
             AheadPage& ahead = m_ahead[i];
             ahead.generation = generation;
             try {
@@ -438,6 +439,7 @@ private:
     std::string m_absoluteBase; // set when links matter
     const PageRules m_rules;
     const unsigned m_threads;
+    WorkThreads m_workThreads;
     // Pages converted ahead, from web list index m_aheadFrom on.
     static constexpr std::size_t kAheadPages = 16; // a thread, a round
     std::vector<AheadPage> m_ahead;
