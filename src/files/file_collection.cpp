@@ -2,15 +2,16 @@
 
 #include "base/file_error.h"
 #include "base/text_encoding.h"
+#include "files/os_files.h"
+#include "files/path_pattern.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
-#include <fnmatch.h>
 #include <fstream>
 #include <optional>
 #include <set>
-#include <sys/stat.h>
 #include <utility>
 
 namespace quillstamper {
@@ -39,16 +40,17 @@ bool EndsWithNoCase(std::string_view name, std::string_view suffix) {
     });
 }
 
-// Files told apart by device and inode, so that every spelling of one file
-// (links, "..", "./") is the same.
-using FileId = std::pair<dev_t, ino_t>;
+// Files told apart by the identity the system gives them (device and inode,
+// volume and file index), so that every spelling of one file (links, "..",
+// "./") is the same.
+using FileId = std::pair<std::uint64_t, std::uint64_t>;
 
 std::optional<FileId> IdentifyFile(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
+    const std::optional<os::FileStatus> status = os::StatPath(path);
+    if (!status) {
         return std::nullopt;
     }
-    return FileId{info.st_dev, info.st_ino};
+    return FileId{status->state.identity.device, status->state.identity.inode};
 }
 
 bool IsIn(const std::set<FileId>& ids, const std::string& path) {
@@ -112,7 +114,7 @@ bool LinksOutside(const fs::directory_entry& entry, const std::string& canonical
         return false;
     }
     const fs::path target = fs::canonical(entry.path(), error);
-    return error || !target.string().starts_with(canonicalPrefix);
+    return error || !target.generic_string().starts_with(canonicalPrefix);
 }
 
 void SearchFolder(const std::string& folder, const FolderSearch& search,
@@ -120,7 +122,7 @@ void SearchFolder(const std::string& folder, const FolderSearch& search,
     std::vector<std::string> found;
     std::vector<LeftOutPath> kept;
     std::error_code error;
-    std::string canonicalPrefix = fs::canonical(folder, error).string();
+    std::string canonicalPrefix = fs::canonical(folder, error).generic_string();
     if (error) {
         throw FileError(folder, "cannot list folder: " + error.message());
     }
@@ -133,7 +135,8 @@ void SearchFolder(const std::string& folder, const FolderSearch& search,
     }
     const fs::recursive_directory_iterator end;
     while (it != end) {
-        const std::string path = it->path().string();
+        // With '/' between the names on every system, as the user writes them.
+        const std::string path = it->path().generic_string();
         const std::string name = it->path().filename().string();
         std::error_code statusError;
         if (!name.empty() && name.front() == '.') {
@@ -217,7 +220,7 @@ bool MatchesExcludePattern(std::string_view pattern, std::string_view relativePa
     if (!wholePath) {
         subject.remove_prefix(subject.find_last_of('/') + 1); // npos + 1 is 0
     }
-    return ::fnmatch(std::string(pattern).c_str(), std::string(subject).c_str(), FNM_PATHNAME) == 0;
+    return MatchesPathPattern(pattern, subject);
 }
 
 ListExpansion ExpandLists(const std::vector<std::string>& webPaths,

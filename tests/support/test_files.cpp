@@ -3,40 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <grp.h>
 #include <iterator>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace quillstamper::test {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-struct stat Stat(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        ADD_FAILURE() << "cannot stat " << path;
-    }
-    return info;
-}
-
-} // namespace
-
-TempDir::TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    m_path = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/qs-test-XXXXXX";
-    if (::mkdtemp(m_path.data()) == nullptr) {
-        ADD_FAILURE() << "cannot create " << m_path;
-    }
-    // Reachable for the unprivileged child of RunAsUnprivileged.
-    ::chmod(m_path.c_str(), 0777);
-}
 
 TempDir::~TempDir() {
     std::error_code error;
@@ -69,12 +42,15 @@ std::string ReadBytes(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-timespec ModificationTime(const std::string& path) {
-    return Stat(path).st_mtim;
-}
-
-mode_t PermissionBits(const std::string& path) {
-    return Stat(path).st_mode & 07777;
+bool MakeLink(const std::string& target, const std::string& link) {
+    std::error_code error;
+    fs::create_symlink(target, link, error);
+#ifndef _WIN32
+    if (error) {
+        ADD_FAILURE() << "cannot link " << link << " to " << target << ": " << error.message();
+    }
+#endif
+    return !error;
 }
 
 std::vector<std::string> ListFolder(const std::string& folder) {
@@ -85,28 +61,6 @@ std::vector<std::string> ListFolder(const std::string& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
-}
-
-bool IsPrivileged() {
-    return ::geteuid() == 0;
-}
-
-int RunAsUnprivileged(const std::function<int()>& body) {
-    if (!IsPrivileged()) {
-        return body();
-    }
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
-            ::_exit(125);
-        }
-        ::_exit(body());
-    }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
-        return -1;
-    }
-    return WEXITSTATUS(status);
 }
 
 } // namespace quillstamper::test

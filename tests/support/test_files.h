@@ -40,11 +40,22 @@ std::vector<std::string> ListFolder(const std::string& folder);
 
 // Runs body in a child process with the user and group ids of "nobody"
 // (65534) when the tests run as root, so that permission checks apply, or
-// as is otherwise; returns body's result, or -1 when the child died. Files
+// as is otherwise (always on Windows); returns body's result, or -1 when the child died. Files
 // the child needs must be reachable for that user.
 int RunAsUnprivileged(const std::function<int()>& body);
 
-// True when the process can bypass file permissions (root).
+// True when the process can bypass file permissions (root; on Windows, when
+// a read-only file opens for writing, as under Wine run by root).
 bool IsPrivileged();
 
+// A symbolic link at link to target (as written, relative to link's
+// folder). On POSIX a failure fails the test; on Windows it returns false,
+// as links need a privilege there and Wine has only a stub.
+bool MakeLink(const std::string& target, const std::string& link);
+
 } // namespace quillstamper::test
+
+// In a test: the link, or the test skipped with the reason.
+#define MAKE_LINK_OR_SKIP(target, link)                                                            \
+    if (!::quillstamper::test::MakeLink(target, link))                                             \
+    GTEST_SKIP() << "no symbolic links here (Windows needs a privilege, Wine has a stub)"
