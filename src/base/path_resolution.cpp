@@ -1,5 +1,7 @@
 #include "base/path_resolution.h"
 
+#include "base/utf8_path.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <string_view>
@@ -51,11 +53,12 @@ std::string MakeEntryRelative(const std::string& path, const std::string& projec
     // Lexical, so that a link inside the site keeps the spelling the user gave it.
     std::error_code error;
     const fs::path folder =
-        fs::absolute(projectFolder.empty() ? "." : projectFolder, error).lexically_normal();
+        fs::absolute(PathFromUtf8(projectFolder.empty() ? "." : projectFolder), error)
+            .lexically_normal();
     if (error) {
         return path;
     }
-    const fs::path file = fs::absolute(path, error).lexically_normal();
+    const fs::path file = fs::absolute(PathFromUtf8(path), error).lexically_normal();
     if (error) {
         return path;
     }
@@ -64,9 +67,9 @@ std::string MakeEntryRelative(const std::string& path, const std::string& projec
     if (relative.empty() || *relative.begin() == ".." || relative == ".") {
         // Outside the project's folder: absolute, since entries are read
         // relative to that folder, not to where the project was made.
-        return file.generic_string();
+        return Utf8FromPath(file);
     }
-    return relative.generic_string();
+    return Utf8FromPath(relative);
 }
 
 namespace {
@@ -124,7 +127,7 @@ std::string NameFromWorkingFolder(const std::string& path, const std::string& wo
             return path; // as given: below the current folder already
         }
         std::error_code error;
-        folder = fs::current_path(error).generic_string();
+        folder = Utf8FromPath(fs::current_path(error));
         if (error || folder.empty()) {
             return path;
         }

@@ -2,6 +2,7 @@
 
 #include "base/file_error.h"
 #include "base/text_encoding.h"
+#include "base/utf8_path.h"
 #include "files/os_files.h"
 #include "files/path_pattern.h"
 
@@ -22,7 +23,7 @@ namespace {
 
 // Only the first bytes are read: they tell UTF-16 saved without a mark.
 bool StartsAsUtf16WithoutMark(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(PathFromUtf8(path), std::ios::binary);
     char head[256];
     file.read(head, sizeof head);
     const std::string_view bytes(head, static_cast<std::size_t>(file.gcount()));
@@ -63,7 +64,7 @@ bool IsIn(const std::set<FileId>& ids, const std::string& path) {
 
 bool Exists(const std::string& path) {
     std::error_code error;
-    const fs::file_status status = fs::status(path, error);
+    const fs::file_status status = fs::status(PathFromUtf8(path), error);
     if (status.type() == fs::file_type::not_found) {
         return false;
     }
@@ -75,7 +76,7 @@ bool Exists(const std::string& path) {
 
 bool IsFolder(const std::string& path) {
     std::error_code error;
-    return fs::is_directory(path, error);
+    return fs::is_directory(PathFromUtf8(path), error);
 }
 
 struct FolderSearch {
@@ -114,7 +115,7 @@ bool LinksOutside(const fs::directory_entry& entry, const std::string& canonical
         return false;
     }
     const fs::path target = fs::canonical(entry.path(), error);
-    return error || !target.generic_string().starts_with(canonicalPrefix);
+    return error || !Utf8FromPath(target).starts_with(canonicalPrefix);
 }
 
 void SearchFolder(const std::string& folder, const FolderSearch& search,
@@ -122,22 +123,22 @@ void SearchFolder(const std::string& folder, const FolderSearch& search,
     std::vector<std::string> found;
     std::vector<LeftOutPath> kept;
     std::error_code error;
-    std::string canonicalPrefix = fs::canonical(folder, error).generic_string();
+    std::string canonicalPrefix = Utf8FromPath(fs::canonical(PathFromUtf8(folder), error));
     if (error) {
         throw FileError(folder, "cannot list folder: " + error.message());
     }
     if (!canonicalPrefix.ends_with('/')) {
         canonicalPrefix += '/';
     }
-    fs::recursive_directory_iterator it(folder, fs::directory_options::none, error);
+    fs::recursive_directory_iterator it(PathFromUtf8(folder), fs::directory_options::none, error);
     if (error) {
         throw FileError(folder, "cannot list folder: " + error.message());
     }
     const fs::recursive_directory_iterator end;
     while (it != end) {
         // With '/' between the names on every system, as the user writes them.
-        const std::string path = it->path().generic_string();
-        const std::string name = it->path().filename().string();
+        const std::string path = Utf8FromPath(it->path());
+        const std::string name = Utf8FromPath(it->path().filename());
         std::error_code statusError;
         if (!name.empty() && name.front() == '.') {
             it.disable_recursion_pending();

@@ -1,5 +1,6 @@
 #include "files/os_watch_polling.h"
 
+#include "base/utf8_path.h"
 #include "files/file_collection.h"
 
 #include <algorithm>
@@ -134,12 +135,12 @@ std::string WithoutTrailingSlashes(std::string path) {
 std::vector<TreeEntry> ListTree(const std::string& folder) {
     std::vector<TreeEntry> entries;
     std::error_code error;
-    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
-                                        error);
+    fs::recursive_directory_iterator it(PathFromUtf8(folder),
+                                        fs::directory_options::skip_permission_denied, error);
     for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
         std::error_code typeError;
         const bool isFolder = it->symlink_status(typeError).type() == fs::file_type::directory;
-        const std::string name = it->path().filename().string();
+        const std::string name = Utf8FromPath(it->path().filename());
         if (IsHidden(name)) {
             it.disable_recursion_pending();
             continue;
@@ -147,7 +148,7 @@ std::vector<TreeEntry> ListTree(const std::string& folder) {
         if (!isFolder && IsEditorLeftoverName(name)) {
             continue;
         }
-        entries.push_back({it->path().generic_string(), isFolder});
+        entries.push_back({Utf8FromPath(it->path()), isFolder});
     }
     return entries;
 }

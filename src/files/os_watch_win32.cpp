@@ -1,5 +1,6 @@
 #include "files/os_files.h"
 
+#include "base/utf8_path.h"
 #include "files/os_watch_polling.h"
 #include "files/win32_paths.h"
 
@@ -75,8 +76,8 @@ std::string ParentOf(const std::string& path) {
 
 std::string Normalized(const std::string& path) {
     std::error_code error;
-    const fs::path absolute = fs::absolute(path, error);
-    return WithoutTrailingSlashes(error ? path : absolute.lexically_normal().generic_string());
+    const fs::path absolute = fs::absolute(PathFromUtf8(path), error);
+    return WithoutTrailingSlashes(error ? path : Utf8FromPath(absolute.lexically_normal()));
 }
 
 class Port {

@@ -52,7 +52,7 @@ struct GeneratedCase {
     void WriteTo(const std::string& folder) const {
         for (const auto& [name, bytes] : files)
             WriteBytes(folder + "/" + name, bytes);
-        ASSERT_EQ(::symlink("w0.htm", (folder + "/ln").c_str()), 0);
+        ASSERT_TRUE(MakeLink("w0.htm", folder + "/ln"));
     }
 
     std::size_t Pick(std::size_t count) {
@@ -206,6 +206,8 @@ void ExpectSameFolders(const std::string& expected, const TempDir& engine) {
 }
 
 TEST(DifferentialTest, EngineAndItsDryRunMatchStepByStepReferences) {
+    SKIP_ON_WINDOWS("the sites spell a page through a symbolic link, which needs a privilege "
+                    "(a stub in Wine)");
     constexpr unsigned kCases = 3000;
     unsigned compared = 0;
     unsigned leftAlone = 0;

@@ -179,6 +179,18 @@ TEST(FileCollectionTest, FolderSearchesLeaveOutLinksToOutside) {
     EXPECT_EQ(ExpandLists({site + "/out.html"}, {}, {}).webFiles, Paths{site + "/out.html"});
 }
 
+// Names beyond ASCII come back as they were given, in UTF-8, on every system.
+TEST(FileCollectionTest, FolderSearchesKeepNamesBeyondAscii) {
+    const test::TempDir dir;
+    const std::string folder = dir / "caf\xC3\xA9";
+    test::WriteBytes(folder + "/\xE2\x82\xAC/p\xC3\xA9.html", "x");
+    test::WriteBytes(folder + "/t\xC3\xA9.tpl", "x");
+    const ListExpansion lists = ExpandLists({folder}, {folder + "/t\xC3\xA9.tpl"}, {});
+    EXPECT_EQ(lists.webFiles, Paths{folder + "/\xE2\x82\xAC/p\xC3\xA9.html"});
+    EXPECT_EQ(lists.templateFiles, Paths{folder + "/t\xC3\xA9.tpl"});
+    EXPECT_EQ(test::ReadBytes(lists.webFiles.at(0)), "x");
+}
+
 // UTF-16 saved without a mark is not guessed: a folder search leaves it out
 // and says why; one with a mark, or named directly, stays.
 TEST(FileCollectionTest, FolderSearchesLeaveOutUtf16WithoutMark) {

@@ -42,6 +42,8 @@ public:
     // On Windows SIGINT is a Ctrl-Break to the program's process group (which
     // it takes as Ctrl-C), and any other signal ends it as SIGKILL would.
     void Signal(int signal) const;
+    // Ends it at once, as SIGKILL does.
+    void Kill() const;
     // What it has written to stderr and stdout so far, for a test that waits for a message.
     std::string ErrorsSoFar() const;
     std::string OutputSoFar() const;

@@ -85,6 +85,10 @@ void CliProcess::Signal(int signal) const {
     }
 }
 
+void CliProcess::Kill() const {
+    Signal(SIGKILL);
+}
+
 CliRun CliProcess::Wait() {
     CliRun run;
     if (m_process <= 0) {

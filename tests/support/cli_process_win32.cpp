@@ -1,5 +1,7 @@
 #include "support/cli_process.h"
 
+#include "base/utf8_path.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,7 +15,7 @@ namespace quillstamper::test {
 namespace {
 
 std::wstring Wide(const std::string& text) {
-    return std::filesystem::path(text).wstring();
+    return quillstamper::PathFromUtf8(text).wstring();
 }
 
 // As the C runtime splits a command line: quotes around, backslashes before
@@ -102,6 +104,12 @@ void CliProcess::Signal(int signal) const {
         ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, ::GetProcessId(ProcessOf(m_process)));
     } else {
         ::TerminateProcess(ProcessOf(m_process), 128 + signal);
+    }
+}
+
+void CliProcess::Kill() const {
+    if (m_process != -1) {
+        ::TerminateProcess(ProcessOf(m_process), 137);
     }
 }
 

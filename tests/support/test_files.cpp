@@ -1,8 +1,11 @@
 #include "support/test_files.h"
 
+#include "base/utf8_path.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -28,18 +31,51 @@ std::string TempDir::operator/(std::string_view relative) const {
 
 void WriteBytes(const std::string& path, std::string_view bytes) {
     std::error_code error;
-    fs::create_directories(fs::path(path).parent_path(), error);
-    if (!(std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes)) {
+    fs::create_directories(PathFromUtf8(path).parent_path(), error);
+    if (!(std::ofstream(PathFromUtf8(path), std::ios::binary | std::ios::trunc) << bytes)) {
         ADD_FAILURE() << "cannot write " << path;
     }
 }
 
 std::string ReadBytes(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(PathFromUtf8(path), std::ios::binary);
     if (!file) {
         ADD_FAILURE() << "cannot read " << path;
     }
     return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+namespace {
+
+void SetVariable(const std::string& name, const std::optional<std::string>& value) {
+#ifdef _WIN32
+    // An empty value removes the variable there.
+    ::_putenv_s(name.c_str(), value ? value->c_str() : "");
+#else
+    value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+#endif
+}
+
+} // namespace
+
+ScopedEnvironment::ScopedEnvironment(std::string name, const std::string& value)
+    : m_name(std::move(name)) {
+    if (const char* old = std::getenv(m_name.c_str())) {
+        m_old = old;
+    }
+    SetVariable(m_name, value);
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    SetVariable(m_name, m_old);
+}
+
+const char* CacheFolderVariable() {
+#ifdef _WIN32
+    return "LOCALAPPDATA";
+#else
+    return "XDG_CACHE_HOME";
+#endif
 }
 
 bool MakeLink(const std::string& target, const std::string& link) {
@@ -56,8 +92,8 @@ bool MakeLink(const std::string& target, const std::string& link) {
 std::vector<std::string> ListFolder(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(folder, error)) {
-        names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(PathFromUtf8(folder), error)) {
+        names.push_back(Utf8FromPath(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());
     return names;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -34,6 +35,13 @@ TempDir::TempDir() {
 
 timespec ModificationTime(const std::string& path) {
     return Stat(path).st_mtim;
+}
+
+void SetModificationTime(const std::string& path, timespec time) {
+    const timespec times[2] = {time, time};
+    if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
+        ADD_FAILURE() << "cannot set the times of " << path;
+    }
 }
 
 mode_t PermissionBits(const std::string& path) {

@@ -1,5 +1,7 @@
 #include "support/test_files.h"
 
+#include "base/utf8_path.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -15,7 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::wstring Wide(const std::string& path) {
-    return fs::path(path).wstring();
+    return PathFromUtf8(path).wstring();
 }
 
 } // namespace
@@ -28,7 +30,7 @@ TempDir::TempDir() {
     for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
         const fs::path candidate = base / ("qs-test-" + std::to_string(random()));
         if (fs::create_directory(candidate, error)) {
-            m_path = candidate.generic_string();
+            m_path = Utf8FromPath(candidate);
         }
     }
     if (m_path.empty()) {
@@ -49,6 +51,23 @@ timespec ModificationTime(const std::string& path) {
     time.tv_sec = static_cast<time_t>(steps / 10000000);
     time.tv_nsec = static_cast<long>(steps % 10000000 * 100);
     return time;
+}
+
+void SetModificationTime(const std::string& path, timespec time) {
+    const long long steps =
+        static_cast<long long>(time.tv_sec) * 10000000 + time.tv_nsec / 100 + 116444736000000000LL;
+    const FILETIME fileTime{static_cast<DWORD>(steps), static_cast<DWORD>(steps >> 32)};
+    const HANDLE file = ::CreateFileW(Wide(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const bool set =
+        file != INVALID_HANDLE_VALUE && ::SetFileTime(file, nullptr, &fileTime, &fileTime) != 0;
+    if (file != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(file);
+    }
+    if (!set) {
+        ADD_FAILURE() << "cannot set the times of " << path;
+    }
 }
 
 // What Windows has of the bits: read-only or not.
