@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the format, builds, and runs every test: the normal build's
-# suite, the Debian package and its checks, each fuzzer for a short while (FUZZ_SECONDS,
-# 15 by default), and the suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# suite, the Debian package and its checks, the Windows build's suite under Wine and its zip
+# (whose dynamize must give the Linux build's bytes), each fuzzer for a short while
+# (FUZZ_SECONDS, 15 by default), and the suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -14,6 +16,22 @@ ctest --preset default
 echo "== package"
 bash scripts/package.sh
 bash scripts/check-package.sh
+echo "== windows build"
+# A Wine prefix of the build's own, made once; one wineserver for the build's
+# test discovery and the tests, so that each test program starts at once.
+export WINEPREFIX=$PWD/build/wine WINEDEBUG=-all
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot --init >/dev/null 2>&1
+fi
+wineserver -p
+trap 'wineserver -k || true' EXIT
+bash scripts/build.sh mingw
+echo "== windows tests"
+ctest --preset mingw
+echo "== windows package"
+bash scripts/check-windows-package.sh "$(bash scripts/package-windows.sh)"
+wineserver -k || true
+trap - EXIT
 echo "== fuzzers"
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-15}"
 echo "== asan build"

@@ -10,7 +10,6 @@
 #include <cctype>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <set>
 #include <utility>
@@ -22,11 +21,13 @@ namespace fs = std::filesystem;
 namespace {
 
 // Only the first bytes are read: they tell UTF-16 saved without a mark.
+// Through the file layer, whose handles let another run rename over the file
+// meanwhile (a C runtime's stream does not on Windows).
 bool StartsAsUtf16WithoutMark(const std::string& path) {
-    std::ifstream file(PathFromUtf8(path), std::ios::binary);
+    const os::Descriptor file = os::OpenForReading(path);
     char head[256];
-    file.read(head, sizeof head);
-    const std::string_view bytes(head, static_cast<std::size_t>(file.gcount()));
+    const std::int64_t got = file ? os::ReadAt(file, head, sizeof head, 0) : 0;
+    const std::string_view bytes(head, static_cast<std::size_t>(std::max<std::int64_t>(got, 0)));
     return FindByteOrderMark(bytes).encoding == TextEncoding::Bytes &&
            LooksLikeUtf16WithoutMark(bytes);
 }

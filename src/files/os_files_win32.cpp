@@ -39,11 +39,25 @@ Descriptor Own(HANDLE handle) {
     return Descriptor(number);
 }
 
+// File systems take names of 255 UTF-16 units at most; the system calls a
+// longer one missing.
+bool HasOverlongName(std::wstring_view path) {
+    constexpr std::size_t kMaxName = 255;
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t end = std::min(path.find(L'\\', start), path.size());
+        if (end - start > kMaxName) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
 // Handles are held open with FILE_SHARE_DELETE: without it, renaming over a
 // page that is open here fails with a sharing violation.
 Descriptor Open(const std::wstring& path, DWORD access, DWORD disposition, DWORD flags) {
-    if (path.empty()) {
-        errno = ENOENT;
+    if (path.empty() || HasOverlongName(path)) {
+        errno = path.empty() ? ENOENT : ENAMETOOLONG;
         return Descriptor();
     }
     return Own(::CreateFileW(path.c_str(), access, kShareAll, nullptr, disposition,
@@ -423,7 +437,8 @@ bool WriteFileDurably(const std::string& folder, const std::string& name,
                       std::initializer_list<std::string_view> parts) {
     const std::wstring folderPath = SystemPath(folder);
     const std::wstring file = SystemPathIn(folderPath, name);
-    const std::wstring temporary = file + L".new";
+    // The process's own: two runs may save the same name at once.
+    const std::wstring temporary = file + L"." + std::to_wstring(::GetCurrentProcessId()) + L".new";
     bool written = false;
     {
         const Descriptor out = Open(temporary, GENERIC_WRITE, CREATE_ALWAYS, 0);

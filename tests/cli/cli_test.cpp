@@ -280,6 +280,7 @@ TEST(CliTest, RefusedProjectFilesAndFileErrorsExitTwoNamingTheCause) {
         }
     }
     // A page that cannot be written ends the run; as root only another user's process is refused.
+    SKIP_ON_WINDOWS_IF_PRIVILEGED();
     for (const char* page : {"a.html", "b.html", "c.html"}) {
         WriteBytes(dir / page, kOldPage);
         ::chmod((dir / page).c_str(), page[0] == 'b' ? 0444 : 0666);

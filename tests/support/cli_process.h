@@ -39,8 +39,9 @@ public:
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
 
-    // On Windows SIGINT is a Ctrl-Break to the program's process group (which
-    // it takes as Ctrl-C), and any other signal ends it as SIGKILL would.
+    // On Windows SIGINT and SIGTERM are a Ctrl-C in the program's console (a
+    // request to stop, exit status 130), and any other signal ends it as
+    // SIGKILL would.
     void Signal(int signal) const;
     // Ends it at once, as SIGKILL does.
     void Kill() const;

@@ -66,16 +66,16 @@ CliProcess::CliProcess(const std::vector<std::string>& args, const CliSetup& set
     const HANDLE errors = OpenForChild(err, true);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
     startup.hStdInput = input;
     startup.hStdOutput = output;
     startup.hStdError = errors;
     PROCESS_INFORMATION started{};
     const std::wstring folder = Wide(setup.folder);
-    // A group of its own, so that a Ctrl-Break reaches it alone.
-    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                         CREATE_NEW_PROCESS_GROUP, nullptr,
-                         folder.empty() ? nullptr : folder.c_str(), &startup, &started)) {
+    // A console of its own (hidden), so that a Ctrl-C reaches it alone.
+    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE,
+                         nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &started)) {
         ::CloseHandle(started.hThread);
         m_process = reinterpret_cast<std::intptr_t>(started.hProcess);
     } else {
@@ -100,8 +100,15 @@ void CliProcess::Signal(int signal) const {
     if (m_process == -1) {
         return;
     }
-    if (signal == SIGINT) {
-        ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, ::GetProcessId(ProcessOf(m_process)));
+    if (signal == SIGINT || signal == SIGTERM) {
+        // Sent from inside its console, which this process joins for the
+        // moment, ignoring the event itself.
+        ::FreeConsole();
+        if (::AttachConsole(::GetProcessId(ProcessOf(m_process)))) {
+            ::SetConsoleCtrlHandler(nullptr, TRUE);
+            ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+            ::FreeConsole();
+        }
     } else {
         ::TerminateProcess(ProcessOf(m_process), 128 + signal);
     }
