@@ -21,6 +21,7 @@ echo "== windows build"
 # test discovery and the tests, so that each test program starts at once.
 export WINEPREFIX=$PWD/build/wine WINEDEBUG=-all
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$(dirname "$WINEPREFIX")"
     wineboot --init >/dev/null 2>&1
 fi
 wineserver -p
