@@ -20,12 +20,12 @@ echo "== windows build"
 # A Wine prefix of the build's own, made once; one wineserver for the build's
 # test discovery and the tests, so that each test program starts at once.
 export WINEPREFIX=$PWD/build/wine WINEDEBUG=-all
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    mkdir -p "$(dirname "$WINEPREFIX")"
-    wineboot --init >/dev/null 2>&1
-fi
+mkdir -p "$WINEPREFIX"
 wineserver -p
 trap 'wineserver -k || true' EXIT
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot --init >/dev/null 2>&1
+fi
 bash scripts/build.sh mingw
 echo "== windows tests"
 ctest --preset mingw
