@@ -170,10 +170,8 @@ public:
         }
         const auto deadline = Clock::now() + timeout;
         while (!std::exchange(m_pending, false)) {
-            const auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now());
-            if (left.count() < 0) {
-                return false;
-            }
+            const auto left =
+                std::max(std::chrono::ceil<milliseconds>(deadline - Clock::now()), milliseconds(0));
             if (m_listeners.empty()) {
                 std::this_thread::sleep_for(left);
                 return false;
@@ -184,7 +182,11 @@ public:
             const bool read = ::GetQueuedCompletionStatus(m_port->Handle(), &size, &key, &done,
                                                           static_cast<DWORD>(left.count()));
             if (done == nullptr) {
-                return false; // the time is up
+                // The system's timer may end the wait a little before the clock does.
+                if (Clock::now() >= deadline) {
+                    return false;
+                }
+                continue;
             }
             if (key < m_listeners.size()) {
                 ReadEvents(*m_listeners[key], read, size);
