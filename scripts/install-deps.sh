@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build and the tests need, when missing.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build clang-format libgtest-dev libcli11-dev libdtl-dev nlohmann-json3-dev libacl1-dev acl util-linux qt6-base-dev clang-14 libclang-rt-14-dev libxml2-utils shared-mime-info help2man file dpkg-dev lintian appstream desktop-file-utils debootstrap git)
+packages=(g++ cmake ninja-build clang-format libgtest-dev libcli11-dev libdtl-dev nlohmann-json3-dev libacl1-dev acl util-linux qt6-base-dev clang-14 libclang-rt-14-dev libxml2-utils shared-mime-info help2man file dpkg-dev lintian appstream desktop-file-utils debootstrap git g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 googletest zip unzip)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -24,8 +24,8 @@ struct FileIdentityHash {
 struct FileState {
     FileIdentity identity;
     std::int64_t size = 0;
-    std::timespec modified{};
-    std::timespec changed{};
+    ::timespec modified{};
+    ::timespec changed{};
 };
 
 bool operator==(const FileState& a, const FileState& b);

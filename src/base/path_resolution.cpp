@@ -1,5 +1,7 @@
 #include "base/path_resolution.h"
 
+#include "base/utf8_path.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <string_view>
@@ -9,8 +11,22 @@ namespace quillstamper {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// Also "C:/" and "C:\" on Windows, where a path may start at a drive.
+bool IsAbsolute(std::string_view path) {
+#ifdef _WIN32
+    if (path.size() >= 3 && path[1] == ':' && (path[2] == '/' || path[2] == '\\')) {
+        return true;
+    }
+#endif
+    return !path.empty() && path.front() == '/';
+}
+
+} // namespace
+
 std::string ResolvePath(const std::string& entry, const std::string& baseFolder) {
-    if (baseFolder.empty() || entry.empty() || entry.front() == '/') {
+    if (baseFolder.empty() || entry.empty() || IsAbsolute(entry)) {
         return entry;
     }
     if (baseFolder.back() == '/') {
@@ -27,6 +43,9 @@ std::string ParentFolder(const std::string& path) {
     if (slash == 0) {
         return "/";
     }
+    if (slash == 2 && path[1] == ':' && IsAbsolute(path)) {
+        return path.substr(0, 3); // a drive's root keeps its slash
+    }
     return path.substr(0, slash);
 }
 
@@ -34,21 +53,23 @@ std::string MakeEntryRelative(const std::string& path, const std::string& projec
     // Lexical, so that a link inside the site keeps the spelling the user gave it.
     std::error_code error;
     const fs::path folder =
-        fs::absolute(projectFolder.empty() ? "." : projectFolder, error).lexically_normal();
+        fs::absolute(PathFromUtf8(projectFolder.empty() ? "." : projectFolder), error)
+            .lexically_normal();
     if (error) {
         return path;
     }
-    const fs::path file = fs::absolute(path, error).lexically_normal();
+    const fs::path file = fs::absolute(PathFromUtf8(path), error).lexically_normal();
     if (error) {
         return path;
     }
     const fs::path relative = file.lexically_relative(folder);
+    // With '/' on every system, so that a project file made on Windows reads elsewhere.
     if (relative.empty() || *relative.begin() == ".." || relative == ".") {
         // Outside the project's folder: absolute, since entries are read
         // relative to that folder, not to where the project was made.
-        return file.string();
+        return Utf8FromPath(file);
     }
-    return relative.string();
+    return Utf8FromPath(relative);
 }
 
 namespace {
@@ -70,6 +91,9 @@ std::vector<std::string_view> SplitParts(std::string_view path) {
 // absolute from folder with "../" steps, where that is shorter; a path with
 // "." or ".." inside, which a link may make mean something else, stays.
 std::string ShorterWithParentSteps(const std::string& absolute, const std::string& folder) {
+    if (absolute.front() != folder.front()) {
+        return absolute; // on another drive
+    }
     const std::vector<std::string_view> target = SplitParts(std::string_view(absolute).substr(1));
     const std::vector<std::string_view> from = SplitParts(std::string_view(folder).substr(1));
     for (const std::string_view part : target) {
@@ -99,11 +123,11 @@ std::string NameFromWorkingFolder(const std::string& path, const std::string& wo
     }
     std::string folder = workingFolder;
     if (folder.empty()) {
-        if (path.front() != '/' && !StartsWithPart(path, "..")) {
+        if (!IsAbsolute(path) && !StartsWithPart(path, "..")) {
             return path; // as given: below the current folder already
         }
         std::error_code error;
-        folder = fs::current_path(error).string();
+        folder = Utf8FromPath(fs::current_path(error));
         if (error || folder.empty()) {
             return path;
         }
@@ -113,9 +137,9 @@ std::string NameFromWorkingFolder(const std::string& path, const std::string& wo
     }
     const std::string prefix = folder == "/" ? folder : folder + '/';
     std::string absolute = path;
-    if (path.front() != '/' || path.starts_with(prefix)) {
+    if (!IsAbsolute(path) || path.starts_with(prefix)) {
         const std::string_view rest =
-            std::string_view(path).substr(path.front() == '/' ? prefix.size() : 0);
+            std::string_view(path).substr(IsAbsolute(path) ? prefix.size() : 0);
         // Each leading ".." goes up from the folder, which names no link.
         std::string_view below = rest;
         std::string up = folder;
@@ -135,7 +159,7 @@ std::string NameFromWorkingFolder(const std::string& path, const std::string& wo
         if (!climbed) {
             return rest.empty() ? path : std::string(rest);
         }
-        absolute = (up == "/" ? up : up + '/') + std::string(below);
+        absolute = (up.ends_with('/') ? up : up + '/') + std::string(below);
         if (absolute.starts_with(prefix)) { // back down, as in ../site/a.html from site
             return absolute.substr(prefix.size());
         }

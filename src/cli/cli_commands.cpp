@@ -9,6 +9,7 @@
 #include "base/file_error.h"
 #include "base/path_resolution.h"
 #include "base/quote_path.h"
+#include "base/utf8_path.h"
 #include "conversion/conversion_run.h"
 #include "conversion/file_check.h"
 #include "conversion/page_links.h"
@@ -233,8 +234,9 @@ void PrintProjectWritten(std::ostream& out, const InitOptions& options,
 int WriteProject(const InitOptions& options, std::ostream& out, std::ostream& err) {
     const std::string projectPath = ResolvePath(options.projectFile, options.workingFolder);
     std::error_code error;
-    if (!options.force && std::filesystem::symlink_status(projectPath, error).type() !=
-                              std::filesystem::file_type::not_found) {
+    if (!options.force &&
+        std::filesystem::symlink_status(PathFromUtf8(projectPath), error).type() !=
+            std::filesystem::file_type::not_found) {
         err << kProgram << ": " << QuotePath(options.projectFile)
             << " already exists (use --force to replace it)\n";
         return kExitFailure;

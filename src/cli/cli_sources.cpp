@@ -4,6 +4,7 @@
 #include "base/path_resolution.h"
 #include "base/quote_path.h"
 #include "base/text_encoding.h"
+#include "base/utf8_path.h"
 #include "cli/report_content.h"
 #include "project/project_file.h"
 
@@ -73,7 +74,7 @@ void LoadProject(const SourceOptions& options, LoadedSite& loaded) {
     const std::string projectPath = ResolvePath(options.projectFile, options.workingFolder);
     // A mistyped name, as for the paths given with --web and --template.
     std::error_code error;
-    if (std::filesystem::status(projectPath, error).type() ==
+    if (std::filesystem::status(PathFromUtf8(projectPath), error).type() ==
         std::filesystem::file_type::not_found) {
         loaded.messages.errors.push_back(UsageError(options.projectFile, "no such file or folder"));
         return;

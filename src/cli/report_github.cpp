@@ -9,7 +9,9 @@
 #include <cerrno>
 #include <ostream>
 #include <random>
+#ifndef _WIN32
 #include <sys/random.h>
+#endif
 
 namespace quillstamper::cli {
 
@@ -117,7 +119,11 @@ std::string DrawStopToken() {
     std::string token;
     unsigned char bytes[64];
     while (token.size() < kLength) {
+#ifdef _WIN32
+        const int got = 0; // std::random_device draws from the system's generator here
+#else
         const ssize_t got = ::getrandom(bytes, sizeof bytes, 0);
+#endif
         if (got < 0 && errno == EINTR) {
             continue;
         }

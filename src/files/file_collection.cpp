@@ -2,15 +2,16 @@
 
 #include "base/file_error.h"
 #include "base/text_encoding.h"
+#include "base/utf8_path.h"
+#include "files/os_files.h"
+#include "files/path_pattern.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
-#include <fnmatch.h>
-#include <fstream>
 #include <optional>
 #include <set>
-#include <sys/stat.h>
 #include <utility>
 
 namespace quillstamper {
@@ -20,11 +21,13 @@ namespace fs = std::filesystem;
 namespace {
 
 // Only the first bytes are read: they tell UTF-16 saved without a mark.
+// Through the file layer, whose handles let another run rename over the file
+// meanwhile (a C runtime's stream does not on Windows).
 bool StartsAsUtf16WithoutMark(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+    const os::Descriptor file = os::OpenForReading(path);
     char head[256];
-    file.read(head, sizeof head);
-    const std::string_view bytes(head, static_cast<std::size_t>(file.gcount()));
+    const std::int64_t got = file ? os::ReadAt(file, head, sizeof head, 0) : 0;
+    const std::string_view bytes(head, static_cast<std::size_t>(std::max<std::int64_t>(got, 0)));
     return FindByteOrderMark(bytes).encoding == TextEncoding::Bytes &&
            LooksLikeUtf16WithoutMark(bytes);
 }
@@ -39,16 +42,17 @@ bool EndsWithNoCase(std::string_view name, std::string_view suffix) {
     });
 }
 
-// Files told apart by device and inode, so that every spelling of one file
-// (links, "..", "./") is the same.
-using FileId = std::pair<dev_t, ino_t>;
+// Files told apart by the identity the system gives them (device and inode,
+// volume and file index), so that every spelling of one file (links, "..",
+// "./") is the same.
+using FileId = std::pair<std::uint64_t, std::uint64_t>;
 
 std::optional<FileId> IdentifyFile(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
+    const std::optional<os::FileStatus> status = os::StatPath(path);
+    if (!status) {
         return std::nullopt;
     }
-    return FileId{info.st_dev, info.st_ino};
+    return FileId{status->state.identity.device, status->state.identity.inode};
 }
 
 bool IsIn(const std::set<FileId>& ids, const std::string& path) {
@@ -61,7 +65,7 @@ bool IsIn(const std::set<FileId>& ids, const std::string& path) {
 
 bool Exists(const std::string& path) {
     std::error_code error;
-    const fs::file_status status = fs::status(path, error);
+    const fs::file_status status = fs::status(PathFromUtf8(path), error);
     if (status.type() == fs::file_type::not_found) {
         return false;
     }
@@ -73,7 +77,7 @@ bool Exists(const std::string& path) {
 
 bool IsFolder(const std::string& path) {
     std::error_code error;
-    return fs::is_directory(path, error);
+    return fs::is_directory(PathFromUtf8(path), error);
 }
 
 struct FolderSearch {
@@ -112,7 +116,7 @@ bool LinksOutside(const fs::directory_entry& entry, const std::string& canonical
         return false;
     }
     const fs::path target = fs::canonical(entry.path(), error);
-    return error || !target.string().starts_with(canonicalPrefix);
+    return error || !Utf8FromPath(target).starts_with(canonicalPrefix);
 }
 
 void SearchFolder(const std::string& folder, const FolderSearch& search,
@@ -120,21 +124,22 @@ void SearchFolder(const std::string& folder, const FolderSearch& search,
     std::vector<std::string> found;
     std::vector<LeftOutPath> kept;
     std::error_code error;
-    std::string canonicalPrefix = fs::canonical(folder, error).string();
+    std::string canonicalPrefix = Utf8FromPath(fs::canonical(PathFromUtf8(folder), error));
     if (error) {
         throw FileError(folder, "cannot list folder: " + error.message());
     }
     if (!canonicalPrefix.ends_with('/')) {
         canonicalPrefix += '/';
     }
-    fs::recursive_directory_iterator it(folder, fs::directory_options::none, error);
+    fs::recursive_directory_iterator it(PathFromUtf8(folder), fs::directory_options::none, error);
     if (error) {
         throw FileError(folder, "cannot list folder: " + error.message());
     }
     const fs::recursive_directory_iterator end;
     while (it != end) {
-        const std::string path = it->path().string();
-        const std::string name = it->path().filename().string();
+        // With '/' between the names on every system, as the user writes them.
+        const std::string path = Utf8FromPath(it->path());
+        const std::string name = Utf8FromPath(it->path().filename());
         std::error_code statusError;
         if (!name.empty() && name.front() == '.') {
             it.disable_recursion_pending();
@@ -217,7 +222,7 @@ bool MatchesExcludePattern(std::string_view pattern, std::string_view relativePa
     if (!wholePath) {
         subject.remove_prefix(subject.find_last_of('/') + 1); // npos + 1 is 0
     }
-    return ::fnmatch(std::string(pattern).c_str(), std::string(subject).c_str(), FNM_PATHNAME) == 0;
+    return MatchesPathPattern(pattern, subject);
 }
 
 ListExpansion ExpandLists(const std::vector<std::string>& webPaths,

@@ -44,8 +44,8 @@ struct ListExpansion {
 
 // True when an exclude pattern matches a path below a searched folder: a
 // pattern without '/' is matched against the last name of the path (at any
-// depth), one with '/' against the whole path, with fnmatch(3) and '*' not
-// crossing '/'; a leading '/' only anchors, a trailing '/' limits the
+// depth), one with '/' against the whole path, with MatchesPathPattern ('*'
+// not crossing '/'); a leading '/' only anchors, a trailing '/' limits the
 // pattern to folders.
 bool MatchesExcludePattern(std::string_view pattern, std::string_view relativePath, bool isFolder);
 

@@ -13,7 +13,8 @@
 #include <vector>
 
 // The operating system's part of reading and replacing files, so that a port
-// to another platform has one implementation file to write. An operation that
+// to another platform has one implementation file to write (os_files_posix.cpp,
+// os_files_win32.cpp). An operation that
 // fails returns false, nothing or -1 and leaves the error number in errno, so
 // that the caller's message names the system's reason.
 namespace quillstamper::os {
@@ -44,7 +45,8 @@ struct FileStatus {
     FileKind kind = FileKind::Other;
     FileState state;
     std::uint64_t links = 1;
-    // Only for CopyOwnerModeAndAttributes.
+    // Only for CopyOwnerModeAndAttributes; on Windows mode holds the file's
+    // attributes (FILE_ATTRIBUTE_*).
     std::uint32_t owner = 0;
     std::uint32_t group = 0;
     std::uint32_t mode = 0;
@@ -151,8 +153,9 @@ public:
     virtual std::string WhyPolls() const = 0;
 };
 
-// Asks the system to tell (inotify) unless poll is set or it cannot; else
-// compares what the files look like every interval. In os_watch_linux.cpp.
+// Asks the system to tell (inotify, ReadDirectoryChangesW) unless poll is set
+// or it cannot; else compares what the files look like every interval. In
+// os_watch_linux.cpp and os_watch_win32.cpp.
 std::unique_ptr<ChangeWatch>
 OpenChangeWatch(bool poll, std::chrono::milliseconds interval = std::chrono::seconds(1));
 

@@ -341,7 +341,8 @@ std::vector<std::string> ListFolder(const std::string& path) {
 bool WriteFileDurably(const std::string& folder, const std::string& name,
                       std::initializer_list<std::string_view> parts) {
     const std::string file = folder + "/" + name;
-    const std::string temporary = file + ".new";
+    // The process's own: two runs may save the same name at once.
+    const std::string temporary = file + "." + std::to_string(::getpid()) + ".new";
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) {
         return false;

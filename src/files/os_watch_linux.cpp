@@ -1,6 +1,6 @@
 #include "files/os_files.h"
 
-#include "files/file_collection.h"
+#include "files/os_watch_polling.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,60 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-bool IsHidden(std::string_view name) {
-    return !name.empty() && name.front() == '.';
-}
-
-// What no folder search takes: its coming and going starts no run.
-bool IsSkippedFile(std::string_view name) {
-    return IsHidden(name) || IsEditorLeftoverName(name);
-}
-
-bool IsFolder(const std::string& path) {
-    const std::optional<FileStatus> status = StatPath(path);
-    return status && status->kind == FileKind::Folder;
-}
-
-std::string WithoutTrailingSlashes(std::string path) {
-    while (path.size() > 1 && path.back() == '/') {
-        path.pop_back();
-    }
-    return path;
-}
-
-// Sleeps; false when a signal came.
-bool Sleep(milliseconds time) {
-    return ::poll(nullptr, 0, static_cast<int>(std::max<milliseconds::rep>(time.count(), 0))) >= 0;
-}
-
-struct TreeEntry {
-    std::string path;
-    bool isFolder = false;
-};
-
-// What a folder search below folder would see: hidden names skipped, links
-// to folders not followed.
-std::vector<TreeEntry> ListTree(const std::string& folder) {
-    std::vector<TreeEntry> entries;
-    std::error_code error;
-    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
-                                        error);
-    for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-        std::error_code typeError;
-        const bool isFolder = it->symlink_status(typeError).type() == fs::file_type::directory;
-        const std::string name = it->path().filename().string();
-        if (IsHidden(name)) {
-            it.disable_recursion_pending();
-            continue;
-        }
-        if (!isFolder && IsEditorLeftoverName(name)) {
-            continue;
-        }
-        entries.push_back({it->path().string(), isFolder});
-    }
-    return entries;
-}
 
 constexpr std::uint32_t kEntryEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
 constexpr std::uint32_t kMask = kEntryEvents | IN_CLOSE_WRITE | IN_ATTRIB | IN_MODIFY |
@@ -147,99 +93,6 @@ void AddLookup(std::map<std::string, FolderWatch>& wanted, const std::string& pa
     }
 }
 
-// Where the system cannot tell (no inotify, a network file system).
-class PollingWatch : public ChangeWatch {
-public:
-    // why: what kept the kernel from telling, when the caller did not ask to poll.
-    PollingWatch(milliseconds interval, std::string why)
-        : m_interval(interval), m_why(std::move(why)) {}
-
-    void Watch(const WatchList& list) override {
-        m_list = list;
-        Look fresh = LookAt(m_list);
-        // A change since the last look at a path still listed is still to be told.
-        KeepSeen(fresh.files, m_seen.files);
-        KeepSeen(fresh.entries, m_seen.entries);
-        m_seen = std::move(fresh);
-        m_nextLook = Clock::now() + m_interval;
-    }
-
-    bool WaitForChange(milliseconds timeout) override {
-        const auto deadline = Clock::now() + timeout;
-        for (;;) {
-            const auto now = Clock::now();
-            if (now >= m_nextLook) {
-                m_nextLook = now + m_interval;
-                Look fresh = LookAt(m_list);
-                const bool changed = fresh != m_seen;
-                m_seen = std::move(fresh);
-                if (changed) {
-                    return true;
-                }
-            }
-            if (now >= deadline ||
-                !Sleep(std::chrono::ceil<milliseconds>(std::min(deadline, m_nextLook) - now))) {
-                return false;
-            }
-        }
-    }
-
-    void IgnoreOwnWrites(const std::vector<FileState>& states) override {
-        // Taken as seen; the next look tells a change made since.
-        for (const std::string& file : m_list.files) {
-            const std::optional<FileStatus> status = StatPath(file);
-            if (status && std::find(states.begin(), states.end(), status->state) != states.end()) {
-                m_seen.files[file] = status->state;
-            }
-        }
-    }
-
-    bool Polls() const override {
-        return true;
-    }
-
-    std::string WhyPolls() const override {
-        return m_why;
-    }
-
-private:
-    struct Look {
-        std::map<std::string, std::optional<FileState>> files;
-        std::map<std::string, std::vector<std::string>> entries; // by watched folder
-        bool operator==(const Look&) const = default;
-    };
-
-    static Look LookAt(const WatchList& list) {
-        Look look;
-        for (const std::string& file : list.files) {
-            const std::optional<FileStatus> status = StatPath(file);
-            look.files[file] = status ? std::optional<FileState>(status->state) : std::nullopt;
-        }
-        for (const std::string& folder : list.folders) {
-            std::vector<std::string>& names = look.entries[folder];
-            for (const TreeEntry& entry : ListTree(folder)) {
-                names.push_back(entry.path);
-            }
-            std::sort(names.begin(), names.end());
-        }
-        return look;
-    }
-
-    template <typename Map> static void KeepSeen(Map& fresh, const Map& seen) {
-        for (auto& [path, value] : fresh) {
-            if (const auto old = seen.find(path); old != seen.end()) {
-                value = old->second;
-            }
-        }
-    }
-
-    milliseconds m_interval;
-    std::string m_why;
-    WatchList m_list;
-    Look m_seen;
-    Clock::time_point m_nextLook;
-};
-
 // The system's reason, after what it concerns.
 std::string WithReason(const std::string& what, int error) {
     return what + ": " + std::strerror(error);
@@ -286,7 +139,7 @@ public:
                     error);
                 m_inotify = Descriptor();
                 m_watches.clear();
-                m_fallback = std::make_unique<PollingWatch>(m_interval, why);
+                m_fallback = MakePollingWatch(m_interval, why);
                 m_fallback->Watch(list);
                 m_fallback->IgnoreOwnWrites(m_own);
                 return;
@@ -399,13 +252,17 @@ private:
 
 } // namespace
 
+bool SleepUnlessSignalled(milliseconds time) {
+    return ::poll(nullptr, 0, static_cast<int>(std::max<milliseconds::rep>(time.count(), 0))) >= 0;
+}
+
 std::unique_ptr<ChangeWatch> OpenChangeWatch(bool poll, milliseconds interval) {
     if (poll) {
-        return std::make_unique<PollingWatch>(interval, std::string());
+        return MakePollingWatch(interval, std::string());
     }
     Descriptor inotify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
     if (!inotify) {
-        return std::make_unique<PollingWatch>(interval, WithReason("inotify cannot be had", errno));
+        return MakePollingWatch(interval, WithReason("inotify cannot be had", errno));
     }
     return std::make_unique<KernelWatch>(std::move(inotify), interval);
 }

@@ -181,11 +181,25 @@ std::string AbsolutePath(const std::string& path) {
     if (!path.empty() && path.front() == '/') {
         return path;
     }
+#ifdef _WIN32
+    if (path.size() >= 3 && path[1] == ':' && (path[2] == '/' || path[2] == '\\')) {
+        return path; // from a drive's root
+    }
+#endif
     const std::optional<std::string> cwd = os::WorkingFolder();
     return cwd ? *cwd + "/" + path : path;
 }
 
 std::string RecoveryStore::DefaultFolder() {
+#ifdef _WIN32
+    // The user's own data on this machine, which no roaming profile copies.
+    const char* local = std::getenv("LOCALAPPDATA");
+    if (local != nullptr && local[0] != '\0') {
+        std::string folder = std::string(local) + "/quillstamper/recovery";
+        std::replace(folder.begin(), folder.end(), '\\', '/');
+        return folder;
+    }
+#endif
     const char* cache = std::getenv("XDG_CACHE_HOME");
     if (cache != nullptr && cache[0] == '/') {
         return std::string(cache) + "/quillstamper/recovery";
@@ -222,7 +236,7 @@ void RecoveryStore::Remove(const std::string& copyFile) const {
 }
 
 std::vector<RecoveryStore::Copy> RecoveryStore::List() const {
-    std::vector<std::pair<std::timespec, Copy>> copies;
+    std::vector<std::pair<::timespec, Copy>> copies;
     for (const std::string& name : os::ListFolder(m_folder)) {
         if (name.size() <= kSuffix.size() || name.substr(name.size() - kSuffix.size()) != kSuffix) {
             continue;

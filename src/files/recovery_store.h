@@ -23,7 +23,8 @@ public:
         std::string target; // the page it belongs to, as an absolute path
     };
 
-    // $XDG_CACHE_HOME/quillstamper/recovery, or ~/.cache/quillstamper/recovery.
+    // $XDG_CACHE_HOME/quillstamper/recovery, or ~/.cache/quillstamper/recovery;
+    // on Windows %LOCALAPPDATA%/quillstamper/recovery.
     static std::string DefaultFolder();
 
     explicit RecoveryStore(std::string folder = DefaultFolder());

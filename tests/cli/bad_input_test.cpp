@@ -7,11 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
 #include <vector>
 
 namespace {
@@ -30,6 +34,7 @@ bool UnderSanitizer() {
 }
 
 TEST(BadInputTest, BinaryBytesLoneCrAndInvalidUtf8PassThrough) {
+    SKIP_ON_WINDOWS("names are UTF-16 there: bytes that are no UTF-8 name no file");
     const TempDir dir;
     const std::string binary = std::string("\0\x01\xff\xfe", 4) + "\r\r\xc3\x28 lone CR\rstays\r\n";
     const std::string content("\xe2\x82\xac new \0 menu", 14);
@@ -67,12 +72,16 @@ TEST(BadInputTest, BrokenProjectFilesGiveAClearMessage) {
                                    "\r\n[EOL]\r\nt.tpl\r\n[EOL]\r\n");
     const CliRun run = RunCli({"check", dir / "p.trvx"});
     EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.err.find("File name too long"), std::string::npos) << run.err.substr(0, 200);
+    EXPECT_NE(run.err.find(std::strerror(ENAMETOOLONG)), std::string::npos)
+        << run.err.substr(run.err.size() > 100 ? run.err.size() - 100 : 0);
 }
 
 // What is no regular file is refused at once, without waiting on it, and so
 // is a file over the limit.
 TEST(BadInputTest, FifosDevicesAndFilesOverTheLimitAreRefused) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows: no FIFOs, /dev or /proc";
+#else
     const TempDir dir;
     const std::string page = kMenu + "\r\nold\r\n" + kMenuEnd + "\r\n";
     WriteBytes(dir / "site/page.html", page);
@@ -139,10 +148,12 @@ TEST(BadInputTest, FifosDevicesAndFilesOverTheLimitAreRefused) {
         EXPECT_EQ(run.status, 2) << size;
         EXPECT_NE(run.err.find("--max-file-size"), std::string::npos) << run.err;
     }
+#endif
 }
 
 // Escape sequences in a file name reach the terminal quoted, on one line.
 TEST(BadInputTest, FileNamesAreQuotedInOutput) {
+    SKIP_ON_WINDOWS("control characters name no file there");
     const TempDir dir;
     const std::string name = "p\x1b]0;title\x07\x1b[2J\nx.html";
     WriteBytes(dir / name, kMenu + "\r\nold\r\n" + kMenuEnd + "\r\n");
@@ -170,6 +181,9 @@ std::string ManyLines(const std::string& menuContent, const std::string& lineEnd
 // is charged with this process's peak memory until it execs, so this one
 // must stay small.
 void WriteInChild(const std::function<void()>& write) {
+#ifdef _WIN32
+    write(); // a process started here has memory counters of its own
+#else
     const pid_t child = ::fork();
     if (child == 0) {
         write();
@@ -178,6 +192,7 @@ void WriteInChild(const std::function<void()>& write) {
     int status = 0;
     ::waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+#endif
 }
 
 // Huge input: memory stays within a small multiple of it.

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <iconv.h>
+#endif
 
 namespace quillstamper::test {
 namespace {
@@ -24,6 +26,33 @@ const std::string kUtf8Meta = R"(<meta charset="utf-8">)";
 // text in charset, through the system's converter (UTF-16 and UTF-32 with
 // their mark, as a Windows editor saves them).
 std::string Encode(const std::string& text, const std::string& charset) {
+#ifdef _WIN32
+    // No iconv here: the Unicode forms the tests use, as iconv writes them.
+    const bool big = charset.ends_with("BE");
+    const std::size_t unit = charset.starts_with("UTF-32") ? 4 : 2;
+    std::string out;
+    const auto put = [&](char32_t value) {
+        for (std::size_t i = 0; i < unit; ++i)
+            out += static_cast<char>(value >> (8 * (big ? unit - 1 - i : i)));
+    };
+    if (charset == "UTF-16" || charset == "UTF-32")
+        put(0xFEFF);
+    for (std::size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t i = 1; i < length; ++i)
+            c = (c << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3F);
+        at += length;
+        if (unit == 2 && c >= 0x10000) {
+            put(0xD800 + ((c - 0x10000) >> 10));
+            put(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            put(c);
+        }
+    }
+    return out;
+#else
     iconv_t handle = ::iconv_open(charset.c_str(), "UTF-8");
     std::string out(text.size() * 4 + 8, '\0');
     char* in = const_cast<char*>(text.data());
@@ -34,6 +63,7 @@ std::string Encode(const std::string& text, const std::string& charset) {
     ::iconv_close(handle);
     out.resize(out.size() - toLeft);
     return out;
+#endif
 }
 
 std::string Block(const std::string& content, const std::string& lineBreak = "\r\n") {

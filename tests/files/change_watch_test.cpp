@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#ifndef _WIN32
 #include <sched.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace quillstamper::os {
 namespace {
@@ -120,6 +122,10 @@ TEST(ChangeWatchSequenceTest, FollowsAFolderComingAndGoing) {
 // copy edited; the middle link of a chain is pointed elsewhere and the new
 // target edited; the old target no longer counts.
 TEST(ChangeWatchSequenceTest, FollowsFoldersAboveAndEveryLinkOfAChain) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows: symbolic links need privileges (a stub in Wine), and a folder "
+                    "with open files below it cannot be renamed";
+#endif
     for (const bool poll : {false, true}) {
         SCOPED_TRACE(poll ? "polling" : "kernel");
         TempDir dir;
@@ -184,6 +190,7 @@ TEST(ChangeWatchSequenceTest, IgnoresTheRunsOwnWritesButNotTheNextEdit) {
     }
 }
 
+#ifndef _WIN32
 bool WriteProcFile(const std::string& path, const std::string& text) {
     std::ofstream file(path);
     return static_cast<bool>(file << text << std::flush);
@@ -239,12 +246,17 @@ int WatchPastTheLimit(const TempDir& dir, const Limit& limit) {
     return watch->WaitForChange(10s) ? 0 : 3;
 }
 
+#endif
+
 // Once the kernel's watches run out, or where inotify cannot be had, it
 // looks instead, says why in the system's words, and gives back the watches it held.
 TEST(ChangeWatchLimitTest, LooksOnceTheKernelsWatchesRunOut) {
     // Asked to look, or told by the kernel: nothing to explain.
     EXPECT_EQ(OpenChangeWatch(true)->WhyPolls(), "");
     EXPECT_EQ(OpenChangeWatch(false)->WhyPolls(), "");
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows: no user namespaces to set the system's limits in";
+#else
     for (const Limit& limit : kLimits) {
         SCOPED_TRACE(limit.file);
         TempDir dir;
@@ -262,6 +274,7 @@ TEST(ChangeWatchLimitTest, LooksOnceTheKernelsWatchesRunOut) {
         }
         EXPECT_EQ(WEXITSTATUS(status), 0);
     }
+#endif
 }
 
 } // namespace

@@ -4,8 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <filesystem>
 
 namespace quillstamper {
 namespace {
@@ -19,8 +18,8 @@ TEST(FileCollectionTest, CollectsVisibleFilesInByteOrder) {
                              "in/s.pl", "in/x.php5", ".h.html", ".git/c.html", "in/.c/y.htm"}) {
         test::WriteBytes(site + "/" + name, "x");
     }
-    ASSERT_EQ(::symlink((site + "/a.txt").c_str(), (site + "/link.html").c_str()), 0);
-    ASSERT_EQ(::symlink((site + "/in").c_str(), (site + "/folderlink").c_str()), 0);
+    MAKE_LINK_OR_SKIP(site + "/a.txt", site + "/link.html");
+    MAKE_LINK_OR_SKIP(site + "/in", site + "/folderlink");
     // 'Z' sorts before the lower-case letters.
     EXPECT_EQ(ExpandLists({site}, {}, {}).webFiles,
               (Paths{site + "/Zeta.htm", site + "/b.PHP", site + "/in/p.HTM", site + "/in/s.pl",
@@ -32,7 +31,7 @@ TEST(FileCollectionTest, CollectsVisibleFilesInByteOrder) {
     EXPECT_EQ(ExpandLists({site + "/a.txt"}, {}, {}).webFiles, Paths{site + "/a.txt"});
 
     // A path that is not there (a dangling link included) is no file at all.
-    ASSERT_EQ(::symlink((dir / "nowhere").c_str(), (dir / "dangling").c_str()), 0);
+    MAKE_LINK_OR_SKIP(dir / "nowhere", dir / "dangling");
     const ListExpansion missing =
         ExpandLists({dir / "missing", site}, {site + "/a.txt", dir / "dangling"}, {});
     EXPECT_EQ(missing.missingPaths, (Paths{dir / "missing", dir / "dangling"}));
@@ -69,7 +68,7 @@ TEST(FileCollectionTest, TellsFoldersThatGiveNoFile) {
                              "hidden/.h.html", "old/menu.tpl~"}) {
         test::WriteBytes(dir / name, "x");
     }
-    ::mkdir((dir / "empty").c_str(), 0700);
+    std::filesystem::create_directory(dir / "empty");
     const ListExpansion lists =
         ExpandLists({dir / "pages", dir / "notes", dir / "drafts", dir / "hidden", dir / "tpl",
                      dir / "pages/a.html"},
@@ -128,8 +127,8 @@ TEST(FileCollectionTest, WebSearchesKeepOutTemplatesAndExcludedPaths) {
         test::WriteBytes(site + "/" + name, "x");
     }
     // A second spelling of a template file, and one of a template folder.
-    ASSERT_EQ(::symlink((site + "/shared/foot.html").c_str(), (site + "/link.html").c_str()), 0);
-    ASSERT_EQ(::symlink("templates", (site + "/tlink").c_str()), 0);
+    MAKE_LINK_OR_SKIP(site + "/shared/foot.html", site + "/link.html");
+    MAKE_LINK_OR_SKIP("templates", site + "/tlink");
 
     const ListExpansion lists = ExpandLists(
         {site}, {site + "/tlink", site + "/pages/../shared/foot.html"}, {"drafts", "old/", "sub"});
@@ -164,7 +163,7 @@ TEST(FileCollectionTest, FolderSearchesLeaveOutLinksToOutside) {
                                                          {"site/sub/far.txt", "../../far.html"},
                                                          {"alias", "site"}};
     for (const auto& [link, target] : links) {
-        ASSERT_EQ(::symlink(target, (dir / link).c_str()), 0) << link;
+        MAKE_LINK_OR_SKIP(target, dir / link);
     }
     const ListExpansion lists = ExpandLists({site}, {site + "/sub"}, {});
     EXPECT_EQ(lists.webFiles, (Paths{site + "/in.html", site + "/page.html"}));
@@ -178,6 +177,18 @@ TEST(FileCollectionTest, FolderSearchesLeaveOutLinksToOutside) {
     EXPECT_EQ(ExpandLists({dir / "alias"}, {}, {}).webFiles,
               (Paths{dir / "alias/in.html", dir / "alias/page.html", dir / "alias/sub/up.html"}));
     EXPECT_EQ(ExpandLists({site + "/out.html"}, {}, {}).webFiles, Paths{site + "/out.html"});
+}
+
+// Names beyond ASCII come back as they were given, in UTF-8, on every system.
+TEST(FileCollectionTest, FolderSearchesKeepNamesBeyondAscii) {
+    const test::TempDir dir;
+    const std::string folder = dir / "caf\xC3\xA9";
+    test::WriteBytes(folder + "/\xE2\x82\xAC/p\xC3\xA9.html", "x");
+    test::WriteBytes(folder + "/t\xC3\xA9.tpl", "x");
+    const ListExpansion lists = ExpandLists({folder}, {folder + "/t\xC3\xA9.tpl"}, {});
+    EXPECT_EQ(lists.webFiles, Paths{folder + "/\xE2\x82\xAC/p\xC3\xA9.html"});
+    EXPECT_EQ(lists.templateFiles, Paths{folder + "/t\xC3\xA9.tpl"});
+    EXPECT_EQ(test::ReadBytes(lists.webFiles.at(0)), "x");
 }
 
 // UTF-16 saved without a mark is not guessed: a folder search leaves it out

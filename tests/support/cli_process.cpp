@@ -1,91 +1,9 @@
 #include "support/cli_process.h"
 
-#include <gtest/gtest.h>
-
-#include <csignal>
-#include <fcntl.h>
-#include <string_view>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
-
 namespace quillstamper::test {
-
-namespace {
-
-// Only calls that are safe between fork and exec.
-bool OpenAs(int target, const char* path, int flags) {
-    const int fd = ::open(path, flags, 0644);
-    if (fd < 0) {
-        return false;
-    }
-    const bool opened = ::dup2(fd, target) == target;
-    ::close(fd);
-    return opened;
-}
-
-// The reason on stderr, for the test's message, and the status as from a shell.
-[[noreturn]] void FailInChild(std::string_view reason, int status) {
-    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, reason.data(), reason.size());
-    ::_exit(status);
-}
-
-} // namespace
 
 const char* CliProgram() {
     return QUILLSTAMPER_CLI;
-}
-
-CliProcess::CliProcess(const std::vector<std::string>& args, const CliSetup& setup)
-    : m_timeout(setup.timeout) {
-    std::vector<std::string> command = {CliProgram()};
-    if (setup.unprivileged && IsPrivileged()) {
-        command.insert(command.begin(),
-                       {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
-    }
-    command.insert(command.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : command) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    const std::string out = m_output / "out";
-    const std::string err = m_output / "err";
-    const int writeFlags = O_WRONLY | O_CREAT | O_TRUNC;
-    // There before the program starts, for a test that reads them at once.
-    WriteBytes(out, "");
-    WriteBytes(err, "");
-
-    m_pid = ::fork();
-    if (m_pid == 0) {
-        if (!OpenAs(STDIN_FILENO, "/dev/null", O_RDONLY) ||
-            !OpenAs(STDOUT_FILENO, out.c_str(), writeFlags) ||
-            !OpenAs(STDERR_FILENO, err.c_str(), writeFlags)) {
-            ::_exit(126);
-        }
-        if (!setup.folder.empty() && ::chdir(setup.folder.c_str()) != 0) {
-            FailInChild("cannot enter the folder\n", 126);
-        }
-        ::execvp(argv[0], argv.data());
-        FailInChild("cannot start the program\n", 127);
-    }
-    if (m_pid < 0) {
-        ADD_FAILURE() << "cannot start " << CliProgram();
-    }
-}
-
-CliProcess::~CliProcess() {
-    if (m_pid > 0) {
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
-    }
-}
-
-void CliProcess::Signal(int signal) const {
-    if (m_pid > 0) {
-        ::kill(m_pid, signal);
-    }
 }
 
 std::string CliProcess::ErrorsSoFar() const {
@@ -94,39 +12,6 @@ std::string CliProcess::ErrorsSoFar() const {
 
 std::string CliProcess::OutputSoFar() const {
     return ReadBytes(m_output / "out");
-}
-
-CliRun CliProcess::Wait() {
-    CliRun run;
-    if (m_pid <= 0) {
-        return run;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + m_timeout;
-    int status = 0;
-    rusage usage{};
-    bool timedOut = false;
-    pid_t ended = 0;
-    while (m_timeout.count() > 0 && (ended = ::wait4(m_pid, &status, WNOHANG, &usage)) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(m_pid, SIGKILL);
-            timedOut = true;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (ended == 0) {
-        ended = ::wait4(m_pid, &status, 0, &usage);
-    }
-    if (ended != m_pid) {
-        ADD_FAILURE() << "cannot wait for " << CliProgram();
-        return run;
-    }
-    m_pid = -1;
-    run.status = timedOut ? 124 : WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.peakMegabytes = usage.ru_maxrss / 1024;
-    run.out = ReadBytes(m_output / "out");
-    run.err = ReadBytes(m_output / "err");
-    return run;
 }
 
 CliRun RunCli(const std::vector<std::string>& args, const CliSetup& setup) {

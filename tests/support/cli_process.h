@@ -3,8 +3,8 @@
 #include "support/test_files.h"
 
 #include <chrono>
+#include <cstdint>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace quillstamper::test {
@@ -20,7 +20,7 @@ struct CliRun {
 struct CliSetup {
     std::string folder{}; // its current folder; empty: this process's
     // As "nobody" (65534) through setpriv when the tests run as root, so that
-    // permission bits apply.
+    // permission bits apply (POSIX only).
     bool unprivileged = false;
     // Killed once it has run this long, with status 124 as from timeout(1); 0: never.
     std::chrono::seconds timeout{0};
@@ -39,7 +39,12 @@ public:
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
 
+    // On Windows SIGINT and SIGTERM are a Ctrl-C in the program's console (a
+    // request to stop, exit status 130), and any other signal ends it as
+    // SIGKILL would.
     void Signal(int signal) const;
+    // Ends it at once, as SIGKILL does.
+    void Kill() const;
     // What it has written to stderr and stdout so far, for a test that waits for a message.
     std::string ErrorsSoFar() const;
     std::string OutputSoFar() const;
@@ -49,7 +54,7 @@ public:
 private:
     TempDir m_output;
     std::chrono::seconds m_timeout;
-    pid_t m_pid = -1;
+    std::intptr_t m_process = -1; // the process id on POSIX, its handle on Windows
 };
 
 // Starts quillstamper-cli and waits for it.
