@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -209,8 +211,10 @@ TEST(ConversionRunTest, SeveralThreadsGiveWhatOneGives) {
         web.insert(web.begin() + 40, "p10.htm");   // listed twice
         web.insert(web.begin() + 50, "./p20.htm"); // another spelling
         web.insert(web.begin() + 60, "t.htm");     // a template too
-        EXPECT_EQ(::link((dir / "p30.htm").c_str(), (dir / "hard.htm").c_str()), 0);
-        web.push_back("hard.htm");
+        std::error_code error; // a file system without hard links leaves this one out
+        std::filesystem::create_hard_link(dir / "p30.htm", dir / "hard.htm", error);
+        if (!error)
+            web.push_back("hard.htm");
         return web;
     };
     struct Run {
