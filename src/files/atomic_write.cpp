@@ -63,7 +63,7 @@ bool ReadAll(const os::Descriptor& file, std::string& bytes) {
 
 // Short, so that it fits beside a page whose name is as long as names get.
 std::string RandomName() {
-    static std::mt19937_64 random{std::random_device{}()};
+    thread_local std::mt19937_64 random{std::random_device{}()};
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::string name = ".qs-";
     for (int i = 0; i < 12; ++i) {
@@ -96,8 +96,29 @@ AtomicWriteBatch::~AtomicWriteBatch() {
     Discard(m_committed);
 }
 
-std::shared_ptr<AtomicWriteBatch::Folder> AtomicWriteBatch::OpenFolder(const std::string& path,
-                                                                       const std::string& folder) {
+AtomicWriteBatch::Prepared::Prepared() = default;
+
+AtomicWriteBatch::Prepared::Prepared(Prepared&& other) noexcept = default;
+
+AtomicWriteBatch::Prepared& AtomicWriteBatch::Prepared::operator=(Prepared&& other) noexcept {
+    if (this != &other) {
+        if (m_item) {
+            Release(*m_item);
+        }
+        m_item = std::move(other.m_item);
+    }
+    return *this;
+}
+
+AtomicWriteBatch::Prepared::~Prepared() {
+    if (m_item) {
+        Release(*m_item);
+    }
+}
+
+std::shared_ptr<AtomicWriteBatch::Folder>
+AtomicWriteBatch::OpenFolder(const std::string& path, const std::string& folder) const {
+    const std::lock_guard lock(m_foldersMutex);
     std::weak_ptr<Folder>& cached = m_folders[folder];
     if (std::shared_ptr<Folder> open = cached.lock()) {
         return open;
@@ -203,25 +224,49 @@ os::Descriptor CreateNamedTemporary(const os::Descriptor& folder, std::string& n
 
 WriteOutcome AtomicWriteBatch::Stage(const std::string& path, std::string_view bytes,
                                      const std::optional<FileState>& expected) {
-    const std::optional<std::string> target = os::ResolveLinks(path);
-    if (!target) {
-        throw MakeFileError(path, "cannot follow link", errno);
-    }
-    Staged item;
+    return Stage(Prepare(path, bytes, expected));
+}
+
+WriteOutcome AtomicWriteBatch::Stage(Prepared prepared) {
+    const WriteOutcome outcome = prepared.m_item->outcome;
+    m_staged.push_back(std::move(*prepared.m_item));
+    prepared.m_item.reset();
+    return outcome;
+}
+
+AtomicWriteBatch::Prepared
+AtomicWriteBatch::Prepare(const std::string& path, std::string_view bytes,
+                          const std::optional<FileState>& expected) const {
+    Prepared prepared;
+    prepared.m_item = std::make_unique<Staged>();
+    Staged& item = *prepared.m_item;
     item.path = path;
-    item.folder = OpenFolder(path, ParentFolder(*target));
-    item.name = BaseName(*target);
     item.expected = expected;
-    const std::optional<os::FileStatus> existing = Examine(item);
+    // Most pages are no link: the look at the target tells, and only a link
+    // is followed to the file whose content is to change.
+    item.folder = OpenFolder(path, ParentFolder(path));
+    item.name = BaseName(path);
+    std::optional<os::FileStatus> existing = os::StatAt(item.folder->handle, item.name);
+    if (existing && existing->kind == os::FileKind::Link) {
+        const std::optional<std::string> target = os::ResolveLinks(path);
+        if (!target) {
+            throw MakeFileError(path, "cannot follow link", errno);
+        }
+        item.folder = OpenFolder(path, ParentFolder(*target));
+        item.name = BaseName(*target);
+        existing = os::StatAt(item.folder->handle, item.name);
+    }
+    Examine(item, existing);
     item.stagedAt = std::chrono::steady_clock::now();
     // Left alone at once, but told in order by Commit.
     if (expected && (!existing || !(existing->state == *expected))) {
         item.outcome = WriteOutcome::ChangedSinceRead;
-        m_staged.push_back(std::move(item));
-        return WriteOutcome::ChangedSinceRead;
+        return prepared;
     }
     if (Allowed(WriteStage::CreateTemporary, path)) {
-        item.file = os::CreateUnnamedFile(item.folder->handle);
+        // With the page's permission bits where the mask allows, so that
+        // they need not be set again.
+        item.file = os::CreateUnnamedFile(item.folder->handle, existing ? existing->mode : 0600);
         if (!item.file && errno == EOPNOTSUPP) {
             item.file = CreateNamedTemporary(item.folder->handle, item.temporaryName);
         }
@@ -230,30 +275,26 @@ WriteOutcome AtomicWriteBatch::Stage(const std::string& path, std::string_view b
         if (errno == EACCES || errno == EPERM) {
             // Written in place when its turn comes, so the order holds.
             item.inPlaceBytes = std::string(bytes);
-            m_staged.push_back(std::move(item));
-            return WriteOutcome::Pending;
+            return prepared;
         }
         throw MakeFileError(path, "cannot create a temporary file beside it", errno);
     }
     WriteTemporary(item, bytes, existing);
-    m_staged.push_back(std::move(item));
-    return WriteOutcome::Pending;
+    return prepared;
 }
 
 // What stands at the target now. A link here was swapped in after the links
 // were followed; a file that cannot be opened for writing is not replaced.
-std::optional<os::FileStatus> AtomicWriteBatch::Examine(Staged& item) const {
-    const std::optional<os::FileStatus> existing = os::StatAt(item.folder->handle, item.name);
+void AtomicWriteBatch::Examine(Staged& item, const std::optional<os::FileStatus>& existing) const {
     if (existing) {
         if (existing->kind != os::FileKind::Regular) {
             throw FileError(item.path, "cannot write: not a regular file");
         }
-        if (!os::OpenForWriting(item.folder->handle, item.name)) {
+        if (!os::MayWrite(item.folder->handle, item.name)) {
             throw MakeFileError(item.path, "cannot open for writing", errno);
         }
         item.links = static_cast<std::size_t>(existing->links);
     }
-    return existing;
 }
 
 // The new content with the old file's owner, mode and attributes, or the
@@ -268,17 +309,17 @@ void AtomicWriteBatch::WriteTemporary(Staged& item, std::string_view bytes,
     if (!Allowed(WriteStage::Write, item.path) || !os::WriteAt(item.file, bytes, 0)) {
         fail("cannot write");
     }
+    const std::optional<os::FileStatus> written = os::StatFile(item.file);
+    if (!written) {
+        fail("cannot write");
+    }
     if (existing) {
         if (const std::optional<std::string> failed = os::CopyOwnerModeAndAttributes(
-                item.folder->handle, item.name, *existing, item.file)) {
+                item.folder->handle, item.name, *existing, item.file, *written)) {
             fail(*failed);
         }
     } else if (!os::SetDefaultMode(item.file)) {
         fail("cannot set permissions");
-    }
-    const std::optional<os::FileStatus> written = os::StatFile(item.file);
-    if (!written) {
-        fail("cannot write");
     }
     item.newIdentity = written->state.identity;
 }

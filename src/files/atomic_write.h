@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,7 +47,26 @@ enum class WriteOutcome {
 // bytes first kept in the recovery store so that the next run can put them
 // back if this one is killed. Errors are FileError naming the path as given.
 class AtomicWriteBatch {
+    struct Staged;
+
 public:
+    // A file's new content ready to be staged: the temporary file written,
+    // which goes when this is dropped unstaged.
+    class Prepared {
+    public:
+        Prepared();
+        Prepared(Prepared&& other) noexcept;
+        Prepared& operator=(Prepared&& other) noexcept;
+        ~Prepared();
+        explicit operator bool() const {
+            return m_item != nullptr;
+        }
+
+    private:
+        friend class AtomicWriteBatch;
+        std::unique_ptr<Staged> m_item;
+    };
+
     explicit AtomicWriteBatch(RecoveryStore recovery = RecoveryStore());
     ~AtomicWriteBatch();
     AtomicWriteBatch(const AtomicWriteBatch&) = delete;
@@ -56,6 +76,12 @@ public:
     // is not replaced when it differs. Every outcome is final after Commit.
     WriteOutcome Stage(const std::string& path, std::string_view bytes,
                        const std::optional<FileState>& expected = std::nullopt);
+    // Stage in two steps, so that the first may run on other threads while
+    // this one stages and commits earlier files: Prepare does the work on the
+    // file (and throws what Stage would), Stage(prepared) puts it in line.
+    Prepared Prepare(const std::string& path, std::string_view bytes,
+                     const std::optional<FileState>& expected) const;
+    WriteOutcome Stage(Prepared prepared);
 
     // On a failure the files before the failing one are done, it and the
     // later ones are not, and CommittedCount tells how many were.
@@ -100,12 +126,12 @@ private:
         std::chrono::steady_clock::time_point stagedAt;
     };
 
-    std::shared_ptr<Folder> OpenFolder(const std::string& path, const std::string& folder);
-    void Release(Staged& item);
+    std::shared_ptr<Folder> OpenFolder(const std::string& path, const std::string& folder) const;
+    static void Release(Staged& item);
     void Discard(std::size_t from);
-    std::optional<os::FileStatus> Examine(Staged& item) const;
-    void WriteTemporary(Staged& item, std::string_view bytes,
-                        const std::optional<os::FileStatus>& existing);
+    void Examine(Staged& item, const std::optional<os::FileStatus>& existing) const;
+    static void WriteTemporary(Staged& item, std::string_view bytes,
+                               const std::optional<os::FileStatus>& existing);
     std::size_t FlushStaged(std::size_t first, std::size_t end, int& flushError);
     void Replace(Staged& item);
     void RenameOver(Staged& item);
@@ -114,7 +140,8 @@ private:
     std::vector<Staged> m_staged;
     std::size_t m_committed = 0;
     std::size_t m_maxPending = 0;
-    std::map<std::string, std::weak_ptr<Folder>> m_folders;
+    mutable std::mutex m_foldersMutex; // Prepare runs on any thread
+    mutable std::map<std::string, std::weak_ptr<Folder>> m_folders;
 };
 
 // Replaces one file: a batch of one, flushed on its own.

@@ -41,6 +41,7 @@ void ReadAll(const os::Descriptor& file, const std::string& path, std::uint64_t 
         maxBytes < std::numeric_limits<std::uint64_t>::max() ? maxBytes + 1 : maxBytes;
     bytes.resize(static_cast<std::size_t>(std::min(sizeHint > 0 ? sizeHint + 1 : 4096, cap)));
     std::size_t used = 0;
+    bool madeBlocking = false;
     for (;;) {
         if (used == bytes.size()) {
             if (used >= cap) {
@@ -48,8 +49,18 @@ void ReadAll(const os::Descriptor& file, const std::string& path, std::uint64_t 
             }
             bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(2 * used, cap)));
         }
-        const std::int64_t got = os::ReadAt(file, bytes.data() + used, bytes.size() - used,
-                                            static_cast<std::int64_t>(used));
+        const std::size_t asked = bytes.size() - used;
+        const std::int64_t got =
+            os::ReadAt(file, bytes.data() + used, asked, static_cast<std::int64_t>(used));
+        if (got < 0 && errno == EAGAIN && !madeBlocking) {
+            // Where mandatory locks exist, a non-blocking read of a locked
+            // file fails: from now on reads wait, as a blocking read would.
+            if (!os::MakeBlocking(file)) {
+                throw MakeFileError(path, "cannot read", errno);
+            }
+            madeBlocking = true;
+            continue;
+        }
         if (got < 0) {
             throw MakeFileError(path, "cannot read", errno);
         }
@@ -57,6 +68,11 @@ void ReadAll(const os::Descriptor& file, const std::string& path, std::uint64_t 
             break;
         }
         used += static_cast<std::size_t>(got);
+        // A short read that ends where the file's size said it would is its
+        // end: no second read to learn it.
+        if (static_cast<std::size_t>(got) < asked && used == sizeHint) {
+            break;
+        }
     }
     bytes.resize(used);
 }
@@ -78,10 +94,6 @@ FileSnapshot ReadFileSnapshot(const std::string& path, std::uint64_t maxBytes) {
     // A FIFO or a device could block a read or never end.
     if (status->kind != os::FileKind::Regular) {
         throw FileError(path, "not a regular file");
-    }
-    // Where mandatory locks exist, a non-blocking read of a locked file fails.
-    if (!os::MakeBlocking(file)) {
-        throw MakeFileError(path, "cannot read", errno);
     }
     const auto size = static_cast<std::uint64_t>(status->state.size);
     if (size > maxBytes) {

@@ -67,17 +67,21 @@ std::optional<FileStatus> StatPath(const std::string& path);
 // The opening functions never wait: a FIFO opens at once, or fails. Only
 // reading follows a link in the last part of the path.
 Descriptor OpenForReading(const std::string& path);
-// Reads wait from now on, as one that cannot wait fails on a locked file.
+// Reads wait from now on, for a read that could not wait failed (EAGAIN) on
+// a locked file.
 bool MakeBlocking(const Descriptor& file);
 // The file must exist.
 Descriptor OpenForWriting(const std::string& path);
-Descriptor OpenForWriting(const Descriptor& folder, const std::string& name);
+// Whether the user may write the file name is (not a link to one), as
+// opening it for writing would tell, without opening it.
+bool MayWrite(const Descriptor& folder, const std::string& name);
 // For reading and writing, made with the default permissions if missing.
 Descriptor OpenForUpdate(const Descriptor& folder, const std::string& name);
 
-// A file without a name in folder, for its owner only; fails with
-// EOPNOTSUPP where the file system has no such files.
-Descriptor CreateUnnamedFile(const Descriptor& folder);
+// A file without a name in folder, with the permission bits mode less the
+// user's mask (no one else can open it yet); fails with EOPNOTSUPP where the
+// file system has no such files.
+Descriptor CreateUnnamedFile(const Descriptor& folder, std::uint32_t mode);
 // A new file for its owner only; fails with EEXIST when the name is taken.
 Descriptor CreateNamedFile(const Descriptor& folder, const std::string& name);
 // Gives an unnamed file a name in folder; fails with EEXIST when it is taken.
@@ -98,11 +102,13 @@ bool FlushFileSystem(const Descriptor& file);
 bool SetDefaultMode(const Descriptor& file);
 // Gives to the owner and group of from where allowed, its permission bits,
 // access control list and the extended attributes a user may set: what a
-// rename would drop. On a failure returns what could not be done ("cannot
-// set permissions"), errno telling why.
+// rename would drop. toNow is what to looks like, so that what it has
+// already is not set again. On a failure returns what could not be done
+// ("cannot set permissions"), errno telling why.
 std::optional<std::string> CopyOwnerModeAndAttributes(const Descriptor& folder,
                                                       const std::string& name,
-                                                      const FileStatus& from, const Descriptor& to);
+                                                      const FileStatus& from, const Descriptor& to,
+                                                      const FileStatus& toNow);
 
 // How many files the process may hold open; nothing when unlimited or unknown.
 std::optional<std::uint64_t> MaxOpenFiles();

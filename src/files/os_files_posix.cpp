@@ -151,9 +151,10 @@ Descriptor OpenForWriting(const std::string& path) {
     return Descriptor(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
 }
 
-Descriptor OpenForWriting(const Descriptor& folder, const std::string& name) {
-    return Descriptor(
-        ::openat(folder.Handle(), name.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+// One call instead of an open and a close: the same permission check,
+// read-only file systems and immutable files included.
+bool MayWrite(const Descriptor& folder, const std::string& name) {
+    return ::faccessat(folder.Handle(), name.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 Descriptor OpenForUpdate(const Descriptor& folder, const std::string& name) {
@@ -162,8 +163,9 @@ Descriptor OpenForUpdate(const Descriptor& folder, const std::string& name) {
                                DefaultCreationMode()));
 }
 
-Descriptor CreateUnnamedFile(const Descriptor& folder) {
-    Descriptor file(::openat(folder.Handle(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+Descriptor CreateUnnamedFile(const Descriptor& folder, std::uint32_t mode) {
+    Descriptor file(
+        ::openat(folder.Handle(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, static_cast<mode_t>(mode)));
     if (!file && (errno == EISDIR || errno == EINVAL)) {
         errno = EOPNOTSUPP; // how older kernels and other file systems say so
     }
@@ -242,12 +244,16 @@ bool SetDefaultMode(const Descriptor& file) {
 // change; security.* attributes only where the system lets us.
 std::optional<std::string> CopyOwnerModeAndAttributes(const Descriptor& folder,
                                                       const std::string& name,
-                                                      const FileStatus& from,
-                                                      const Descriptor& to) {
+                                                      const FileStatus& from, const Descriptor& to,
+                                                      const FileStatus& toNow) {
     const int toFd = to.Handle();
     // A plain user cannot give files away, so this may fail.
-    (void)::fchown(toFd, from.owner, from.group);
-    if (::fchmod(toFd, from.mode) != 0) {
+    if (toNow.owner != from.owner || toNow.group != from.group) {
+        (void)::fchown(toFd, from.owner, from.group);
+        if (::fchmod(toFd, from.mode) != 0) { // a change of owner may drop set-id bits
+            return "cannot set permissions";
+        }
+    } else if (toNow.mode != from.mode && ::fchmod(toFd, from.mode) != 0) {
         return "cannot set permissions";
     }
     const std::string path = PathInFolder(folder, name);

@@ -231,11 +231,11 @@ Descriptor OpenForWriting(const std::string& path) {
     return Open(SystemPath(path), GENERIC_WRITE, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT);
 }
 
-Descriptor OpenForWriting(const Descriptor& folder, const std::string& name) {
+bool MayWrite(const Descriptor& folder, const std::string& name) {
     const std::wstring folderPath = PathOf(folder);
-    return folderPath.empty() ? Descriptor()
-                              : Open(SystemPathIn(folderPath, name), GENERIC_WRITE, OPEN_EXISTING,
-                                     FILE_FLAG_OPEN_REPARSE_POINT);
+    return !folderPath.empty() &&
+           static_cast<bool>(Open(SystemPathIn(folderPath, name), GENERIC_WRITE, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT));
 }
 
 Descriptor OpenForUpdate(const Descriptor& folder, const std::string& name) {
@@ -245,7 +245,7 @@ Descriptor OpenForUpdate(const Descriptor& folder, const std::string& name) {
                                      OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT);
 }
 
-Descriptor CreateUnnamedFile(const Descriptor&) {
+Descriptor CreateUnnamedFile(const Descriptor&, std::uint32_t) {
     errno = EOPNOTSUPP; // a file always has a name here
     return Descriptor();
 }
@@ -332,8 +332,8 @@ bool SetDefaultMode(const Descriptor&) {
 // the user's, who cannot give files away.
 std::optional<std::string> CopyOwnerModeAndAttributes(const Descriptor& folder,
                                                       const std::string& name,
-                                                      const FileStatus& from,
-                                                      const Descriptor& to) {
+                                                      const FileStatus& from, const Descriptor& to,
+                                                      const FileStatus&) {
     const std::wstring folderPath = PathOf(folder);
     if (folderPath.empty()) {
         return "cannot open its folder";
