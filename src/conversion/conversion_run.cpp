@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <set>
+#include <shared_mutex>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -58,33 +59,25 @@ public:
                       request.checkNotes),
           m_writer(request.writeFiles, RecoveryStoreFor(request)), m_rules(RulesFor(request)),
           m_threads(request.threads == 0 ? CountCores() : request.threads),
-          m_workThreads(m_threads) {
+          m_aheadPages(std::min<std::size_t>(kAheadPages * m_threads, kMostAheadPages)),
+          m_ahead(m_threads - 1, request.site.webFiles.size(), m_aheadPages.size(),
+                  [this](std::size_t index, std::size_t slot) { ConvertAhead(index, slot); }) {
         if (!request.writeFiles) {
             KeepOnlyWhatIsReadAgain();
         }
     }
 
     void Run() {
-        const std::size_t count = m_request.site.webFiles.size();
-        for (std::size_t index = 0; index < count; ++index) {
-            if (m_request.interrupt != nullptr && m_request.interrupt->load() != 0) {
-                Interrupt();
-                return;
-            }
-            if (index >= m_aheadFrom + m_ahead.size()) {
-                ConvertAhead(index);
-            }
-            AheadPage* ahead = index >= m_aheadFrom && index - m_aheadFrom < m_ahead.size()
-                                   ? &m_ahead[index - m_aheadFrom]
-                                   : nullptr;
-            const FileOutcome outcome = ConvertListedPage(index, ahead);
-            m_result.outcomes.push_back(outcome);
-            if (m_writer.IsDue()) {
-                CommitStaged();
-            }
-            RetryChangedPages();
+        try {
+            ConvertListedPages();
+        } catch (...) {
+            m_ahead.Stop();
+            throw;
         }
-        m_ahead.clear();
+        m_ahead.Stop();
+        if (m_result.interruptedBy != 0) {
+            return;
+        }
         CommitStaged();
         RetryChangedPages();
         if (FirstPassPair(m_request.site.identifiers) != 0) {
@@ -122,6 +115,36 @@ public:
         return snapshot;
     }
 
+    // Pages are converted ahead on the other threads, once the template set
+    // has what they need (the first page with a start line makes it read the
+    // templates), while this one takes them in list order and writes them.
+    void ConvertListedPages() {
+        const std::size_t count = m_request.site.webFiles.size();
+        const int firstPair = FirstPassPair(m_request.site.identifiers);
+        for (std::size_t index = 0; index < count; ++index) {
+            if (m_request.interrupt != nullptr && m_request.interrupt->load() != 0) {
+                Interrupt();
+                return;
+            }
+            if (m_threads > 1 && !m_ahead.Started() && firstPair != 0 &&
+                m_templates.BuiltIndex(firstPair) != nullptr) {
+                m_ahead.Start(index);
+            }
+            AheadPage* ahead =
+                m_ahead.Finish(index) ? &m_aheadPages[m_ahead.SlotOf(index)] : nullptr;
+            const FileOutcome outcome = ConvertListedPage(index, ahead);
+            if (ahead != nullptr) {
+                *ahead = AheadPage{};
+            }
+            m_ahead.Release(index);
+            m_result.outcomes.push_back(outcome);
+            if (m_writer.IsDue()) {
+                CommitStaged();
+            }
+            RetryChangedPages();
+        }
+    }
+
     // The files of more names than one that were replaced under some names
     // only, in list order.
     void ReportHardLinks() {
@@ -147,7 +170,7 @@ private:
     void KeepOnlyWhatIsReadAgain() {
         const FileList& entries = m_request.site.webFiles;
         std::vector<std::optional<FileIdentity>> identities(entries.size());
-        m_workThreads.Run(entries.size(), [&](std::size_t i) {
+        RunOnThreads(entries.size(), m_threads, [&](std::size_t i) {
             identities[i] = LookUpIdentity(ResolvePath(entries[i], m_request.baseFolder));
         });
         std::unordered_map<FileIdentity, int, FileIdentityHash> listed;
@@ -202,7 +225,41 @@ private:
                                              *renamed);
                 }
             }
-            m_templates.Reload(written.identity, renamed);
+            ReloadTemplate(written.identity, renamed);
+        }
+    }
+
+    // Only this thread changes the template set, and only while the threads
+    // converting ahead do not look at it. It may lock again while it holds
+    // the lock (a read of a template commits what waits).
+    class TemplatesChanging {
+    public:
+        explicit TemplatesChanging(ConversionRun& run)
+            : m_run(run), m_owns(run.m_changingTemplates++ == 0) {
+            if (m_owns) {
+                m_run.m_templatesInUse.lock();
+            }
+        }
+        ~TemplatesChanging() {
+            if (m_owns) {
+                m_run.m_templatesInUse.unlock();
+            }
+            --m_run.m_changingTemplates;
+        }
+        TemplatesChanging(const TemplatesChanging&) = delete;
+        TemplatesChanging& operator=(const TemplatesChanging&) = delete;
+
+    private:
+        ConversionRun& m_run;
+        bool m_owns;
+    };
+
+    // Most written pages are no template: those need no lock.
+    void ReloadTemplate(const FileIdentity& oldIdentity,
+                        const std::optional<FileIdentity>& newIdentity) {
+        if (m_templates.Holds(oldIdentity)) {
+            const TemplatesChanging changing(*this);
+            m_templates.Reload(oldIdentity, newIdentity);
         }
     }
 
@@ -254,52 +311,48 @@ private:
         FileSnapshot snapshot; // without its bytes, which the page holds
         PageOutput output;
         std::vector<int> laterPasses;
+        AtomicWriteBatch::Prepared prepared; // its temporary file, in a real run
     };
 
-    // The next pages are read and converted at once on every thread, once
-    // the template set has what they need (the first page with a start line
-    // makes it read the templates). The template set and the run are only
-    // looked at meanwhile: whatever would change them leaves the page to be
-    // converted again in its turn.
-    void ConvertAhead(std::size_t from) {
-        m_ahead.clear();
-        m_aheadFrom = from;
-        const int firstPair = FirstPassPair(m_request.site.identifiers);
-        if (m_threads < 2 || firstPair == 0 || m_templates.BuiltIndex(firstPair) == nullptr) {
-            return;
-        }
-        const std::size_t count =
-            std::min(m_request.site.webFiles.size() - from, kAheadPages * m_threads);
-        m_ahead.resize(count);
-        const std::uint64_t generation = m_templates.Generation();
-        m_workThreads.Run(count, [&](std::size_t i) {
-            AheadPage& ahead = m_ahead[i];
-            ahead.generation = generation;
-            try {
-                PageInput& page = ahead.page;
-                FillPlace(page, m_request.site.webFiles[from + i]);
-                FileSnapshot snapshot = ReadFileSnapshot(page.path, m_request.maxFileBytes);
-                if (snapshot.links > 1 || m_templates.Holds(snapshot.identity)) {
-                    return;
-                }
-                page.identity = snapshot.identity;
-                page.bytes = std::make_shared<const std::string>(std::move(snapshot.bytes));
-                page.takesNotes = true;
-                page.checkNotes = m_request.checkNotes;
-                page.firstSeenBytes = page.bytes->size();
-                page.ahead = true;
-                ahead.output = ConvertPage(page, m_templates, m_rules, [&](int pair) {
-                    if (pair != firstPair) {
-                        ahead.laterPasses.push_back(pair);
-                    }
-                });
-                ahead.snapshot = std::move(snapshot);
-                ahead.done = true;
-            } catch (...) {
-                // A read error, a budget overrun or a template not at hand yet
-                // come again, in their turn.
+    // A page read and converted on a thread of its own, ahead of its turn.
+    // The template set and the run are only looked at meanwhile: whatever
+    // would change them leaves the page to be converted again in its turn.
+    void ConvertAhead(std::size_t index, std::size_t slot) {
+        AheadPage& ahead = m_aheadPages[slot];
+        ahead = AheadPage{};
+        try {
+            PageInput& page = ahead.page;
+            FillPlace(page, m_request.site.webFiles[index]);
+            FileSnapshot snapshot = ReadFileSnapshot(page.path, m_request.maxFileBytes);
+            std::shared_lock lookingAt(m_templatesInUse);
+            ahead.generation = m_templates.Generation();
+            if (snapshot.links > 1 || m_templates.Holds(snapshot.identity)) {
+                return;
             }
-        });
+            page.identity = snapshot.identity;
+            page.bytes = std::make_shared<const std::string>(std::move(snapshot.bytes));
+            page.takesNotes = true;
+            page.checkNotes = m_request.checkNotes;
+            page.firstSeenBytes = page.bytes->size();
+            page.ahead = true;
+            const int firstPair = FirstPassPair(m_request.site.identifiers);
+            ahead.output = ConvertPage(page, m_templates, m_rules, [&](int pair) {
+                if (pair != firstPair) {
+                    ahead.laterPasses.push_back(pair);
+                }
+            });
+            lookingAt.unlock();
+            if (ahead.output.changed && m_writer.WritesFiles()) {
+                // The temporary file too, so that this thread waits only
+                // for the renames; dropped if the page is converted again.
+                ahead.prepared = m_writer.Prepare(page.path, ahead.output.newBytes, snapshot.state);
+            }
+            ahead.snapshot = std::move(snapshot);
+            ahead.done = true;
+        } catch (...) {
+            // A read error, a budget overrun or a template not at hand yet
+            // come again, in their turn.
+        }
     }
 
     // Whether the page converted ahead is what converting it now would give:
@@ -341,14 +394,17 @@ private:
         PageInput page;
         FileSnapshot snapshot;
         PageOutput output;
+        AtomicWriteBatch::Prepared prepared;
         if (ahead != nullptr && TakeAhead(*ahead)) {
             page = std::move(ahead->page);
             snapshot = std::move(ahead->snapshot);
             output = std::move(ahead->output);
+            prepared = std::move(ahead->prepared);
             for (const int pair : ahead->laterPasses) {
                 m_observer.OnPassStarted(entry, pair);
             }
         } else {
+            const TemplatesChanging changing(*this);
             FillPlace(page, entry);
             snapshot = Read(page.path);
             page.identity = snapshot.identity;
@@ -376,11 +432,11 @@ private:
             return FileOutcome::Unchanged;
         }
         m_writer.Stage(index, page.path, page.identity, output.newBytes, snapshot.state,
-                       snapshot.links);
+                       snapshot.links, std::move(prepared));
         if (!m_request.writeFiles) {
             NoteWrittenName(index, page.identity, page.path, false);
         }
-        m_templates.Reload(page.identity, page.identity);
+        ReloadTemplate(page.identity, page.identity);
         if (!output.newText.empty()) {
             // UTF-16 and UTF-32 pages are shown as the text they hold.
             const FileText oldText = DecodeFileText(page.bytes, page.path);
@@ -439,12 +495,7 @@ private:
     std::string m_absoluteBase; // set when links matter
     const PageRules m_rules;
     const unsigned m_threads;
-    WorkThreads m_workThreads;
-    // Pages converted ahead, from web list index m_aheadFrom on.
-    static constexpr std::size_t kAheadPages = 16; // a thread, a round
-    std::vector<AheadPage> m_ahead;
     std::unordered_set<FileIdentity, FileIdentityHash> m_listedTwice; // in a dry run
-    std::size_t m_aheadFrom = 0;
     // Pages another program wrote after they were read, by web list index.
     std::vector<std::size_t> m_retries;
     // The size each page had when first read.
@@ -459,6 +510,17 @@ private:
         bool inPlace = false;
     };
     std::unordered_map<FileIdentity, LinkedFile, FileIdentityHash> m_linkedFiles;
+    // Shared by the threads converting ahead, held alone by this one while it
+    // changes the template set.
+    std::shared_mutex m_templatesInUse;
+    int m_changingTemplates = 0;
+    // Pages converted ahead wait in their slots; the threads end before
+    // anything they look at goes.
+    // Each may hold a temporary file open: the batch leaves room for them.
+    static constexpr std::size_t kAheadPages = 32; // a thread
+    static constexpr std::size_t kMostAheadPages = 64;
+    std::vector<AheadPage> m_aheadPages;
+    WorkAhead m_ahead;
 };
 
 } // namespace

@@ -17,8 +17,14 @@ std::optional<DirectoryEntry> NameOf(const std::string& path, std::uint64_t link
 
 } // namespace
 
+AtomicWriteBatch::Prepared PageWriter::Prepare(const std::string& path, std::string_view bytes,
+                                               const FileState& state) const {
+    return m_batch.Prepare(path, bytes, state);
+}
+
 void PageWriter::Stage(std::size_t index, const std::string& path, const FileIdentity& identity,
-                       std::string_view bytes, const FileState& state, std::uint64_t links) {
+                       std::string_view bytes, const FileState& state, std::uint64_t links,
+                       AtomicWriteBatch::Prepared prepared) {
     if (!m_writeFiles) {
         if (m_readAgain && !m_readAgain(identity)) {
             return;
@@ -35,7 +41,11 @@ void PageWriter::Stage(std::size_t index, const std::string& path, const FileIde
         }
         return;
     }
-    m_batch.Stage(path, bytes, state);
+    if (prepared) {
+        m_batch.Stage(std::move(prepared));
+    } else {
+        m_batch.Stage(path, bytes, state);
+    }
     m_staged.push_back(Written{index, identity, path});
     m_pending.insert(identity);
 }

@@ -26,8 +26,17 @@ public:
 
     // The new bytes of web list entry index, read with state from a file of
     // that many names.
+    // prepared, when given, is Prepare's answer for these bytes.
     void Stage(std::size_t index, const std::string& path, const FileIdentity& identity,
-               std::string_view bytes, const FileState& state, std::uint64_t links);
+               std::string_view bytes, const FileState& state, std::uint64_t links,
+               AtomicWriteBatch::Prepared prepared = {});
+    // In a real run, the work on the file that Stage does, ahead and on any
+    // thread. Throws FileError.
+    AtomicWriteBatch::Prepared Prepare(const std::string& path, std::string_view bytes,
+                                       const FileState& state) const;
+    bool WritesFiles() const {
+        return m_writeFiles;
+    }
 
     // Staged and not yet renamed (a real run).
     bool IsPending(const FileIdentity& identity) const;
