@@ -303,7 +303,7 @@ private:
         }
     }
 
-    // A page converted ahead, on another thread, while this one waited.
+    // A page converted ahead, on another thread, while this one wrote earlier ones.
     struct AheadPage {
         bool done = false; // else it is converted again in its turn
         std::uint64_t generation = 0;
