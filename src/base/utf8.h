@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace quillstamper {
@@ -11,5 +12,8 @@ namespace quillstamper {
 std::size_t Utf8CharacterLength(std::string_view text, std::size_t at);
 
 bool IsValidUtf8(std::string_view text);
+
+// Appends the code point c (at most U+10FFFF) as UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
 
 } // namespace quillstamper
