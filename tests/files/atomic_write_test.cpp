@@ -56,6 +56,44 @@ TEST(AtomicWriteTest, ReplacesContentKeepingModeAndLinks) {
     EXPECT_EQ(ListFolder(dir.Path()), (Names{"link.html", "new.html", "old.html"}));
 }
 
+// The replacement is made with the page's bits where the mask allows, and
+// only what still differs is set: each mix of mask, bits and owner ends as
+// the page was.
+TEST(AtomicWriteTest, KeepsOwnerAndModeWhateverTheMask) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows: no permission bits or owners";
+#else
+    const test::TempDir dir;
+    const bool root = ::geteuid() == 0;
+    for (const mode_t mask : {mode_t{022}, mode_t{0}, mode_t{077}}) {
+        for (const mode_t mode : {mode_t{0644}, mode_t{0600}, mode_t{0666}, mode_t{04755}}) {
+            for (const uid_t owner : {::geteuid(), uid_t{65534}}) {
+                if (owner != ::geteuid() && !root) {
+                    continue;
+                }
+                SCOPED_TRACE(testing::Message() << std::oct << "mask " << mask << ", mode " << mode
+                                                << std::dec << ", owner " << owner);
+                const std::string page = dir / "page.html";
+                MakeFile(page, "old", mode);
+                const gid_t group = owner == ::geteuid() ? ::getegid() : gid_t{65534};
+                ASSERT_EQ(::chown(page.c_str(), owner, group), 0);
+                ASSERT_EQ(::chmod(page.c_str(), mode), 0); // a change of owner drops set-id bits
+                const mode_t oldMask = ::umask(mask);
+                const int written = Write(page, "new");
+                ::umask(oldMask);
+                ASSERT_EQ(written, 0);
+                struct stat info {};
+                ASSERT_EQ(::stat(page.c_str(), &info), 0);
+                EXPECT_EQ(info.st_mode & 07777, mode);
+                EXPECT_EQ(info.st_uid, owner);
+                EXPECT_EQ(info.st_gid, group);
+                EXPECT_EQ(ReadBytes(page), "new");
+            }
+        }
+    }
+#endif
+}
+
 TEST(AtomicWriteTest, FailuresNameThePathAndLeaveNothingBehind) {
     const test::TempDir dir;
     EXPECT_EQ(Write(dir / "no/such/folder.html", "x"), 1);
