@@ -398,6 +398,12 @@ void DefineSuggest(CLI::App& app, SuggestCommand& command) {
     command.app = suggest;
 }
 
+// The adopting commands' way to look before they write.
+void AddChangeOptions(CLI::App& command, bool& dryRun, bool& diff) {
+    command.add_flag("--dry-run", dryRun, "write nothing; list the files that would change");
+    command.add_flag("--diff", diff, "print a unified diff of every change");
+}
+
 void DefineWrap(CLI::App& app, WrapCommand& command) {
     CLI::App* wrap = app.add_subcommand(
         "wrap", "put marker lines around every copy of some lines, and the block in a template");
@@ -423,8 +429,7 @@ void DefineWrap(CLI::App& app, WrapCommand& command) {
         ->check(CLI::Range(1, kPairCount));
     wrap->add_flag("--variants", options.variants,
                    "wrap the variants too (the next dynamize gives them the template's content)");
-    wrap->add_flag("--dry-run", options.dryRun, "write nothing; list the files that would change");
-    wrap->add_flag("--diff", options.diff, "print a unified diff of every change");
+    AddChangeOptions(*wrap, options.dryRun, options.diff);
     AddRunOptions(*wrap, options.parts);
     AddSettingOptions(*wrap, command.settings, false);
     wrap->footer(std::string(kComparison) +
@@ -447,9 +452,7 @@ void DefineUnwrap(CLI::App& app, UnwrapCommand& command) {
                      "project's)")
         ->type_name("[FILE...]")
         ->expected(0, -1);
-    unwrap->add_flag("--dry-run", options.dryRun,
-                     "write nothing; list the files that would change");
-    unwrap->add_flag("--diff", options.diff, "print a unified diff of every change");
+    AddChangeOptions(*unwrap, options.dryRun, options.diff);
     AddSettingOptions(*unwrap, command.settings, false);
     unwrap->footer(Footer(kStatusAdopt, "undo wrap menu, in the pages and the template",
                           std::string(kProgram) + " unwrap menu site.trvx --template"));
