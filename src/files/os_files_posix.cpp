@@ -202,13 +202,21 @@ Descriptor CreateNamedFile(const Descriptor& folder, const std::string& name) {
 }
 
 bool GiveName(const Descriptor& file, const Descriptor& folder, const std::string& name) {
-    // Linking the file's entry in /proc needs no privilege, unlike
-    // AT_EMPTY_PATH, which is the way where /proc is missing.
+    // AT_EMPTY_PATH links the file itself, with no walk through /proc; a
+    // kernel before 6.10 allows it only to privileged users, and says ENOENT
+    // to others, who link the file's entry in /proc instead.
+    static std::atomic<bool> emptyPathRefused{false};
+    if (!emptyPathRefused.load(std::memory_order_relaxed)) {
+        if (::linkat(file.Handle(), "", folder.Handle(), name.c_str(), AT_EMPTY_PATH) == 0) {
+            return true;
+        }
+        if (errno != ENOENT && errno != EPERM) {
+            return false;
+        }
+        emptyPathRefused.store(true, std::memory_order_relaxed);
+    }
     const std::string self = "/proc/self/fd/" + std::to_string(file.Handle());
-    return ::linkat(AT_FDCWD, self.c_str(), folder.Handle(), name.c_str(), AT_SYMLINK_FOLLOW) ==
-               0 ||
-           (errno == ENOENT &&
-            ::linkat(file.Handle(), "", folder.Handle(), name.c_str(), AT_EMPTY_PATH) == 0);
+    return ::linkat(AT_FDCWD, self.c_str(), folder.Handle(), name.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
 bool RenameWithin(const Descriptor& folder, const std::string& from, const std::string& to) {
