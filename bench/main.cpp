@@ -96,6 +96,7 @@ int main(int argc, char** argv) {
                 const std::string option = argv[i];
                 if (option == "--runs" && i + 1 < argc) {
                     settings.runs = std::atoi(argv[++i]);
+                    settings.command += " --runs " + std::string(argv[i]);
                 } else if (option == "--quick") {
                     settings.scalePages = {2000};
                     settings.command += " --quick";
