@@ -72,8 +72,9 @@ Descriptor OpenForReading(const std::string& path);
 bool MakeBlocking(const Descriptor& file);
 // The file must exist.
 Descriptor OpenForWriting(const std::string& path);
-// Whether the user may write the file name is (not a link to one), as
-// opening it for writing would tell, without opening it.
+// Whether the user may write the file name is, as opening it for writing
+// would tell, without opening it. A link there is followed: the caller
+// makes sure that name is none.
 bool MayWrite(const Descriptor& folder, const std::string& name);
 // For reading and writing, made with the default permissions if missing.
 Descriptor OpenForUpdate(const Descriptor& folder, const std::string& name);

@@ -175,10 +175,13 @@ Descriptor OpenForWriting(const std::string& path) {
     return Descriptor(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
 }
 
-// One call instead of an open and a close: the same permission check,
-// read-only file systems and immutable files included.
+// One call instead of an open and a close: the kernel's own permission
+// check, access control lists, read-only file systems and immutable files
+// included. Without flags, as glibc emulates those (mode bits only) where
+// the kernel lacks faccessat2; the program is not set-user-ID, so the real
+// user is the effective one, and the caller has seen that name is no link.
 bool MayWrite(const Descriptor& folder, const std::string& name) {
-    return ::faccessat(folder.Handle(), name.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) == 0;
+    return ::faccessat(folder.Handle(), name.c_str(), W_OK, 0) == 0;
 }
 
 Descriptor OpenForUpdate(const Descriptor& folder, const std::string& name) {
