@@ -8,16 +8,21 @@
 namespace quillstamper {
 
 // Byte comparisons: case counts, nothing is trimmed. Every line of every page
-// goes through these, several times a pass, so they are inline; the first (or
-// last) byte decides most of them without a call to compare.
+// goes through these, several times a pass, so they are inline; the first two
+// (or last two) bytes decide most of them without a call to compare: in
+// HTML nearly every line begins with '<' and ends with '>', as markers do.
 inline bool BeginsWith(std::string_view line, std::string_view start) {
-    return start.empty() || (line.size() >= start.size() && line.front() == start.front() &&
-                             line.compare(0, start.size(), start) == 0);
+    return start.empty() || (line.size() >= start.size() && line[0] == start[0] &&
+                             (start.size() == 1 ||
+                              (line[1] == start[1] && line.compare(0, start.size(), start) == 0)));
 }
 
 inline bool EndsWith(std::string_view line, std::string_view end) {
-    return end.empty() || (line.size() >= end.size() && line.back() == end.back() &&
-                           line.compare(line.size() - end.size(), end.size(), end) == 0);
+    const std::size_t n = end.size();
+    const std::size_t at = line.size() - n;
+    return n == 0 ||
+           (line.size() >= n && line.back() == end.back() &&
+            (n == 1 || (line[line.size() - 2] == end[n - 2] && line.compare(at, n, end) == 0)));
 }
 
 // A line that begins with the start identifier and does not end with the end

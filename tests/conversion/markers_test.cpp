@@ -73,6 +73,24 @@ TEST(MarkersTest, ClassifiesLinesPerDefaultPair) {
     EXPECT_TRUE(IsStartLine("any text", "", " end -->"));
     EXPECT_FALSE(IsStartLine("any end -->", "", " end -->"));
     EXPECT_FALSE(BeginsWith("<!-- trelvonix menu -->", "<!-- Trelvonix "));
+    // Lines as long as the identifier, shorter, of one byte, and differing
+    // only in the second (or second last) byte or only further in.
+    const struct {
+        const char* line;
+        const char* id;
+        bool begins;
+        bool ends;
+    } kCases[] = {{"#", "#", true, true},          {"", "#", false, false},
+                  {"#a", "#", true, false},        {"a#", "#", false, true},
+                  {"<!", "<!", true, true},        {"<p>", "<!", false, false},
+                  {"<!x", "<!y", false, false},    {"a-->", "-->", false, true},
+                  {"a>", "-->", false, false},     {"<p>", "-->", false, false},
+                  {"x->", "-->", false, false},    {"<!-- a", "<!--", true, false},
+                  {"<!-x a", "<!--", false, false}};
+    for (const auto& c : kCases) {
+        EXPECT_EQ(BeginsWith(c.line, c.id), c.begins) << c.line << " / " << c.id;
+        EXPECT_EQ(EndsWith(c.line, c.id), c.ends) << c.line << " / " << c.id;
+    }
 }
 
 TEST(MarkersTest, BlockStemDropsOnlyAClosingBlankArrow) {
