@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // The operating system's part of reading and replacing files, so that a port
@@ -24,9 +25,15 @@ class Descriptor {
 public:
     Descriptor() = default;
     explicit Descriptor(int handle) : m_handle(handle) {}
-    ~Descriptor();
-    Descriptor(Descriptor&& other) noexcept;
-    Descriptor& operator=(Descriptor&& other) noexcept;
+    ~Descriptor(); // each system closes in its own way
+    Descriptor(Descriptor&& other) noexcept : m_handle(std::exchange(other.m_handle, -1)) {}
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        if (this != &other) {
+            const Descriptor old(m_handle);
+            m_handle = std::exchange(other.m_handle, -1);
+        }
+        return *this;
+    }
 
     explicit operator bool() const {
         return m_handle >= 0;

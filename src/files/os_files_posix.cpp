@@ -104,16 +104,6 @@ Descriptor::~Descriptor() {
     }
 }
 
-Descriptor::Descriptor(Descriptor&& other) noexcept : m_handle(std::exchange(other.m_handle, -1)) {}
-
-Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
-    if (this != &other) {
-        const Descriptor old(m_handle);
-        m_handle = std::exchange(other.m_handle, -1);
-    }
-    return *this;
-}
-
 std::optional<std::string> ResolveLinks(const std::string& path) {
     std::string current = path;
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {

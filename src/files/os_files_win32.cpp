@@ -160,16 +160,6 @@ Descriptor::~Descriptor() {
     }
 }
 
-Descriptor::Descriptor(Descriptor&& other) noexcept : m_handle(std::exchange(other.m_handle, -1)) {}
-
-Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
-    if (this != &other) {
-        const Descriptor old(m_handle);
-        m_handle = std::exchange(other.m_handle, -1);
-    }
-    return *this;
-}
-
 // Only a link in the last part counts, as the system follows the others; the
 // file it comes to is named as the system names it.
 std::optional<std::string> ResolveLinks(const std::string& path) {

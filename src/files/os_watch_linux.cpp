@@ -98,10 +98,10 @@ std::string WithReason(const std::string& what, int error) {
     return what + ": " + std::strerror(error);
 }
 
-class KernelWatch : public ChangeWatch {
+class KernelWatch : public TellingWatch {
 public:
     KernelWatch(Descriptor inotify, milliseconds interval)
-        : m_inotify(std::move(inotify)), m_interval(interval) {}
+        : TellingWatch(interval), m_inotify(std::move(inotify)) {}
 
     void Watch(const WatchList& list) override {
         if (m_fallback) {
@@ -139,9 +139,7 @@ public:
                     error);
                 m_inotify = Descriptor();
                 m_watches.clear();
-                m_fallback = MakePollingWatch(m_interval, why);
-                m_fallback->Watch(list);
-                m_fallback->IgnoreOwnWrites(m_own);
+                FallBack(list, why);
                 return;
             }
             if (handle < 0) {
@@ -181,21 +179,6 @@ public:
         return true;
     }
 
-    void IgnoreOwnWrites(const std::vector<FileState>& states) override {
-        m_own = states;
-        if (m_fallback) {
-            m_fallback->IgnoreOwnWrites(states);
-        }
-    }
-
-    bool Polls() const override {
-        return m_fallback != nullptr;
-    }
-
-    std::string WhyPolls() const override {
-        return m_fallback ? m_fallback->WhyPolls() : std::string();
-    }
-
 private:
     void ReadEvents() {
         alignas(inotify_event) char buffer[16 * 1024];
@@ -233,21 +216,8 @@ private:
         return counts && !IsOwnWrite(watch.path + '/' + std::string(name));
     }
 
-    // Looked at when its event is read, which is after the run told what it left.
-    bool IsOwnWrite(const std::string& path) const {
-        if (m_own.empty()) {
-            return false;
-        }
-        const std::optional<FileStatus> status = StatPath(path);
-        return status && std::find(m_own.begin(), m_own.end(), status->state) != m_own.end();
-    }
-
     Descriptor m_inotify;
     std::map<int, FolderWatch> m_watches; // by inotify's watch handle
-    std::vector<FileState> m_own;         // as the caller's run left its files
-    bool m_pending = false;
-    milliseconds m_interval;                 // of the fallback
-    std::unique_ptr<ChangeWatch> m_fallback; // once the kernel runs out of watches
 };
 
 } // namespace

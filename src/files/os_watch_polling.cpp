@@ -157,4 +157,33 @@ std::unique_ptr<ChangeWatch> MakePollingWatch(milliseconds interval, std::string
     return std::make_unique<PollingWatch>(interval, std::move(why));
 }
 
+void TellingWatch::IgnoreOwnWrites(const std::vector<FileState>& states) {
+    m_own = states;
+    if (m_fallback) {
+        m_fallback->IgnoreOwnWrites(states);
+    }
+}
+
+bool TellingWatch::Polls() const {
+    return m_fallback != nullptr;
+}
+
+std::string TellingWatch::WhyPolls() const {
+    return m_fallback ? m_fallback->WhyPolls() : std::string();
+}
+
+void TellingWatch::FallBack(const WatchList& list, const std::string& why) {
+    m_fallback = MakePollingWatch(m_interval, why);
+    m_fallback->Watch(list);
+    m_fallback->IgnoreOwnWrites(m_own);
+}
+
+bool TellingWatch::IsOwnWrite(const std::string& path) const {
+    if (m_own.empty()) {
+        return false;
+    }
+    const std::optional<FileStatus> status = StatPath(path);
+    return status && std::find(m_own.begin(), m_own.end(), status->state) != m_own.end();
+}
+
 } // namespace quillstamper::os

@@ -102,9 +102,9 @@ private:
 // folder of a searched tree, one by one (Wine reports nothing below the
 // first level of a tree watch), all ending at one completion port. A file
 // whose folder is missing is waited for from its nearest existing parent.
-class SystemWatch : public ChangeWatch {
+class SystemWatch : public TellingWatch {
 public:
-    explicit SystemWatch(milliseconds interval) : m_interval(interval) {}
+    explicit SystemWatch(milliseconds interval) : TellingWatch(interval) {}
 
     void Watch(const WatchList& list) override {
         if (m_fallback) {
@@ -195,27 +195,10 @@ public:
         return true;
     }
 
-    void IgnoreOwnWrites(const std::vector<FileState>& states) override {
-        m_own = states;
-        if (m_fallback) {
-            m_fallback->IgnoreOwnWrites(states);
-        }
-    }
-
-    bool Polls() const override {
-        return m_fallback != nullptr;
-    }
-
-    std::string WhyPolls() const override {
-        return m_fallback ? m_fallback->WhyPolls() : std::string();
-    }
-
 private:
     void FallBack(const WatchList& list, const std::string& why) {
         m_listeners.clear();
-        m_fallback = MakePollingWatch(m_interval, why);
-        m_fallback->Watch(list);
-        m_fallback->IgnoreOwnWrites(m_own);
+        TellingWatch::FallBack(list, why);
     }
 
     void ReadEvents(Listener& listener, bool read, DWORD size) {
@@ -255,21 +238,8 @@ private:
                !IsOwnWrite(path);
     }
 
-    // Looked at when its event is read, which is after the run told what it left.
-    bool IsOwnWrite(const std::string& path) const {
-        if (m_own.empty()) {
-            return false;
-        }
-        const std::optional<FileStatus> status = StatPath(path);
-        return status && std::find(m_own.begin(), m_own.end(), status->state) != m_own.end();
-    }
-
-    milliseconds m_interval;                            // of the fallback
     std::vector<std::unique_ptr<Listener>> m_listeners; // by completion key
     std::unique_ptr<Port> m_port;
-    std::vector<FileState> m_own; // as the caller's run left its files
-    bool m_pending = false;
-    std::unique_ptr<ChangeWatch> m_fallback;
 };
 
 } // namespace
