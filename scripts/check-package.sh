@@ -23,14 +23,7 @@ cli=$root/usr/bin/quillstamper-cli
 window=$root/usr/bin/quillstamper
 setup="etc/xdg/Trelv/Trelvonix Quillstamper.conf"
 
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-pass() {
-    echo "ok: $*"
-}
+source scripts/check-helpers.sh
 # Every line of the first list is among the second's.
 lacking() {
     comm -23 <(sort -u <<<"$1") <(sort -u <<<"$2")

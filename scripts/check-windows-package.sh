@@ -14,14 +14,7 @@ linux_cli=$PWD/build/default/src/cli/quillstamper-cli
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-pass() {
-    echo "ok: $*"
-}
+source scripts/check-helpers.sh
 
 unzip -q "$zip" -d "$scratch/unpacked"
 listed=$(cd "$scratch/unpacked" && find . -type f | sort)
