@@ -33,6 +33,9 @@ void OriginsBuilder::Add(std::size_t begin, std::size_t origin) {
             return;
         }
     }
+    if (m_runs.empty()) {
+        m_runs.reserve(16); // two runs a block, as a rule
+    }
     m_runs.push_back(LineOrigins::Run{begin, origin});
 }
 

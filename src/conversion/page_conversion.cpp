@@ -75,9 +75,8 @@ public:
                 m_templates.Override(m_page.identity, viewed.back(), lines,
                                      CharsetOfText(m_text, true));
             }
-            LineViews next;
-            if (RunPass(lines, pair, pair == firstPair, next)) {
-                lines.swap(next);
+            if (RunPass(lines, pair, pair == firstPair, m_next)) {
+                lines.swap(m_next); // the old list takes the next pass's output
                 m_templates.CollectBuffers(viewed);
                 modified = true;
             }
@@ -162,6 +161,9 @@ private:
                 AddNote(ConversionNote::Kind::NoTemplate, start, line);
             }
             return BlockCloser::kNone;
+        }
+        if (m_output.usedStartLines.empty()) {
+            m_output.usedStartLines.reserve(8); // a page has a few blocks
         }
         m_output.usedStartLines.emplace_back(pass.pair, line);
         if (block->unclosed) {
@@ -354,6 +356,7 @@ private:
     LineOrigins m_origins;
     // Every buffer the lines may point into, kept until they are joined.
     std::vector<SharedBytes> m_viewed;
+    LineViews m_next; // a pass's output
 };
 
 } // namespace

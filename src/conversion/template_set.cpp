@@ -56,6 +56,9 @@ std::size_t TemplateSet::InitialBytes() const {
 }
 
 void TemplateSet::CollectBuffers(std::vector<SharedBytes>& buffers) const {
+    if (buffers.capacity() < m_files.size() + 1) {
+        buffers.reserve(m_files.size() + 2); // the page's own, every template, a link's
+    }
     for (const TemplateFile& file : m_files) {
         if (file.bytes && std::find(buffers.begin(), buffers.end(), file.bytes) == buffers.end()) {
             buffers.push_back(file.bytes);
