@@ -113,9 +113,16 @@ private:
         const bool indents = m_page.takesNotes && firstPass;
         const bool strays = m_page.takesNotes && !endId.empty();
         bool open = false; // since the last end line, a start line came
+        // Lines are copied to the output in runs, when a block is filled and
+        // at the end, and only if the pass changes something.
+        std::size_t copied = 0;
+        const auto copyUpTo = [&](std::size_t end) {
+            output.insert(output.end(), lines.begin() + static_cast<std::ptrdiff_t>(copied),
+                          lines.begin() + static_cast<std::ptrdiff_t>(end));
+            copied = end;
+        };
         for (std::size_t i = 0; i < lines.size(); ++i) {
             const std::string_view line = lines[i];
-            output.push_back(line);
             if (indents && !line.empty() && (line.front() == ' ' || line.front() == '\t') &&
                 IsIndentedMarker(line, m_identifiers)) {
                 AddNote(ConversionNote::Kind::IndentedMarker, i, line);
@@ -131,13 +138,16 @@ private:
                 continue;
             }
             open = true;
+            copyUpTo(i + 1); // the start line too
             const std::size_t end = FillBlock(pass, i);
             if (end != BlockCloser::kNone) {
                 i = end - 1; // the end line is copied next
+                copied = end;
                 changed = true;
             }
         }
         if (changed) {
+            copyUpTo(lines.size());
             pass.origins.Finish(lines.size(), output.size());
         }
         return changed;
