@@ -26,4 +26,8 @@ struct RunnerSettings {
 // every command ran as expected (the targets may still be missed).
 int RunBenchmarks(const RunnerSettings& settings);
 
+// Times a dry conversion of the project in this process, on one thread and
+// on every core in turn, and prints the medians and their ratio.
+int RunConversionTiming(const std::string& project, int rounds);
+
 } // namespace quillstamper::bench

@@ -21,7 +21,8 @@ void PrintUsage() {
         "       quillstamper-bench generate FOLDER [--pages N] [--page-bytes N] "
         "[--templates N] [--blocks N] [--hash-share F] [--slash-share F] [--seed N] "
         "[--links]\n"
-        "       quillstamper-bench floor-inplace|floor-safe|reference PROJECT.trvx\n");
+        "       quillstamper-bench floor-inplace|floor-safe|reference PROJECT.trvx\n"
+        "       quillstamper-bench conversion PROJECT.trvx [ROUNDS]\n");
 }
 
 std::string SelfPath() {
@@ -46,6 +47,10 @@ int main(int argc, char** argv) {
         }
         if (mode == "reference") {
             return quillstamper::bench::RunReference(target);
+        }
+        if (mode == "conversion") {
+            return quillstamper::bench::RunConversionTiming(target,
+                                                            argc > 3 ? std::atoi(argv[3]) : 15);
         }
         if (mode == "generate") {
             quillstamper::bench::SiteSettings site;
