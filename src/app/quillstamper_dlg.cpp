@@ -671,28 +671,6 @@ std::vector<PartSummary> SummarizeParts(const ComparedSite& site,
     return summaries;
 }
 
-// A template file's bytes and text as they stand; empty for a new one.
-struct TemplateBytes {
-    std::string bytes;
-    std::string text;
-    TextEncoding encoding = TextEncoding::Bytes;
-    std::optional<FileState> state;
-};
-
-TemplateBytes ReadTemplateBytes(const std::string& path) {
-    TemplateBytes file;
-    if (!LookUpDirectoryEntry(path) || !LookUpIdentity(path)) {
-        return file;
-    }
-    FileSnapshot snapshot = ReadFileSnapshot(path);
-    file.state = snapshot.state;
-    file.bytes = std::move(snapshot.bytes);
-    const FileText text = DecodeFileText(std::make_shared<const std::string>(file.bytes), path);
-    file.text = std::string(text.text);
-    file.encoding = text.encoding;
-    return file;
-}
-
 } // namespace
 
 // Suggests the web files' repeated parts; Wrap... shows what wrapping one
@@ -723,7 +701,7 @@ void CQuillstamperDlg::OnFindRepeatedParts() {
         templatePaths.push_back(ResolvePath(entry, baseFolder));
     }
     for (const std::string& path : templatePaths) {
-        if (HoldsBlock(ReadTemplateBytes(path).text, choice.name, site.identifiers)) {
+        if (HoldsBlock(ReadStandingText(path).text, choice.name, site.identifiers)) {
             ShowMessage(path + " holds a block '" + choice.name + "' already.");
             return;
         }
@@ -747,7 +725,7 @@ void CQuillstamperDlg::OnFindRepeatedParts() {
             {page.entry, *page.bytes, change.bytes, CountChangedLines(*page.bytes, change.bytes)});
         writes.push_back({page.path, page.state});
     }
-    const TemplateBytes target = ReadTemplateBytes(templatePath);
+    const StandingText target = ReadStandingText(templatePath);
     const std::string templateBytes = EncodeFileText(
         target.encoding, AppendTemplateBlocks(target.text, plan, choice.name, site.identifiers));
     preview.files.push_back({choice.templateFile, target.bytes, templateBytes,

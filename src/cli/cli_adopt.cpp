@@ -259,32 +259,6 @@ int FinishWrites(const std::vector<PlannedWrite>& writes, bool dryRun, bool diff
     return WriteAll(writes, out, err) ? kExitSuccess : kExitFailure;
 }
 
-// The template file's text as it stands, and whether it exists.
-struct TemplateText {
-    bool exists = false;
-    std::string bytes;
-    std::string text;
-    TextEncoding encoding = TextEncoding::Bytes;
-    std::optional<FileState> state;
-};
-
-TemplateText ReadTemplateText(const std::string& path, std::uint64_t maxBytes) {
-    TemplateText file;
-    std::error_code error;
-    if (std::filesystem::symlink_status(path, error).type() ==
-        std::filesystem::file_type::not_found) {
-        return file;
-    }
-    FileSnapshot snapshot = ReadFileSnapshot(path, maxBytes);
-    file.exists = true;
-    file.state = snapshot.state;
-    file.bytes = std::move(snapshot.bytes);
-    const FileText text = DecodeFileText(std::make_shared<const std::string>(file.bytes), path);
-    file.text = std::string(text.text);
-    file.encoding = text.encoding;
-    return file;
-}
-
 int WrapSite(const AdoptSite& site, const SourceOptions& sources, const WrapOptions& options,
              std::ostream& out, std::ostream& err) {
     const auto usage = [&](const std::string& message) {
@@ -314,14 +288,14 @@ int WrapSite(const AdoptSite& site, const SourceOptions& sources, const WrapOpti
     }
     const IdentifierTable& identifiers = site.loaded.site.identifiers;
     const std::string templatePath = ResolvePath(options.templateFile, sources.workingFolder);
-    const TemplateText target = ReadTemplateText(templatePath, sources.maxFileBytes);
+    const StandingText target = ReadStandingText(templatePath, sources.maxFileBytes);
     // A name the templates hold already would get two contents.
     std::vector<std::string> templatePaths;
     for (const std::string& entry : site.loaded.site.templateFiles) {
         templatePaths.push_back(ResolvePath(entry, site.loaded.origin.baseFolder));
     }
     for (const std::string& path : templatePaths) {
-        if (HoldsBlock(ReadTemplateText(path, sources.maxFileBytes).text, options.name,
+        if (HoldsBlock(ReadStandingText(path, sources.maxFileBytes).text, options.name,
                        identifiers)) {
             return usage(QuotePath(site.NameOf(path)) + " holds a block '" + options.name +
                          "' already");
@@ -359,9 +333,9 @@ int WrapSite(const AdoptSite& site, const SourceOptions& sources, const WrapOpti
     for (const std::size_t page : plan.pagesWithout) {
         out << "no copy in " << QuotePath(site.NameOf(site.pages[page].path)) << '\n';
     }
-    out << (target.exists ? "template: appended to " : "template: created ")
+    out << (target.state ? "template: appended to " : "template: created ")
         << QuotePath(site.NameOf(templatePath)) << '\n';
-    if (!options.dryRun && !target.exists) {
+    if (!options.dryRun && !target.state) {
         // A new template file may start a folder of templates.
         const std::string folder = ParentFolder(templatePath);
         std::error_code error;
@@ -424,7 +398,7 @@ int UnwrapSite(const AdoptSite& site, const SourceOptions& sources, const Unwrap
             }
         }
         for (const std::string& path : paths) {
-            const TemplateText file = ReadTemplateText(path, sources.maxFileBytes);
+            const StandingText file = ReadStandingText(path, sources.maxFileBytes);
             if (const std::optional<std::string> text =
                     UnwrapBlock(file.text, options.name, identifiers, endLines, true)) {
                 writes.push_back({path, site.NameOf(path), file.bytes,

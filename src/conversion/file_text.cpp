@@ -62,6 +62,20 @@ FileText DecodeFileText(const SharedBytes& bytes, const std::string& path) {
     return file;
 }
 
+StandingText ReadStandingText(const std::string& path, std::uint64_t maxBytes) {
+    StandingText file;
+    if (!LookUpDirectoryEntry(path) || !LookUpIdentity(path)) {
+        return file;
+    }
+    FileSnapshot snapshot = ReadFileSnapshot(path, maxBytes);
+    file.state = snapshot.state;
+    file.bytes = std::move(snapshot.bytes);
+    const FileText text = DecodeFileText(std::make_shared<const std::string>(file.bytes), path);
+    file.text = std::string(text.text);
+    file.encoding = text.encoding;
+    return file;
+}
+
 std::string EncodeFileText(TextEncoding encoding, std::string_view text) {
     std::string bytes(ByteOrderMarkOf(encoding));
     if (!IsWideEncoding(encoding)) {

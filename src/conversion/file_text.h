@@ -22,6 +22,20 @@ struct FileText {
 // UTF-16 or UTF-32 that does not decode.
 FileText DecodeFileText(const SharedBytes& bytes, const std::string& path);
 
+// A file about to be changed, as it stands: its bytes, text and state. All
+// empty, and no state, when there is no file; a link to nothing counts as
+// none, as writing through it makes the file it names.
+struct StandingText {
+    std::string bytes;
+    std::string text;
+    TextEncoding encoding = TextEncoding::Bytes;
+    std::optional<FileState> state;
+};
+
+// Throws FileError naming path when it is there and cannot be read.
+StandingText ReadStandingText(const std::string& path,
+                              std::uint64_t maxBytes = kDefaultMaxFileBytes);
+
 // The bytes that store text (UTF-8 for UTF-16 and UTF-32) in encoding,
 // behind its mark.
 std::string EncodeFileText(TextEncoding encoding, std::string_view text);

@@ -4,6 +4,7 @@
 #include "base/file_error.h"
 #include "conversion/conversion_run.h"
 #include "conversion/file_check.h"
+#include "conversion/file_text.h"
 #include "support/markers.h"
 #include "support/test_files.h"
 
@@ -212,6 +213,24 @@ TEST(EncodingsTest, CheckNotesCharsetMismatchAndInvalidBytes) {
     const ConversionResult run = RunConversion(ConversionRequest{site, dir.Path()});
     ASSERT_EQ(run.notes.size(), 1u);
     EXPECT_EQ(run.notes[0].kind, ConversionNote::Kind::CharsetMismatch);
+}
+
+// A file to wrap into is read as text; nothing there, or a link to nothing,
+// is a new file, with no state to check before writing.
+TEST(EncodingsTest, StandingTextOfFilesLinksAndNothing) {
+    TempDir dir;
+    const std::string text = Block("old \xC3\xA9");
+    WriteBytes(dir / "utf16.html", Encode(text, "UTF-16"));
+    const StandingText wide = ReadStandingText(dir / "utf16.html");
+    EXPECT_EQ(wide.text, text);
+    EXPECT_EQ(wide.bytes, Encode(text, "UTF-16"));
+    EXPECT_EQ(wide.encoding, TextEncoding::Utf16Le);
+    EXPECT_TRUE(wide.state);
+    EXPECT_FALSE(ReadStandingText(dir / "missing.html").state);
+    MAKE_LINK_OR_SKIP(dir / "nowhere.html", dir / "dangling.html");
+    const StandingText dangling = ReadStandingText(dir / "dangling.html");
+    EXPECT_FALSE(dangling.state);
+    EXPECT_TRUE(dangling.bytes.empty() && dangling.text.empty());
 }
 
 } // namespace
