@@ -156,6 +156,7 @@ TEST(CrashTest, InterruptedRunsStopCleanly) {
         const int signal = round % 2 == 0 ? SIGINT : SIGTERM;
 #endif
         CliProcess child = StartDynamize(project);
+        child.WaitUntilCatching(signal);
         std::this_thread::sleep_for(std::chrono::duration_cast<std::chrono::microseconds>(whole) *
                                     std::uniform_real_distribution<double>(0.1, 1.0)(random));
         child.Signal(signal);

@@ -43,6 +43,10 @@ public:
     // request to stop, exit status 130), and any other signal ends it as
     // SIGKILL would.
     void Signal(int signal) const;
+    // Returns once the program handles signal itself (Linux: its handler is
+    // in place), or has ended; elsewhere at once. A signal sent before that
+    // ends any program, whatever it does.
+    void WaitUntilCatching(int signal) const;
     // Ends it at once, as SIGKILL does.
     void Kill() const;
     // What it has written to stderr and stdout so far, for a test that waits for a message.

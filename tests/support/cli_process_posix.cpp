@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
+#include <fstream>
+#include <string>
 #include <string_view>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -82,6 +85,32 @@ CliProcess::~CliProcess() {
 void CliProcess::Signal(int signal) const {
     if (m_process > 0) {
         ::kill(static_cast<pid_t>(m_process), signal);
+    }
+}
+
+void CliProcess::WaitUntilCatching(int signal) const {
+    const std::string status = "/proc/" + std::to_string(m_process) + "/status";
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::max(m_timeout, std::chrono::seconds(60));
+    while (m_process > 0 && std::chrono::steady_clock::now() < deadline) {
+        std::ifstream file(status);
+        std::string line;
+        bool known = false;
+        while (std::getline(file, line)) {
+            if (line.rfind("State:", 0) == 0 && line.find('Z') != std::string::npos) {
+                return; // it has ended
+            }
+            if (line.rfind("SigCgt:", 0) == 0) {
+                known = true;
+                if ((std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1) {
+                    return;
+                }
+            }
+        }
+        if (!known) {
+            return; // no /proc, or the process has ended
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 

@@ -114,6 +114,8 @@ void CliProcess::Signal(int signal) const {
     }
 }
 
+void CliProcess::WaitUntilCatching(int) const {}
+
 void CliProcess::Kill() const {
     if (m_process != -1) {
         ::TerminateProcess(ProcessOf(m_process), 137);
