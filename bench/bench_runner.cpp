@@ -3,6 +3,7 @@
 #include "base/path_resolution.h"
 #include "bench/site_generator.h"
 #include "conversion/conversion_run.h"
+#include "conversion/work_threads.h"
 #include "files/file_io.h"
 #include "project/project_file.h"
 
@@ -333,7 +334,7 @@ WindowFigures MeasureWindow(const RunnerSettings& settings, int pages) {
 } // namespace
 
 int RunConversionTiming(const std::string& project, int rounds) {
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned cores = CountCores();
     const auto [one, all] = TimeDryConversion(project, cores, rounds);
     std::printf("dry conversion: %.4f s on one thread, %.4f s on %u; %.2f times as fast\n",
                 Median(one), Median(all), cores, PairedRatio(one, all));
@@ -461,7 +462,7 @@ int RunBenchmarks(const RunnerSettings& settings) {
     }
     // The conversion's own work on every core against one: a dry run reads
     // and converts every page and writes nothing.
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned cores = CountCores();
     const std::string mainProject = (fs::path(SiteFor(settings, mainPages)) / "site.trvx").string();
     // A run is some 40 ms here: three times the rounds, for a steadier median.
     std::vector<double> dryOne, dryAll;

@@ -58,11 +58,11 @@ std::string PathInFolder(const Descriptor& folder, const std::string& name) {
     return "/proc/self/fd/" + std::to_string(folder.Handle()) + "/" + name;
 }
 
-// The names of the extended attributes of name in folder (path is the same
-// file through /proc). listxattrat (Linux 6.13) looks the name up in the
-// folder in one step; through /proc each page cost as much as writing it.
-ssize_t ListAttributes(const Descriptor& folder, const std::string& name, const std::string& path,
-                       char* list, std::size_t size) {
+// The names of the extended attributes of name in folder. listxattrat
+// (Linux 6.13) looks the name up in the folder in one step; through /proc
+// each page cost as much as writing it.
+ssize_t ListAttributes(const Descriptor& folder, const std::string& name, char* list,
+                       std::size_t size) {
 #ifdef __linux__
     constexpr long kListXattrAt = 465; // the same number on every architecture
     static std::atomic<bool> missing{false};
@@ -77,7 +77,7 @@ ssize_t ListAttributes(const Descriptor& folder, const std::string& name, const 
         missing.store(true, std::memory_order_relaxed);
     }
 #endif
-    return ::llistxattr(path.c_str(), list, size);
+    return ::llistxattr(PathInFolder(folder, name).c_str(), list, size);
 }
 
 bool WriteAllTo(int fd, std::string_view bytes) {
@@ -281,17 +281,17 @@ std::optional<std::string> CopyOwnerModeAndAttributes(const Descriptor& folder,
     } else if (toNow.mode != from.mode && ::fchmod(toFd, from.mode) != 0) {
         return "cannot set permissions";
     }
-    const std::string path = PathInFolder(folder, name);
-    const ssize_t size = ListAttributes(folder, name, path, nullptr, 0);
+    const ssize_t size = ListAttributes(folder, name, nullptr, 0);
     if (size <= 0) {
         return std::nullopt; // none, or a file system without them
     }
     std::string names(static_cast<std::size_t>(size), '\0');
-    const ssize_t got = ListAttributes(folder, name, path, names.data(), names.size());
+    const ssize_t got = ListAttributes(folder, name, names.data(), names.size());
     if (got < 0) {
         return "cannot read its extended attributes";
     }
     names.resize(static_cast<std::size_t>(got));
+    const std::string path = PathInFolder(folder, name); // only files with attributes get here
     for (std::size_t at = 0; at < names.size();) {
         const std::string attribute = names.c_str() + at;
         at += attribute.size() + 1;
