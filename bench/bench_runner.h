@@ -12,7 +12,7 @@ struct RunnerSettings {
     std::string windowBench; // empty without the window
     std::string reportFile;
     std::string command; // how the runner was started, for the report
-    // Given to every command of quillstamper-cli measured: --threads N.
+    // Given to every dynamize and check measured: --threads N.
     std::vector<std::string> cliOptions;
     // The work folder is on a RAM file system (said in the report).
     bool ram = false;

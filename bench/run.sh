@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs the whole benchmark; writes BENCHMARKS.md at the top of the
 # repository. Options are passed on: --runs N, --quick (2,000 pages only),
-# --threads N (for every command measured), --ram (the sites on a RAM file
-# system, /dev/shm, where the disk hides nothing of the program's own work).
+# --threads N (for every dynamize and check measured), --ram (the sites on a
+# RAM file system, /dev/shm, where the disk hides nothing of the program's
+# own work).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
